@@ -1,0 +1,169 @@
+#include "common/Util.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utf8.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+#include "common/Logger.h"
+#include "common/MsgLoaderFile.h"
+#include "common/posix/FilePtr.h"
+#include "common/posix/HomeDir.h"
+
+namespace Util {
+
+std::string WtoA(const std::wstring& wide, bool utf8) {
+    std::string out;
+    if (!utf8) {
+        out.reserve(wide.size());
+        for (const wchar_t c : wide) out.push_back(static_cast<char>(c));
+        return out;
+    }
+    std::vector<uint16_t> units;
+    units.reserve(wide.size());
+    for (const wchar_t c : wide) units.push_back(static_cast<uint16_t>(c & 0xFFFF));
+    utf8::utf16to8(units.begin(), units.end(), std::back_inserter(out));
+    return out;
+}
+
+std::wstring AtoW(const std::string& narrow, bool utf8) {
+    std::wstring out;
+    if (!utf8) {
+        out.reserve(narrow.size());
+        for (const char c : narrow) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        return out;
+    }
+    std::vector<uint16_t> units;
+    utf8::utf8to16(narrow.begin(), narrow.end(), std::back_inserter(units));
+    out.reserve(units.size());
+    for (const uint16_t u : units) out.push_back(static_cast<wchar_t>(u));
+    return out;
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    return text.size() >= n && strncasecmp(text.c_str(), prefix, n) == 0;
+}
+
+bool IsRemoteUrl(const std::string& url) {
+    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "ftp://") ||
+           StartsWithNoCase(url, "https://") || StartsWithNoCase(url, "tftp://");
+}
+
+void ProcessUrlToFileName(std::string& url) {
+    if (IsRemoteUrl(url)) {
+        url.clear();
+        return;
+    }
+    if (StartsWithNoCase(url, "file://")) {
+        const std::string rest = url.substr(7);
+        std::string decoded;
+        decoded.reserve(rest.size());
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i] != '%') {
+                decoded.push_back(rest[i]);
+                continue;
+            }
+            unsigned int byte = 0;
+            // "%00" would cut the name short where the C library reads it:
+            // it is treated like any escape that cannot be decoded.
+            if (i + 2 < rest.size() && std::sscanf(rest.substr(i + 1, 2).c_str(), "%02x", &byte) == 1 && byte != 0) {
+                decoded.push_back(static_cast<char>(byte));
+                i += 2;
+            }
+            // an escape that cannot be decoded loses its '%'
+        }
+        url = decoded;
+    }
+    if (!url.empty() && url.find('/') == std::string::npos) url = HomeDirectory() + "/" + url;
+}
+
+int CopyFile(const std::string& source, const std::string& destination, const std::string&, const std::string&) {
+    std::string target = destination;
+    ProcessUrlToFileName(target);
+    Logger::Get()->SetFunc("CopyFile");
+    Logger::Get()->Log("Copying file %s to %s", source.c_str(), destination.c_str());
+
+    const FilePtr in(std::fopen(source.c_str(), "rb"));
+    if (!in) {
+        Logger::Get()->SetFunc("CopyFile");
+        Logger::Get()->Log("Could not open source file");
+        return 0;
+    }
+    std::string temp = target + ".XXXXXX";
+    const int fd = target.empty() ? -1 : ::mkstemp(&temp[0]);
+    FilePtr out(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
+    if (!out) {
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+        }
+        Logger::Get()->SetFunc("CopyFile");
+        Logger::Get()->Log("Could not open dest file");
+        return 0;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(::fileno(out.get()), 0666 & ~mask);
+
+    char block[4096];
+    bool ok = true;
+    size_t got = 0;
+    while (ok && (got = std::fread(block, 1, sizeof block, in.get())) > 0)
+        ok = std::fwrite(block, 1, got, out.get()) == got;
+    ok = ok && !std::ferror(in.get());
+    ok = FinishWrite(std::move(out)) && ok;
+    if (ok && std::rename(temp.c_str(), target.c_str()) == 0) return 1;
+    ::unlink(temp.c_str());
+    Logger::Get()->SetFunc("CopyFile");
+    Logger::Get()->Log("Could not write dest file");
+    return 0;
+}
+
+std::string TimeToDateString(std::time_t time) {
+    if (time == static_cast<std::time_t>(-1)) return std::string();
+    std::tm local{};
+    if (localtime_r(&time, &local) == nullptr) return std::string();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
+    return text;
+}
+
+std::string LoadString(int id) {
+    std::string text;
+    MsgLoaderFile::Instance()->LoadMessage(id, text);
+    return text;
+}
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string ResourceFolder() {
+    if (const char* env = std::getenv("PENDREL_RESOURCE_DIR"); env != nullptr && *env != '\0') return env;
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&ResourceFolder), &info) != 0 && info.dli_fname != nullptr) {
+        std::string dir = info.dli_fname;
+        const size_t slash = dir.rfind('/');
+        dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+        for (const char* candidate : {"/resources", "/../resources", "/../share/pendrel/resources"})
+            if (IsDirectory(dir + candidate)) return dir + candidate;
+    }
+    return "resources";
+}
+
+std::string ResourcePath(const std::string& name) { return ResourceFolder() + "/" + name; }
+
+}  // namespace Util
