@@ -41,7 +41,12 @@ std::wstring AtoW(const std::string& narrow, bool utf8) {
         return out;
     }
     std::vector<uint16_t> units;
-    utf8::utf8to16(narrow.begin(), narrow.end(), std::back_inserter(units));
+    try {
+        utf8::utf8to16(narrow.begin(), narrow.end(), std::back_inserter(units));
+    } catch (const utf8::not_enough_room&) {
+        // a sequence cut short at the end is malformed input like any other
+        throw utf8::invalid_utf8(static_cast<uint8_t>(narrow.back()));
+    }
     out.reserve(units.size());
     for (const uint16_t u : units) out.push_back(static_cast<wchar_t>(u));
     return out;
