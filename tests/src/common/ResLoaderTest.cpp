@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/MsgLoaderFile.h"
 #include "support/TempDir.h"
@@ -112,4 +113,23 @@ TEST(MsgLoader, LanguageOffsetAndMissingTexts) {
     std::string text;
     missing.LoadMessage(165, text);
     EXPECT_EQ(text, "??? ");
+}
+
+TEST(MsgLoader, ShippedMessageFileHasEveryWindowTextInBothLanguages) {
+    MsgLoaderFile loader(std::string(PENDREL_SOURCE_DIR) + "/resources/Pendrel.msg");
+    ASSERT_TRUE(loader.Loaded());
+    std::vector<int> ids;
+    for (int id = 128; id <= 138; ++id) ids.push_back(id);
+    for (int id = 158; id <= 170; ++id) ids.push_back(id);
+    for (int id = 201; id <= 207; ++id) ids.push_back(id);
+    ids.push_back(501);
+    ids.push_back(502);
+    for (const int language : {0, 1}) {
+        loader.SetLanguage(language);
+        for (const int id : ids) {
+            std::string text;
+            loader.LoadMessage(id, text);
+            EXPECT_NE(text, "??? ") << "id " << id << ", language " << language;
+        }
+    }
 }
