@@ -24,6 +24,8 @@ public:
     // Collects output until it ends, then reaps the process: its exit status,
     // or -1 when it was killed (also after the timeout).
     int Wait(std::chrono::milliseconds timeout);
+    // True once the process has ended (it is not reaped here).
+    bool WaitForExit(std::chrono::milliseconds timeout);
     // SIGTERM to the group, SIGKILL if it has not ended within a few seconds.
     void Stop();
 
@@ -33,7 +35,6 @@ public:
 private:
     // Reads what is available within the timeout; false once the output has ended.
     bool Collect(std::chrono::milliseconds timeout);
-    bool WaitForExit(std::chrono::milliseconds timeout);
     int Reap();
 
     pid_t _pid = -1;

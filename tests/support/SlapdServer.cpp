@@ -50,6 +50,17 @@ std::string Ldif(const std::vector<SlapdServer::Entry>& entries) {
     return ldif;
 }
 
+// slapd reports its start a moment before its listener takes connections:
+// try until it does, waiting on the process between tries, up to a deadline.
+bool Accepts(ChildProcess& process, int port) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!LoopbackAccepts(port)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (process.WaitForExit(std::chrono::milliseconds(10))) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool SlapdServer::Available() {
@@ -79,7 +90,7 @@ SlapdServer::SlapdServer(const std::vector<Entry>& entries) {
         // Debug level "none" still prints the start and stop lines, which tell when it listens.
         auto process = std::make_unique<ChildProcess>(
             std::vector<std::string>{kSlapd, "-f", config, "-h", listen, "-d", "32768"});
-        if (process->WaitForOutput("slapd starting", std::chrono::seconds(20)) && LoopbackAccepts(port)) {
+        if (process->WaitForOutput("slapd starting", std::chrono::seconds(20)) && Accepts(*process, port)) {
             _port = port;
             _process = std::move(process);
             return;
