@@ -131,6 +131,9 @@ bool LDAPDownloader::Download(const std::string& url, std::vector<unsigned char>
     }
     const timeval connectTimeout{kConnectTimeoutSeconds, 0};
     ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &connectTimeout);
+    // Referrals are not followed: they would lead the anonymous search to
+    // servers the URL does not name, in calls that cannot be interrupted.
+    ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
 
     boost::this_thread::interruption_point();
 

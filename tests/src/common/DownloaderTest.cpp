@@ -2,9 +2,11 @@
 
 #include <boost/thread/thread.hpp>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,48 @@ TEST_F(DownloaderTest, NewDownloadReplacesThePreviousOneAndClearEmpties) {
     downloader.ClearDownload();
     EXPECT_EQ(downloader.TotalSize(), 0u);
     EXPECT_EQ(downloader.CopyToBuffer(nullptr, true), 0u);
+}
+
+// Sets an environment variable for one scope and puts the old value back.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : _name(name) {
+        if (const char* old = std::getenv(name)) _old = old;
+        if (value != nullptr) {
+            ::setenv(name, value, 1);
+        } else {
+            ::unsetenv(name);
+        }
+    }
+    ~EnvVar() {
+        if (_old) {
+            ::setenv(_name, _old->c_str(), 1);
+        } else {
+            ::unsetenv(_name);
+        }
+    }
+    EnvVar(const EnvVar&) = delete;
+    EnvVar& operator=(const EnvVar&) = delete;
+
+private:
+    const char* _name;
+    std::optional<std::string> _old;
+};
+
+TEST(Downloader, HttpUrlsGoThroughTheProxyFromTheEnvironmentInAnyCase) {
+    TestSupport::HttpServer proxy;
+    proxy.Serve("http://crl.example.invalid/list.crl", 200, "via proxy");
+    const EnvVar http("http_proxy", proxy.Url("").c_str());
+    const EnvVar noProxy("no_proxy", nullptr);
+    const EnvVar noProxyUpper("NO_PROXY", nullptr);
+
+    for (const char* url : {"http://crl.example.invalid/list.crl", "HTTP://crl.example.invalid/list.crl"}) {
+        SCOPED_TRACE(url);
+        Downloader downloader;
+        ASSERT_TRUE(downloader.DownloadFile(url));
+        EXPECT_EQ(CopyOut(downloader, false), "via proxy");
+    }
+    EXPECT_EQ(proxy.RequestCount("http://crl.example.invalid/list.crl"), 2);
 }
 
 // A stream that answers from a script: a text is data, "" is 0, and the
