@@ -108,11 +108,27 @@ bool ChildProcess::WaitForOutput(const std::string& text, std::chrono::milliseco
 bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout) {
     if (_reaped) return true;
     const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, _pid, 0));
-    if (pidfd < 0) return false;
-    pollfd pfd{pidfd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(timeout.count()));
-    ::close(pidfd);
-    return ready > 0;
+    if (pidfd >= 0) {
+        pollfd pfd{pidfd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(timeout.count()));
+        ::close(pidfd);
+        return ready > 0;
+    }
+    // Without process descriptors (old kernels, valgrind): ask, and wait a
+    // little between the questions, until the deadline.
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        const pid_t got = ::waitpid(_pid, &status, WNOHANG);
+        if (got == _pid) {
+            _reaped = true;
+            _status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return true;
+        }
+        if (got < 0 && errno != EINTR) return false;
+        if (Clock::now() >= deadline) return false;
+        ::poll(nullptr, 0, std::min(10, Remaining(deadline)));
+    }
 }
 
 int ChildProcess::Reap() {
