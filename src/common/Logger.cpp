@@ -55,6 +55,11 @@ void Logger::Release() {
     _instance.reset();
 }
 
+void Logger::UseFolder(const std::string& folder) {
+    const std::lock_guard<std::mutex> lock(_instanceMutex);
+    _instance = std::make_unique<Logger>(folder);
+}
+
 std::string Logger::PreferencesFolder() { return Util::HomeDirectory() + "/.config/Pendrel/"; }
 
 Logger::Logger(const std::string& folder) {

@@ -17,6 +17,9 @@ public:
     static Logger* Get();
     static void Init();
     static void Release();
+    // Replaces the process-wide instance with one over another folder (test
+    // programs keep their log out of the user's preferences this way).
+    static void UseFolder(const std::string& folder);
 
     // A logger over another folder (tests); it trims and checks the flag
     // file exactly like the process-wide one.

@@ -7,9 +7,22 @@
 
 namespace TestSupport {
 
-LogCapture::LogCapture() : _file(Logger::Get()->FileName()) {
+namespace {
+
+const std::string& ScratchLogFile() {
+    static const TempDir folder;  // removed when the test program ends
+    static const std::string file = [] {
+        Logger::UseFolder(folder.Path());
+        return Logger::Get()->FileName();
+    }();
+    return file;
+}
+
+}  // namespace
+
+LogCapture::LogCapture() : _file(ScratchLogFile()) {
     struct stat st {};
-    _active = Logger::Get()->Enabled() && ::stat(Logger::PreferencesFolder().c_str(), &st) == 0;
+    _active = Logger::Get()->Enabled();
     if (::stat(_file.c_str(), &st) == 0) _start = static_cast<long>(st.st_size);
 }
 

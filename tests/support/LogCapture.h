@@ -4,10 +4,9 @@
 
 namespace TestSupport {
 
-// The log lines written since construction. The process-wide log lives in
-// the user's preferences folder; when that folder does not exist (or logging
-// is switched off) nothing is written and Active() is false, so tests check
-// log lines only when it is true.
+// The log lines written since construction. The first capture of a test
+// program moves the process-wide log into a scratch folder of its own, so
+// log lines are checked whatever the user's preferences folder holds.
 class LogCapture {
 public:
     LogCapture();
