@@ -47,6 +47,8 @@ TEST_F(ObjectPrinterTest, WritesObjectsInCompactFormWithMinimalSeparation) {
         {"<< /Root 1 0 R /Size 13 >>", "<</Root 1 0 R/Size 13>>"},
         {"<< /Type /Sig >>", "<</Type/Sig>>"},
         {"[ <0A1B> <FF0D> ]", "[<0A1B><FF0D>]"},
+        // Each string takes the form its bytes call for: 0x2C 0x3D need no escape.
+        {"<</ID[<0A1B><2C3D>]>>", "<</ID[<0A1B>(,=)]>>"},
         {"[1 2.5 /N (s) [3] << /K true >> null false 4 0 R]", "[1 2.5/N(s)[3]<</K true>>null false 4 0 R]"},
         {"<</A[]/B<<>>/C()>>", "<</A[]/B<<>>/C<>>>"},
         {"<< /Z 1 /A 2 /M 3 >>", "<</Z 1/A 2/M 3>>"},  // never sorted
