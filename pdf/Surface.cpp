@@ -15,6 +15,16 @@ const float kPointsPerTenth = 0.28346458f;  // 72 / 254
 const float kPixelsPerPoint = 4.0f;
 const float kPixelsPerTenth = 1.1338583f;  // 4 * 72 / 254
 
+// Truncation toward zero; values beyond the int range (large script numbers)
+// are clamped instead of overflowing, and stay even-safe for PixelWidthFor.
+int Truncate(float value) {
+    const float limit = 2147483520.0f;  // largest float below 2^31, even
+    if (!(value == value)) return 0;    // NaN
+    if (value >= limit) return static_cast<int>(limit) - 2;
+    if (value <= -limit) return -static_cast<int>(limit) + 2;
+    return static_cast<int>(value);
+}
+
 // UTF-8 certificate text as wide text; text that is not UTF-8 gives nothing.
 std::wstring Widen(const std::string& text) {
     try {
@@ -56,24 +66,24 @@ float Surface::TenthsToPoints(float tenths) {
 }
 
 int Surface::PixelWidthFor(float points) {
-    int pixels = static_cast<int>(points * kPixelsPerPoint);
+    int pixels = Truncate(points * kPixelsPerPoint);
     if (pixels % 2 != 0) ++pixels;
     return pixels;
 }
 
 int Surface::PixelHeightFor(float points) {
-    return static_cast<int>(points * kPixelsPerPoint);
+    return Truncate(points * kPixelsPerPoint);
 }
 
 int Surface::TenthsToPixels(int tenths) {
-    return static_cast<int>(static_cast<float>(tenths) * kPixelsPerTenth);
+    return Truncate(static_cast<float>(tenths) * kPixelsPerTenth);
 }
 
 int Surface::FontPixelSize(int tenths) {
     float size = static_cast<float>(tenths) * 72.0f;
     size /= 254.0f;
     size *= 4.0f;
-    return static_cast<int>(size);
+    return Truncate(size);
 }
 
 void Surface::SetPos(int x, int y) {

@@ -70,6 +70,17 @@ TEST(Surface, ConvertsCursorAndFontSizesByTruncation) {
     EXPECT_EQ(Surface::FontPixelSize(Surface::kDefaultFontSize), 22);
 }
 
+// Script numbers near the int limits give clamped sizes, not overflow.
+TEST(Surface, HugeNumbersAreClamped) {
+    const PlainSurface huge(0, 0, 2147483647.0f, -2147483647.0f);
+    EXPECT_GT(huge.PixelWidth(), 0);
+    EXPECT_EQ(huge.PixelWidth() % 2, 0);
+    EXPECT_LT(huge.PixelHeight(), 0);
+    EXPECT_GT(Surface::TenthsToPixels(2147483647), 2000000000);
+    EXPECT_LT(Surface::TenthsToPixels(-2147483647 - 1), -2000000000);
+    EXPECT_GT(Surface::FontPixelSize(2147483647), 0);
+}
+
 // Runs the test in UTC so that local times are known.
 class ExpandText : public ::testing::Test {
 protected:
