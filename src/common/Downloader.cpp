@@ -24,6 +24,7 @@ bool Downloader::DownloadFile(const std::string& url) {
     for (;;) {
         const long count = stream->read(scratch, sizeof(scratch));
         boost::this_thread::interruption_point();
+        if (count < 0) _responseCode = stream->ResponseCode();
         if (count == -1) break;
         if (count < 0) return false;  // what arrived so far stays in the list
         if (count == 0) continue;     // the stream waits on its sockets itself
@@ -53,4 +54,5 @@ std::size_t Downloader::CopyToBuffer(unsigned char* destination, bool decodePemC
 void Downloader::ClearDownload() {
     _chunks.clear();
     _totalSize = 0;
+    _responseCode = 0;
 }

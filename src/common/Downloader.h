@@ -29,11 +29,14 @@ public:
 
     void ClearDownload();
     std::size_t TotalSize() const { return _totalSize; }
+    // The response code of the last download (an HTTP status; 0 for files).
+    long ResponseCode() const { return _responseCode; }
 
     static constexpr std::size_t kReadSize = 512;
 
 private:
     std::vector<std::vector<unsigned char>> _chunks;
     std::size_t _totalSize = 0;
+    long _responseCode = 0;
     URLStream* const _stream = nullptr;
 };

@@ -16,6 +16,9 @@ public:
     //    -2  error (no transfer, or the transfer failed).
     // Checks for a thread interruption request after every transfer step.
     virtual long read(unsigned char* buffer, std::size_t size) = 0;
+    // The protocol's response code once known (an HTTP status, an FTP reply
+    // code); 0 when there is none, as for files.
+    virtual long ResponseCode() const { return 0; }
 
 protected:
     URLStream() = default;

@@ -84,6 +84,12 @@ std::size_t URLStreamCurl::WriteCallback(char* data, std::size_t size, std::size
     return bytes;
 }
 
+long URLStreamCurl::ResponseCode() const {
+    long code = 0;
+    if (!_handles || curl_easy_getinfo(_handles->easy.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return 0;
+    return code;
+}
+
 void URLStreamCurl::Append(const char* data, std::size_t size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     _buffer.insert(_buffer.end(), bytes, bytes + size);

@@ -16,6 +16,7 @@ public:
     ~URLStreamCurl() override;
 
     long read(unsigned char* buffer, std::size_t size) override;
+    long ResponseCode() const override;
 
     static constexpr int kWaitMilliseconds = 50;
     static constexpr std::size_t kBufferSize = 32768;

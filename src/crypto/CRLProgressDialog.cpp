@@ -1,0 +1,46 @@
+#include "crypto/CRLProgressDialog.h"
+
+#include <mutex>
+
+#include "common/Logger.h"
+
+namespace Crypto {
+
+namespace {
+
+std::mutex& FactoryMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+CRLProgressDialog::Factory& InstalledFactory() {
+    static CRLProgressDialog::Factory factory;
+    return factory;
+}
+
+}  // namespace
+
+void CRLProgressDialog::SetFactory(Factory factory) {
+    const std::lock_guard<std::mutex> lock(FactoryMutex());
+    InstalledFactory() = std::move(factory);
+}
+
+std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future) {
+    Factory factory;
+    {
+        const std::lock_guard<std::mutex> lock(FactoryMutex());
+        factory = InstalledFactory();
+    }
+    if (factory)
+        if (auto dialog = factory(future)) return dialog;
+    return std::make_unique<CRLProgressWait>(future);
+}
+
+bool CRLProgressWait::ShowDialog() {
+    Logger::Get()->SetFunc("ShowDialog");
+    Logger::Get()->Log("Waiting for the CRL download without a window");
+    _future.wait();
+    return _future.has_value();
+}
+
+}  // namespace Crypto
