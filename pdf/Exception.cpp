@@ -1,0 +1,17 @@
+#include "pdf/Exception.h"
+
+#include "common/Logger.h"
+
+namespace PDF {
+
+Exception::Exception(int code, const char* text) : std::runtime_error(text ? text : ""), _code(code) {
+    Logger::Get()->SetFunc("Exception");
+    Logger::Get()->Log("PDF Exception %d (%s)", code, what());
+}
+
+Exception::Exception(const char* text) : std::runtime_error(text ? text : ""), _code(0) {
+    Logger::Get()->SetFunc("Exception");
+    Logger::Get()->Log("PDF Exception %s ", what());
+}
+
+}  // namespace PDF

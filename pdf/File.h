@@ -1,0 +1,81 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pdf/PDFGuard.h"
+#include "pdf/PDFPtr.h"
+
+namespace PDF {
+
+class Env;
+
+// An opened PDF document: the parser handle, its catalog and interactive
+// form, and its pages in document order. Only header versions 1.3 and 1.4
+// with classic cross-reference sections are accepted.
+class File {
+public:
+    explicit File(Env* env);
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens and checks the document; raises PDF::Exception.
+    void Open(const char* path);
+    // Closes the parser handle and forgets everything loaded from it.
+    void ClearData();
+    // The /Rotate of 1-based page `page` as stored (inherited from the page
+    // tree when the page has none); 0 for a page that does not exist.
+    int GetPageRotationDegrees(int page) const;
+
+    Env* GetEnv() const { return _env; }
+    const std::string& Path() const { return _path; }
+    fz_context* Context() const { return _ctx.get(); }
+    const ContextPtr& SharedContext() const { return _ctx; }
+    pdf_document* Document() const { return _xref.get(); }
+    // The document's byte stream (seek, tell, read); null before Open.
+    fz_stream* Stream() const;
+    pdf_obj* Trailer() const;
+    pdf_obj* Root() const { return _root; }
+    pdf_obj* RootIndirect() const { return _rootindirect; }
+    pdf_obj* Form() const { return _form; }
+    pdf_obj* FormIndirect() const { return _formindirect; }
+
+    // Bytes in the file; all ones until Open has measured it.
+    unsigned long FileSize() const { return _fileSize; }
+    // Header version times ten ("%PDF-1.4" gives 14).
+    int Version() const { return _version; }
+    // Offset of the last cross-reference section.
+    int StartXRef() const;
+    // Length of the cross-reference table: the trailer's /Size.
+    int XRefLength() const;
+
+    int PageCount() const { return static_cast<int>(_pages.size()); }
+    bool PagesLoaded() const { return _pagesLoaded; }
+    // The reference of 1-based page `page`; null outside 1..PageCount().
+    pdf_obj* PageRef(int page) const;
+
+    // Offsets are 32-bit signed: larger documents are refused when opened.
+    static constexpr unsigned long kMaxFileSize = 0x7FFFFFFFUL;
+
+private:
+    void LoadPages();
+    void CollectPages(pdf_obj* node, int depth, std::set<int>& visited);
+
+    Env* _env;
+    std::string _path;
+    ContextPtr _ctx;  // first: outlives every handle below
+    DocPtr _xref;
+    pdf_obj* _root = nullptr;          // in _guard
+    pdf_obj* _rootindirect = nullptr;  // in _guard
+    pdf_obj* _form = nullptr;          // in _guard
+    pdf_obj* _formindirect = nullptr;  // in _guard
+    PDFGuard _guard;
+    std::vector<ObjPtr> _pages;
+    bool _pagesLoaded = false;
+    unsigned long _fileSize = ~0UL;
+    int _version = 0;
+};
+
+}  // namespace PDF

@@ -1,0 +1,252 @@
+#include "pdf/Signature.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "common/Logger.h"
+#include "pdf/CallPDF.h"
+#include "pdf/Env.h"
+#include "pdf/Exception.h"
+#include "pdf/File.h"
+#include "pdf/Versions.h"
+
+namespace PDF {
+
+namespace {
+
+// Offset of object `num` in the file, or -1 unless it is stored there
+// uncompressed. Call inside CALL_PDF.
+std::int64_t ObjectOffset(fz_context* ctx, pdf_document* doc, int num) {
+    if (num <= 0 || num >= pdf_xref_len(ctx, doc)) return -1;
+    const pdf_xref_entry* const entry = pdf_get_xref_entry(ctx, doc, num);
+    return entry != nullptr && entry->type == 'n' ? entry->ofs : -1;
+}
+
+// Consumes white space and answers the next byte (consumed too), or EOF.
+int ReadNonWhite(fz_context* ctx, fz_stream* stream) {
+    int c = fz_read_byte(ctx, stream);
+    while (c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ')
+        c = fz_read_byte(ctx, stream);
+    return c;
+}
+
+// Consumes bytes up to and including `wanted`; answers it, or EOF.
+int ReadPast(fz_context* ctx, fz_stream* stream, int wanted) {
+    int c = fz_read_byte(ctx, stream);
+    while (c != EOF && c != wanted) c = fz_read_byte(ctx, stream);
+    return c;
+}
+
+// Up to `width` decimal digits at `at`; false when there is none.
+bool ReadNumber(const std::string& text, std::size_t at, std::size_t width, unsigned& value,
+                std::size_t* end = nullptr) {
+    std::size_t i = at;
+    value = 0;
+    while (i < text.size() && i < at + width && text[i] >= '0' && text[i] <= '9')
+        value = value * 10 + (text[i++] - '0');
+    if (end != nullptr) *end = i;
+    return i > at;
+}
+
+std::string StringBytes(fz_context* ctx, pdf_obj* obj) {
+    if (!pdf_is_string(ctx, obj)) return std::string();
+    return std::string(pdf_to_str_buf(ctx, obj), pdf_to_str_len(ctx, obj));
+}
+
+}  // namespace
+
+Signature::Signature(Env* env) : _env(env) {}
+
+Signature::~Signature() {
+    ClearData();
+}
+
+void Signature::ClearData() {
+    _dict.reset();
+}
+
+bool Signature::Load(pdf_obj* ref) {
+    const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
+    ClearData();
+    _ref.reset();
+    _xref.reset();
+    if (file == nullptr || file->Document() == nullptr) return false;
+    _ctx = file->SharedContext();
+    fz_context* const ctx = _ctx.get();
+    _xref = KeepDoc(ctx, file->Document());
+    _ref = KeepObj(ctx, ref);
+
+    if (!pdf_is_indirect(ctx, ref)) return false;
+    _dict = AdoptObj(ctx, TryLoadObject(ctx, _xref.get(), pdf_to_num(ctx, ref)));
+    if (_dict == nullptr) return false;
+
+    FindContentsRange();
+
+    pdf_obj* const dict = _dict.get();
+    pdf_obj* const range = pdf_dict_get(ctx, dict, PDF_NAME(ByteRange));
+    if (!pdf_name_eq(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Type)), PDF_NAME(Sig)) ||
+        !pdf_is_array(ctx, range) || pdf_array_len(ctx, range) != 4)
+        return false;
+    // Offsets are 32-bit: a value that is not a whole number in 0..INT_MAX
+    // cannot describe a part of the file.
+    for (int i = 0; i < 4; ++i) {
+        pdf_obj* const item = pdf_array_get(ctx, range, i);
+        const std::int64_t value = pdf_to_int64(ctx, item);
+        if (!pdf_is_int(ctx, item) || value < 0 || value > INT_MAX) return false;
+        _range[i] = static_cast<int>(value);
+    }
+    Logger::Get()->SetFunc("Load");
+    Logger::Get()->Log("Loaded ranges %d-%d  %d-%d   total %d", _range[0], _range[1], _range[2], _range[3],
+                       static_cast<int>(static_cast<std::int64_t>(_range[2]) + _range[3]));
+
+    pdf_obj* const subFilter = pdf_dict_get(ctx, dict, PDF_NAME(SubFilter));
+    if (pdf_dict_get(ctx, dict, PDF_NAME(Filter)) == nullptr || subFilter == nullptr) return false;
+    _subFilter = pdf_is_name(ctx, subFilter) ? pdf_to_name(ctx, subFilter) : "";
+
+    const std::string name = StringBytes(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Name)));
+    _name = name.substr(0, name.find('\0'));
+    _location = fz_loadunicode(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Location)));
+    _contact = fz_loadunicode(ctx, pdf_dict_get(ctx, dict, PDF_NAME(ContactInfo)));
+    _reason = fz_loadunicode(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Reason)));
+
+    _time = -1;
+    pdf_obj* const m = pdf_dict_get(ctx, dict, PDF_NAME(M));
+    if (pdf_is_string(ctx, m)) _time = ParseTime(StringBytes(ctx, m));
+    return true;
+}
+
+void Signature::FindContentsRange() {
+    fz_context* const ctx = _ctx.get();
+    pdf_document* const doc = _xref.get();
+    if (ctx == nullptr || doc == nullptr || _ref == nullptr) throw Exception(-55, "Empty Signature");
+    fz_stream* const stream = doc->file;
+
+    std::int64_t offset = -1;
+    CALL_PDF(ctx, offset = ObjectOffset(ctx, doc, pdf_to_num(ctx, _ref.get())));
+    if (offset < 0) throw Exception(-55, "Empty Signature");
+    CALL_PDF(ctx, fz_seek(ctx, stream, offset, SEEK_SET));
+
+    LexBuf lexbuf(ctx, PDF_LEXBUF_LARGE);
+    pdf_lexbuf* const buf = lexbuf.Get();
+    for (;;) {
+        pdf_token token = PDF_TOK_ERROR;
+        CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
+        if (token == PDF_TOK_EOF || token == PDF_TOK_ENDOBJ) throw Exception(-55, "Empty Signature");
+        if (token == PDF_TOK_NAME && std::strcmp(buf->scratch, "Contents") == 0) break;
+    }
+
+    int next = EOF;
+    CALL_PDF(ctx, next = ReadNonWhite(ctx, stream));
+    if (next != '<') throw Exception(-56, "Contents invalid data");
+    std::int64_t start = 0;
+    CALL_PDF(ctx, start = fz_tell(ctx, stream) - 1);
+    // The hole ends at the end of the data at the latest.
+    CALL_PDF(ctx, next = ReadPast(ctx, stream, '>'));
+    if (next != '>') throw Exception(-56, "Contents invalid data");
+    std::int64_t end = 0;
+    CALL_PDF(ctx, end = fz_tell(ctx, stream));
+
+    _contentsStart = static_cast<int>(start);
+    _contentsEnd = static_cast<int>(end);
+    Logger::Get()->SetFunc("FindContentsRange");
+    Logger::Get()->Log("Contents found! Range %d-%d", _contentsStart, _contentsEnd);
+}
+
+int Signature::MatchVersion() {
+    _revision = -1;
+    // The signature must cover the file from its first byte and leave out
+    // exactly its own /Contents string.
+    if (_range[0] != 0 || _range[1] != _contentsStart || _range[2] != _contentsEnd) return -1;
+    const Versions* const versions = _env != nullptr ? _env->GetVersions() : nullptr;
+    if (versions == nullptr) return -1;
+
+    const std::int64_t end = static_cast<std::int64_t>(_range[2]) + _range[3];
+    const int count = versions->Count();
+    for (int k = 0; k < count; ++k) {
+        const int revisionEnd = versions->Get(count - 1 - k);
+        Logger::Get()->SetFunc("MatchVersion");
+        Logger::Get()->Log("Comparing version %d,->  %d and %d", k, static_cast<int>(end), revisionEnd);
+        if (end == revisionEnd) {
+            _revision = k;
+            return k;
+        }
+    }
+    return -1;
+}
+
+std::time_t Signature::ParseTime(const std::string& date) {
+    // The text ends at a NUL, as a C string would.
+    std::string text = date.substr(0, date.find('\0'));
+    if (text.compare(0, 2, "D:") == 0) text.erase(0, 2);
+
+    unsigned year = 0;
+    if (!ReadNumber(text, 0, 4, year)) return -1;
+    // Month to second at fixed places; what is missing keeps its default, but
+    // only the time zone or the end of the text may cut the date short.
+    unsigned fields[5] = {1, 1, 0, 0, 0};
+    std::size_t pos = 14;
+    bool complete = true;
+    for (int f = 0; f < 5; ++f) {
+        if (!ReadNumber(text, 4 + 2 * f, 2, fields[f])) {
+            fields[f] = f < 2 ? 1 : 0;
+            pos = 4 + 2 * f;
+            complete = false;
+            break;
+        }
+    }
+
+    int sign = 0;
+    unsigned hours = 0;
+    unsigned minutes = 0;
+    if (pos >= text.size()) {
+        if (complete) return -1;  // a full date without time zone names no instant
+    } else if (text[pos] == 'Z') {
+        ++pos;
+    } else if (text[pos] == '+' || text[pos] == '-') {
+        const int markSign = text[pos] == '-' ? -1 : 1;
+        std::size_t at = pos + 1;
+        std::size_t hoursEnd = 0;
+        std::size_t minutesEnd = 0;
+        if (ReadNumber(text, at, 2, hours, &hoursEnd) && hoursEnd < text.size() && text[hoursEnd] == '\'' &&
+            ReadNumber(text, hoursEnd + 1, 2, minutes, &minutesEnd)) {
+            at = minutesEnd;
+            if (at < text.size() && text[at] == '\'') ++at;  // the closing quote may be left out
+            sign = markSign;
+        } else {
+            hours = minutes = 0;
+        }
+        pos = at;
+    } else {
+        return -1;
+    }
+    if (pos != text.size()) return -1;
+
+    std::tm utc{};
+    utc.tm_year = static_cast<int>(year) - 1900;
+    utc.tm_mon = static_cast<int>(fields[0]) - 1;
+    utc.tm_mday = static_cast<int>(fields[1]);
+    utc.tm_hour = static_cast<int>(fields[2]);
+    utc.tm_min = static_cast<int>(fields[3]);
+    utc.tm_sec = static_cast<int>(fields[4]);
+    const std::time_t instant = timegm(&utc);
+    if (instant == static_cast<std::time_t>(-1)) return -1;
+    return instant - sign * static_cast<std::time_t>(hours * 3600 + minutes * 60);
+}
+
+std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj) {
+    if (!pdf_is_string(ctx, obj)) return std::wstring();
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx, obj));
+    const std::size_t length = pdf_to_str_len(ctx, obj);
+    std::wstring text;
+    if (length >= 3 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        for (std::size_t i = 2; i + 1 < length; i += 2)
+            text.push_back(static_cast<wchar_t>(bytes[i] << 8 | bytes[i + 1]));
+    } else {
+        for (std::size_t i = 0; i < length && bytes[i] != 0; ++i)
+            text.push_back(static_cast<wchar_t>(bytes[i]));
+    }
+    return text;
+}
+
+}  // namespace PDF

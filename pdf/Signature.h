@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <ctime>
+#include <string>
+
+#include "pdf/PDFPtr.h"
+
+namespace PDF {
+
+class Env;
+
+// The signature value dictionary of one signature (filter Adobe.PPKLite,
+// sub-filter adbe.pkcs7.detached): loaded from a field's /V for verification,
+// with the place of its /Contents hole in the file and the revision it covers.
+class Signature {
+public:
+    // Outcome of checking the covered bytes against the CMS signature.
+    enum VerifyError {
+        kVerified = 0,
+        kNotVerified = 1,
+        kNoRange = 2,     // nothing loaded, or a byte range of four zeros
+        kNoContents = 3,  // no /Contents, or the CMS object refused it
+    };
+
+    explicit Signature(Env* env);
+    ~Signature();
+    Signature(const Signature&) = delete;
+    Signature& operator=(const Signature&) = delete;
+
+    // Loads the dictionary behind `ref`; false unless it is a signature
+    // dictionary (/Type /Sig, a /ByteRange of four integers, /Filter and
+    // /SubFilter). Raises PDF::Exception when its /Contents cannot be located.
+    bool Load(pdf_obj* ref);
+    // Finds the "<" and ">" of the /Contents string in the file; raises
+    // PDF::Exception (-55 no /Contents, -56 not a hexadecimal string).
+    void FindContentsRange();
+    // The revision whose end the second byte range reaches, provided the
+    // ranges leave out exactly the /Contents string; -1 otherwise.
+    int MatchVersion();
+    // Releases the loaded dictionary.
+    void ClearData();
+
+    // The instant a /M date names, in seconds since 1970 UTC; -1 when the
+    // text is not a complete date with a time zone (a date cut short before
+    // the time zone counts as UTC).
+    static std::time_t ParseTime(const std::string& text);
+
+    int GetRevision() const { return _revision; }
+    const std::string& GetSubFilter() const { return _subFilter; }
+    const std::string& GetName() const { return _name; }
+    const std::wstring& GetLocation() const { return _location; }
+    const std::wstring& GetReason() const { return _reason; }
+    const std::wstring& GetContact() const { return _contact; }
+    std::time_t GetTime() const { return _time; }
+    // b1, b2, b3, b4: [b1, b1 + b2) and [b3, b3 + b4) are covered.
+    const std::array<int, 4>& GetRange() const { return _range; }
+    int GetContentsStart() const { return _contentsStart; }
+    int GetContentsEnd() const { return _contentsEnd; }
+    int GetOid() const { return _oid; }
+
+private:
+    Env* _env;
+    ContextPtr _ctx;  // first: outlives the handles below
+    DocPtr _xref;
+    ObjPtr _ref;
+    ObjPtr _dict;
+    int _revision = -1;
+    std::string _subFilter;
+    std::string _name;
+    std::wstring _location;
+    std::wstring _reason;
+    std::wstring _contact;
+    std::time_t _time = -1;
+    std::array<int, 4> _range{};
+    // The CMS object of a verification (owned) joins here with Verify.
+    int _rangePos = 0;        // offset of the /ByteRange "[" in a written dictionary
+    int _contentsStart = -1;  // offset of the "<" of /Contents
+    int _contentsEnd = -1;    // offset just after its ">"
+    int _oid = 0;             // object number of a written dictionary
+};
+
+// A PDF text string as wide text: UTF-16BE after a FE FF mark (one character
+// per code unit, an odd last byte dropped), otherwise one character per byte
+// up to the first NUL. Empty for anything but a non-empty string.
+std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj);
+
+}  // namespace PDF
