@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+// Writes PDF files for tests byte by byte: objects, classic cross-reference
+// sections and trailers, and incremental updates appended after them. Every
+// offset it writes is counted from the bytes it has produced, so the files
+// are exactly what a careful writer would make (qpdf checks them in a test).
+class PdfBuilder {
+public:
+    explicit PdfBuilder(const std::string& version = "1.4");
+
+    // Sets object `num` (generation 0) of the revision being built; its body
+    // is written between "num 0 obj\n" and "\nendobj\n".
+    void Object(int num, const std::string& body);
+    // Sets an object under the next unused number and answers that number.
+    int Add(const std::string& body);
+    int NextNumber() const;
+
+    // Catalog 1 and page tree 2 with `pages` pages (objects 3, 4, ...) of
+    // MediaBox [0 0 612 792]. `catalogExtra` is added to the catalog,
+    // `firstPageExtra` to the first page.
+    void BasicDocument(int pages = 1, const std::string& catalogExtra = "",
+                       const std::string& firstPageExtra = "");
+
+    // Settings of the revision being built.
+    void TrailerExtra(const std::string& entries) { _trailerExtra = entries; }  // e.g. "/Info 9 0 R"
+    void Size(int size) { _size = size; }                          // instead of the highest number + 1
+    void Prev(const std::string& value) { _prev = value; }         // instead of the previous startxref
+    void EofLineEnd(const std::string& ending) { _eol = ending; }  // after "%%EOF"; default "\n"
+    void BeforeStartxref(const std::string& bytes) {
+        _beforeStartxref = bytes;
+    }  // after the trailer; default "\n"
+
+    // Writes the objects of the revision (ascending numbers), its
+    // cross-reference section, trailer, startxref and end-of-file marker.
+    void EndRevision();
+
+    const std::string& Bytes() const { return _bytes; }
+    // End of each revision written so far, oldest first: the offset just
+    // after its "%%EOF" and line ending.
+    const std::vector<std::size_t>& RevisionEnds() const { return _ends; }
+    // Offset of the latest "num 0 obj" line.
+    std::size_t Offset(int num) const;
+    // Offset of the cross-reference section of the last revision.
+    std::size_t LastStartXRef() const { return _startxref; }
+
+    // A signature dictionary with a /ByteRange placeholder and a /Contents
+    // hole of `holeBytes` zero bytes; `extra` entries go before the closing >>.
+    static std::string SignatureDict(const std::string& extra = "", std::size_t holeBytes = 32);
+    // Offsets of the "<" of the /Contents string of object `num`, and just
+    // after its ">".
+    std::size_t ContentsStart(int num) const;
+    std::size_t ContentsEnd(int num) const;
+    // Writes "[b1 b2 b3 b4]" over the placeholder of object `num`, padded
+    // with spaces to its width (offsets are unchanged).
+    void SetByteRange(int num, long long b1, long long b2, long long b3, long long b4);
+    // The range a signer writes: all bytes up to `end` except the hole.
+    void CoverUpTo(int num, std::size_t end);
+
+    void Save(const std::string& path) const;
+
+private:
+    std::string _bytes;
+    std::map<int, std::string> _pending;
+    std::map<int, std::size_t> _offsets;
+    std::vector<std::size_t> _ends;
+    int _highest = 0;
+    int _root = 1;
+    std::size_t _startxref = 0;
+    bool _first = true;
+    int _size = -1;
+    std::string _prev;
+    std::string _trailerExtra;
+    std::string _eol = "\n";
+    std::string _beforeStartxref = "\n";
+};
+
+}  // namespace TestSupport
