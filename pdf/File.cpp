@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -207,7 +209,12 @@ int File::StartXRef() const {
 }
 
 int File::XRefLength() const {
-    return _xref ? pdf_xref_len(_ctx.get(), _xref.get()) : 0;
+    if (!_xref) return 0;
+    // The trailer's /Size; never less than the objects MuPDF found, so that
+    // no number of the document is handed out again.
+    const std::int64_t size = pdf_to_int64(_ctx.get(), pdf_dict_get(_ctx.get(), Trailer(), PDF_NAME(Size)));
+    const int length = pdf_xref_len(_ctx.get(), _xref.get());
+    return size > length && size <= INT_MAX ? static_cast<int>(size) : length;
 }
 
 pdf_obj* File::PageRef(int page) const {

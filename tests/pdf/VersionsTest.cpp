@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "pdf/Env.h"
+#include "pdf/Exception.h"
+#include "pdf/File.h"
+#include "pdf/FileManager.h"
+#include "pdf/Versions.h"
+#include "support/LogCapture.h"
+#include "support/OpenedDocument.h"
+#include "support/PdfBuilder.h"
+#include "support/TempDir.h"
+
+using TestSupport::LogCapture;
+using TestSupport::OpenedDocument;
+using TestSupport::OpenError;
+using TestSupport::PdfBuilder;
+using TestSupport::TempDir;
+
+namespace {
+
+// Ends of revisions read off the bytes: after each "%%EOF" and the line
+// ending that follows it (CR LF, CR, LF or none).
+std::vector<std::size_t> MarkerEnds(const std::string& bytes) {
+    std::vector<std::size_t> ends;
+    for (std::size_t at = bytes.find("%%EOF"); at != std::string::npos; at = bytes.find("%%EOF", at + 1)) {
+        std::size_t end = at + 5;
+        if (bytes.compare(end, 2, "\r\n") == 0)
+            end += 2;
+        else if (end < bytes.size() && (bytes[end] == '\r' || bytes[end] == '\n'))
+            end += 1;
+        ends.push_back(end);
+    }
+    return ends;
+}
+
+// A document of `endings.size()` revisions, each update rewriting the page
+// and adding an object; revision k ends with endings[k] after its marker.
+PdfBuilder Revisions(const std::vector<std::string>& endings) {
+    PdfBuilder pdf("1.4");
+    pdf.BasicDocument();
+    for (std::size_t k = 0; k < endings.size(); ++k) {
+        if (k > 0) {
+            pdf.Object(
+                3, "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Rotate " + std::to_string(90 * k) + ">>");
+            pdf.Add("(update " + std::to_string(k) + ")");
+        }
+        pdf.EofLineEnd(endings[k]);
+        pdf.EndRevision();
+    }
+    return pdf;
+}
+
+struct EndingCase {
+    std::string name;
+    std::vector<std::string> endings;
+};
+
+const EndingCase kEndingCases[] = {
+    {"one revision, LF", {"\n"}},
+    {"one revision, CR LF", {"\r\n"}},
+    {"one revision, CR", {"\r"}},
+    {"one revision, nothing after the marker", {""}},
+    {"two revisions", {"\r\n", "\n"}},
+    {"two revisions, first without line end", {"", "\r"}},
+    {"three revisions", {"\n", "\r", "\r\n"}},
+    {"three revisions, last without line end", {"\r\n", "\n", ""}},
+};
+
+TEST(Versions, EndsEachRevisionAfterItsMarkerAndLineEnding) {
+    const TempDir dir;
+    for (const EndingCase& c : kEndingCases) {
+        SCOPED_TRACE(c.name);
+        const PdfBuilder pdf = Revisions(c.endings);
+        pdf.Save(dir.File("revisions.pdf"));
+        const std::vector<std::size_t> expected = MarkerEnds(pdf.Bytes());
+        ASSERT_EQ(expected.size(), c.endings.size());
+
+        OpenedDocument doc(dir.File("revisions.pdf"));
+        const PDF::Versions* const versions = doc.Env().GetVersions();
+        ASSERT_NE(versions, nullptr);
+        ASSERT_EQ(versions->Count(), static_cast<int>(expected.size()));
+        for (int r = 0; r < versions->Count(); ++r)  // newest first
+            EXPECT_EQ(versions->Get(versions->Count() - 1 - r), static_cast<int>(expected[r]))
+                << "revision " << r;
+        EXPECT_EQ(versions->Get(0), static_cast<int>(pdf.Bytes().size()));
+        EXPECT_THROW(versions->Get(versions->Count()), std::out_of_range);
+    }
+}
+
+TEST(Versions, LogsWhereItFoundTheMarker) {
+    const PdfBuilder pdf = Revisions({"\n"});
+    const TempDir dir;
+    pdf.Save(dir.File("one.pdf"));
+    const LogCapture log;
+    OpenedDocument doc(dir.File("one.pdf"));
+    if (!log.Enabled()) GTEST_SKIP() << "logging is switched off";
+    // After the trailer's ">>": "\nstartxref\n<offset>\n%%EOF\n".
+    const std::string& bytes = pdf.Bytes();
+    const std::size_t after = bytes.rfind(">>") + 2;
+    const int n = static_cast<int>(bytes.size() - after);
+    const std::string line = "Found version with range n=" + std::to_string(n) +
+                             "   i=" + std::to_string(n - 6) + "   to_add=6 , " +
+                             std::to_string(bytes.size());
+    EXPECT_TRUE(log.Has("ParseVersion", line)) << line << "\n" << log.Text();
+}
+
+TEST(Versions, NeedsTheMarkerWithin128BytesOfTheTrailer) {
+    const TempDir dir;
+    for (const std::size_t comment : {100u, 150u}) {
+        SCOPED_TRACE(std::to_string(comment) + "-byte comment before startxref");
+        PdfBuilder pdf;
+        pdf.BasicDocument();
+        pdf.BeforeStartxref("\n%" + std::string(comment - 2, 'c') + "\n");
+        pdf.EndRevision();
+        pdf.Save(dir.File("comment.pdf"));
+        std::string text;
+        const int code = OpenError(dir.File("comment.pdf"), &text);
+        if (comment < 128) {
+            EXPECT_EQ(code, 1) << text;
+        } else {
+            EXPECT_EQ(code, -53);
+            EXPECT_EQ(text, "EOF not found");
+        }
+    }
+}
+
+TEST(Versions, RefusesPrevChainsThatLoopOrLeaveTheFile) {
+    const TempDir dir;
+    struct PrevCase {
+        std::string name;
+        std::string prev;  // of the second revision
+    };
+    // MuPDF follows /Prev first and has to rebuild the table: unreadable.
+    const PrevCase cases[] = {
+        {"beyond 32 bits", "99999999999"},
+        {"negative", "-5"},
+        {"past the end of the file", "900000"},
+    };
+    for (const PrevCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf;
+        pdf.BasicDocument();
+        pdf.EndRevision();
+        pdf.Add("(update)");
+        pdf.Prev(c.prev);
+        pdf.EndRevision();
+        pdf.Save(dir.File("prev.pdf"));
+        std::string text;
+        const int code = OpenError(dir.File("prev.pdf"), &text);
+        EXPECT_EQ(code, -7) << text;
+    }
+
+    // The first revision names the second as its predecessor: MuPDF stops at
+    // the section it has seen, the revision walk refuses the loop.
+    PdfBuilder pdf;
+    pdf.BasicDocument();
+    pdf.Prev("0000000000");
+    pdf.EndRevision();
+    pdf.Add("(update)");
+    pdf.EndRevision();
+    std::string bytes = pdf.Bytes();
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%010zu", pdf.LastStartXRef());
+    bytes.replace(bytes.find("/Prev 0000000000"), 16, std::string("/Prev ") + offset);
+    TestSupport::WriteFile(dir.File("loop.pdf"), bytes);
+    std::string text;
+    const int code = OpenError(dir.File("loop.pdf"), &text);
+    EXPECT_TRUE(code == -53 || code == -7) << code << " " << text;
+
+    if (code == -53) {
+        EXPECT_EQ(text, "Cross-reference chain loops");
+    }
+}
+
+TEST(Versions, OutputWritesExactlyTheBytesOfARevision) {
+    const PdfBuilder pdf = Revisions({"\n", "\r\n", "\n"});
+    const TempDir dir;
+    pdf.Save(dir.File("three.pdf"));
+    OpenedDocument doc(dir.File("three.pdf"));
+    const PDF::Versions* const versions = doc.Env().GetVersions();
+    const std::vector<std::size_t> ends = MarkerEnds(pdf.Bytes());
+
+    for (int revision = 0; revision < 3; ++revision) {
+        SCOPED_TRACE("revision " + std::to_string(revision));
+        const std::string path = versions->Output(revision);
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(path.rfind(PDF::FileManager::TempDirectory(), 0), 0u) << path;
+        EXPECT_EQ(TestSupport::ReadFile(path), pdf.Bytes().substr(0, ends[revision]));
+        std::remove(path.c_str());
+    }
+    EXPECT_EQ(versions->Output(5), "");
+    EXPECT_EQ(versions->Output(3), "");
+    EXPECT_EQ(versions->Output(-1), "");
+}
+
+TEST(Versions, CheckNeedsAnAttachedOpenDocument) {
+    PDF::Env env;
+    std::string text;
+    int code = 1;
+    try {
+        PDF::Versions(&env).Check();
+    } catch (const PDF::Exception& e) {
+        code = e.Code();
+        text = e.what();
+    }
+    EXPECT_EQ(code, -52);
+    EXPECT_EQ(text, "File is not defined.");
+
+    PDF::File unopened(&env);
+    EXPECT_THROW(env.SetFile(&unopened), PDF::Exception);
+    EXPECT_EQ(env.GetFile(), nullptr);
+
+    try {
+        PDF::Versions(nullptr).Check();
+    } catch (const PDF::Exception& e) {
+        code = e.Code();
+        text = e.what();
+    }
+    EXPECT_EQ(code, -51);
+    EXPECT_EQ(text, "Environment is empty.");
+}
+
+}  // namespace
