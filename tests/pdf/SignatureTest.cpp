@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include <mupdf/pdf.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pdf/Exception.h"
+#include "pdf/Field.h"
+#include "pdf/Fields.h"
+#include "pdf/Signature.h"
+#include "support/LogCapture.h"
+#include "support/OpenedDocument.h"
+#include "support/PdfBuilder.h"
+#include "support/TempDir.h"
+
+using TestSupport::LogCapture;
+using TestSupport::OpenedDocument;
+using TestSupport::PdfBuilder;
+using TestSupport::TempDir;
+
+namespace {
+
+// One page, the AcroForm 6 listing field 7, whose /V is object 8.
+PdfBuilder SignedDocument(const std::string& signature) {
+    PdfBuilder pdf;
+    pdf.BasicDocument(1, "/AcroForm 6 0 R");
+    pdf.Object(6, "<</Fields[7 0 R]/SigFlags 3>>");
+    pdf.Object(7, "<</FT/Sig/T(Signature1)/Rect[0 0 0 0]/P 3 0 R/V 8 0 R>>");
+    pdf.Object(8, signature);
+    return pdf;
+}
+
+// The signature of the first field of `path`; null when it does not load.
+std::unique_ptr<PDF::Signature> FirstSignature(OpenedDocument& doc) {
+    PDF::Fields fields(&doc.Env());
+    fields.Load();
+    return fields.At(0)->GetSignature();
+}
+
+TEST(Signature, LoadsTheSignerDetailsAndLocatesTheHole) {
+    PdfBuilder pdf = SignedDocument(PdfBuilder::SignatureDict(
+        "/Name(Jane\\000Doe)/Reason<FEFF004F0064006F0062>/Location(K\\366ln)/M(D:20240115143000+01'00')"));
+    pdf.EndRevision();
+    pdf.CoverUpTo(8, pdf.Bytes().size());
+    const TempDir dir;
+    pdf.Save(dir.File("signed.pdf"));
+
+    OpenedDocument doc(dir.File("signed.pdf"));
+    const LogCapture log;
+    const auto signature = FirstSignature(doc);
+    ASSERT_NE(signature, nullptr);
+    const int start = static_cast<int>(pdf.ContentsStart(8));
+    const int end = static_cast<int>(pdf.ContentsEnd(8));
+    const int size = static_cast<int>(pdf.Bytes().size());
+    EXPECT_EQ(signature->GetContentsStart(), start);
+    EXPECT_EQ(signature->GetContentsEnd(), end);
+    EXPECT_EQ(signature->GetRange(), (std::array<int, 4>{0, start, end, size - end}));
+    EXPECT_EQ(signature->GetSubFilter(), "adbe.pkcs7.detached");
+    EXPECT_EQ(signature->GetName(), "Jane");  // up to the first NUL
+    EXPECT_EQ(signature->GetReason(), L"Odob");
+    EXPECT_EQ(signature->GetLocation(), L"K\u00F6ln");
+    EXPECT_EQ(signature->GetContact(), L"");
+    EXPECT_EQ(signature->GetTime(), 1705325400);  // 2024-01-15 13:30:00 UTC
+    EXPECT_EQ(signature->GetRevision(), -1);      // not matched yet
+    if (log.Enabled()) {
+        EXPECT_TRUE(log.Has("FindContentsRange",
+                            "Contents found! Range " + std::to_string(start) + "-" + std::to_string(end)));
+        EXPECT_TRUE(log.Has("Load", "Loaded ranges 0-" + std::to_string(start) + "  " + std::to_string(end) +
+                                        "-" + std::to_string(size - end) + "   total " +
+                                        std::to_string(size)));
+    }
+}
+
+struct MatchCase {
+    std::string name;
+    // Sets the byte range of object 8 from the hole and the revision ends.
+    std::function<void(PdfBuilder&, std::size_t start, std::size_t after,
+                       const std::vector<std::size_t>& ends)>
+        range;
+    int revision;
+};
+
+const MatchCase kMatchCases[] = {
+    {"first revision", [](PdfBuilder& p, auto, auto, const auto& e) { p.CoverUpTo(8, e[0]); }, 0},
+    {"second revision", [](PdfBuilder& p, auto, auto, const auto& e) { p.CoverUpTo(8, e[1]); }, 1},
+    {"whole file", [](PdfBuilder& p, auto, auto, const auto& e) { p.CoverUpTo(8, e[2]); }, 2},
+    {"between two markers", [](PdfBuilder& p, auto, auto, const auto& e) { p.CoverUpTo(8, e[1] - 10); }, -1},
+    {"just past a marker", [](PdfBuilder& p, auto, auto, const auto& e) { p.CoverUpTo(8, e[0] + 1); }, -1},
+    {"first range not from byte 0",
+     [](PdfBuilder& p, auto s, auto a, const auto& e) { p.SetByteRange(8, 1, s - 1, a, e[0] - a); }, -1},
+    {"hole wider than /Contents",
+     [](PdfBuilder& p, auto s, auto a, const auto& e) { p.SetByteRange(8, 0, s - 1, a, e[0] - a); }, -1},
+    {"hole ending after /Contents",
+     [](PdfBuilder& p, auto s, auto a, const auto& e) { p.SetByteRange(8, 0, s, a + 1, e[0] - a - 1); }, -1},
+    {"all zeros", [](PdfBuilder& p, auto, auto, const auto&) { p.SetByteRange(8, 0, 0, 0, 0); }, -1},
+};
+
+TEST(Signature, MatchesTheRevisionItsRangeEndsAt) {
+    const TempDir dir;
+    for (const MatchCase& c : kMatchCases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf = SignedDocument(PdfBuilder::SignatureDict());
+        pdf.EndRevision();
+        pdf.Add("(update 1)");
+        pdf.EofLineEnd("\r\n");
+        pdf.EndRevision();
+        pdf.Add("(update 2)");
+        pdf.EndRevision();
+        c.range(pdf, pdf.ContentsStart(8), pdf.ContentsEnd(8), pdf.RevisionEnds());
+        pdf.Save(dir.File("match.pdf"));
+
+        OpenedDocument doc(dir.File("match.pdf"));
+        const LogCapture log;
+        const auto signature = FirstSignature(doc);
+        ASSERT_NE(signature, nullptr);
+        EXPECT_EQ(signature->MatchVersion(), c.revision);
+        EXPECT_EQ(signature->GetRevision(), c.revision);
+        if (c.revision >= 0 && log.Enabled()) {
+            const std::string end = std::to_string(pdf.RevisionEnds()[c.revision]);
+            EXPECT_TRUE(log.Has("MatchVersion", "Comparing version " + std::to_string(c.revision) + ",->  " +
+                                                    end + " and " + end));
+        }
+    }
+}
+
+struct BadSignatureCase {
+    std::string name;
+    std::string dictionary;  // object 8
+    int code;                // 1: loads, 2: not a signature (null), otherwise the exception code
+    std::string text;
+};
+
+const std::string kFilters = "/Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached";
+const BadSignatureCase kBadSignatures[] = {
+    {"complete", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents<0A0B>>>", 1, ""},
+    {"/Contents a literal string", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents(abc)>>", -56,
+     "Contents invalid data"},
+    {"/Contents a number", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents 12>>", -56,
+     "Contents invalid data"},
+    {"no /Contents", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]>>", -55, "Empty Signature"},
+    {"/Contents only inside a string",
+     "<</Type/Sig" + kFilters + "/Reason(/Contents <00>)/ByteRange[0 1 2 3]>>", -55, "Empty Signature"},
+    {"no /Type", "<<" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
+    {"/Type not Sig", "<</Type/Annot" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
+    {"/ByteRange of three", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2]/Contents<00>>>", 2, ""},
+    {"/ByteRange of five", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3 4]/Contents<00>>>", 2, ""},
+    {"/ByteRange a name", "<</Type/Sig" + kFilters + "/ByteRange/All/Contents<00>>>", 2, ""},
+    {"/ByteRange holding a string", "<</Type/Sig" + kFilters + "/ByteRange[0 (1) 2 3]/Contents<00>>>", 2, ""},
+    {"/ByteRange holding a real", "<</Type/Sig" + kFilters + "/ByteRange[0 1.5 2 3]/Contents<00>>>", 2, ""},
+    // MuPDF clamps the number; the range then matches no revision.
+    {"/ByteRange beyond 32 bits", "<</Type/Sig" + kFilters + "/ByteRange[0 99999999999 2 3]/Contents<00>>>",
+     1, ""},
+    {"/ByteRange negative", "<</Type/Sig" + kFilters + "/ByteRange[0 -5 2 3]/Contents<00>>>", 2, ""},
+    {"no /Filter", "<</Type/Sig/SubFilter/adbe.pkcs7.detached/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
+    {"no /SubFilter", "<</Type/Sig/Filter/Adobe.PPKLite/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
+    {"not a dictionary", "[1 2 3]", -55, "Empty Signature"},
+};
+
+TEST(Signature, RefusesBrokenSignatureDictionaries) {
+    const TempDir dir;
+    for (const BadSignatureCase& c : kBadSignatures) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf = SignedDocument(c.dictionary);
+        pdf.EndRevision();
+        pdf.Save(dir.File("bad.pdf"));
+        OpenedDocument doc(dir.File("bad.pdf"));
+        int code = 1;
+        std::string text;
+        try {
+            code = FirstSignature(doc) != nullptr ? 1 : 2;
+        } catch (const PDF::Exception& e) {
+            code = e.Code();
+            text = e.what();
+        }
+        EXPECT_EQ(code, c.code) << text;
+        EXPECT_EQ(text, c.text);
+    }
+}
+
+struct TimeCase {
+    std::string text;
+    std::time_t expected;
+};
+
+const TimeCase kTimeCases[] = {
+    // The three forms of a complete date.
+    {"D:20240115143000+01'00'", 1705325400},  // 13:30:00 UTC
+    {"D:20240115143000Z", 1705329000},        // 14:30:00 UTC
+    {"D:20240115143000", -1},                 // no time zone: no instant
+    {"D:20240115143000-05'30'", 1705329000 + 5 * 3600 + 30 * 60},
+    {"20240115143000Z", 1705329000},  // without "D:"
+    // Cut short: the end of the text means UTC, a time zone may follow.
+    {"D:2024", 1704067200},
+    {"D:202401", 1704067200},
+    {"D:20240115", 1705276800},
+    {"D:2024011514Z", 1705327200},
+    {"D:202401151430-05'30'", 1705348800},
+    {"D:2024011514+01'00'", 1705327200 - 3600},
+    // A sign without hours and minutes counts as offset 0.
+    {"D:20240115143000+", 1705329000},
+    {"D:20240115143000+01'00", 1705325400},  // closing quote left out
+    // Anything else names no instant.
+    {"D:20240115143000+01", -1},
+    {"D:20240115143000-0100", -1},
+    {"D:20240115143000Zjunk", -1},
+    {"D:20240115x", -1},
+    {"D:abc", -1},
+    {"", -1},
+    {std::string("D:2024\0junk", 11), 1704067200},  // a NUL ends the text
+};
+
+TEST(Signature, ParsesSigningTimes) {
+    for (const TimeCase& c : kTimeCases) EXPECT_EQ(PDF::Signature::ParseTime(c.text), c.expected) << c.text;
+}
+
+TEST(Signature, ReadsTheSigningTimeFromM) {
+    const TempDir dir;
+    const std::pair<std::string, std::time_t> cases[] = {
+        {"/M(D:20240115143000Z)", 1705329000},
+        {"/M(D:20240115143000)", -1},
+        {"/M 20240115", -1},  // not a string
+        {"", -1},
+    };
+    for (const auto& [entry, expected] : cases) {
+        SCOPED_TRACE(entry);
+        PdfBuilder pdf = SignedDocument(PdfBuilder::SignatureDict(entry));
+        pdf.EndRevision();
+        pdf.Save(dir.File("time.pdf"));
+        OpenedDocument doc(dir.File("time.pdf"));
+        const auto signature = FirstSignature(doc);
+        ASSERT_NE(signature, nullptr);
+        EXPECT_EQ(signature->GetTime(), expected);
+    }
+}
+
+struct TextCase {
+    std::string name;
+    std::string bytes;
+    std::wstring expected;
+};
+
+const TextCase kTextCases[] = {
+    {"UTF-16BE", std::string("\xFE\xFF\x00\x4F\x00\x64\x00\xF6\x20\xAC", 10), L"Od\u00F6\u20AC"},
+    {"UTF-16BE, odd last byte dropped", std::string("\xFE\xFF\x00\x4F\x00", 5), L"O"},
+    {"mark and one byte", std::string("\xFE\xFF\x41", 3), L""},
+    {"mark alone is two bytes", "\xFE\xFF", L"\u00FE\u00FF"},
+    {"surrogate pair kept as two units", std::string("\xFE\xFF\xD8\x3D\xDE\x00", 6),
+     std::wstring{0xD83D, 0xDE00}},
+    {"UTF-16BE with NUL unit", std::string("\xFE\xFF\x00\x41\x00\x00\x00\x42", 8),
+     std::wstring{L'A', 0, L'B'}},
+    {"bytes, one character each", "A\xE9\x80\xFF", L"A\u00E9\u0080\u00FF"},
+    {"bytes up to the first NUL", std::string("AB\0CD", 5), L"AB"},
+    {"empty", "", L""},
+};
+
+TEST(Signature, DecodesTextStrings) {
+    const PDF::ContextPtr ctx = PDF::NewContext();
+    for (const TextCase& c : kTextCases) {
+        SCOPED_TRACE(c.name);
+        const PDF::ObjPtr string =
+            PDF::AdoptObj(ctx.get(), pdf_new_string(ctx.get(), c.bytes.data(), c.bytes.size()));
+        EXPECT_EQ(PDF::fz_loadunicode(ctx.get(), string.get()), c.expected);
+    }
+    const PDF::ObjPtr number = PDF::AdoptObj(ctx.get(), pdf_new_int(ctx.get(), 65));
+    EXPECT_EQ(PDF::fz_loadunicode(ctx.get(), number.get()), L"");
+    EXPECT_EQ(PDF::fz_loadunicode(ctx.get(), nullptr), L"");
+}
+
+}  // namespace
