@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,63 @@ TEST(Versions, OutputWritesExactlyTheBytesOfARevision) {
     EXPECT_EQ(versions->Output(5), "");
     EXPECT_EQ(versions->Output(3), "");
     EXPECT_EQ(versions->Output(-1), "");
+}
+
+TEST(Versions, ParseVersionRefusesWhatIsNotATrailerFollowedByTheMarker) {
+    PdfBuilder pdf;
+    pdf.BasicDocument();
+    pdf.EndRevision();
+    // Comments after the marker: MuPDF never reads them, the walk is sent there.
+    std::string bytes = pdf.Bytes();
+    const std::string comments[] = {
+        "%A trailer 5\n",
+        "%B talk\n",
+        "%C trailer <<(key) 5>>\n",
+        "%D trailer <</Size 5>>" + std::string(200, 'x') + "\n",
+        "%E NOTHING\n",
+    };
+    std::vector<int> offsets;
+    for (const std::string& comment : comments) {
+        offsets.push_back(static_cast<int>(bytes.size()));
+        bytes += comment;
+    }
+    const TempDir dir;
+    TestSupport::WriteFile(dir.File("comments.pdf"), bytes);
+    OpenedDocument doc(dir.File("comments.pdf"));
+    PDF::Versions* const versions = doc.Env().GetVersions();
+
+    struct ParseCase {
+        int offset;
+        int code;
+        std::string text;  // start of it
+    };
+    const ParseCase cases[] = {
+        {offsets[0], -53, "Trailer dictionary expected"},
+        {offsets[1], -53, "Trailer expected"},
+        {offsets[2], 0, "PDF Error "},
+        {offsets[3], -53, "EOF not found"},
+        {offsets[4], -53, "Could not find trailer"},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(bytes.substr(c.offset, 12));
+        try {
+            versions->ParseVersion(c.offset);
+            ADD_FAILURE() << "no exception";
+        } catch (const PDF::Exception& e) {
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_EQ(std::string(e.what()).compare(0, c.text.size(), c.text), 0) << e.what();
+        }
+    }
+    EXPECT_EQ(versions->Count(), 1);  // nothing was added
+}
+
+TEST(Versions, BuiltRevisionsPassAnIndependentCheck) {
+    if (std::system("qpdf --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "qpdf not installed";
+    const PdfBuilder pdf = Revisions({"\r\n", "\r", "\n"});
+    const TempDir dir;
+    pdf.Save(dir.File("checked.pdf"));
+    const std::string command = "qpdf --check '" + dir.File("checked.pdf") + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
 TEST(Versions, CheckNeedsAnAttachedOpenDocument) {
