@@ -5,11 +5,11 @@
 #include <string>
 
 #include "pdf/PDFPtr.h"
+#include "pdf/Signature.h"
 
 namespace PDF {
 
 class Env;
-class Signature;
 class Visual;
 
 // One signature field: loaded from the document's AcroForm for verification,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -114,6 +115,23 @@ TEST(Fields, ReadsFlagsAndRectangleOfEachField) {
 
     fields.Load();  // a second load replaces the first
     EXPECT_EQ(fields.Count(), 3u);
+}
+
+TEST(Fields, ListsTheSameFieldsAfterQpdfRewroteTheDocument) {
+    if (std::system("qpdf --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "qpdf not installed";
+    const TempDir dir;
+    const std::string source = SaveForm(dir, "<</Fields[7 0 R 8 0 R 11 0 R]/SigFlags 3>>");
+    const std::string rewritten = dir.File("qpdf.pdf");
+    const std::string command = "qpdf --object-streams=disable --force-version=1.4 '" + source + "' '" +
+                                rewritten + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    OpenedDocument doc(rewritten);
+    PDF::Fields fields(&doc.Env());
+    fields.Load();
+    ASSERT_EQ(fields.Count(), 2u);
+    EXPECT_EQ(fields.At(0)->GetName(), "Signature1");
+    EXPECT_EQ(fields.At(1)->GetName(), "NoRect");
+    EXPECT_NE(fields.At(0)->GetSignature(), nullptr);
 }
 
 TEST(Fields, LogsAMissingAcroForm) {
