@@ -285,7 +285,18 @@ TEST(File, OpensDocumentsRewrittenByQpdf) {
     EXPECT_EQ(doc.File().Version(), 14);
     EXPECT_EQ(doc.File().PageCount(), 1);
     EXPECT_NE(doc.File().Form(), nullptr);
-    EXPECT_EQ(doc.Env().GetVersions() != nullptr, true);
+    EXPECT_NE(doc.Env().GetVersions(), nullptr);
+
+    // Cross-reference streams under a 1.4 header cannot be cut into revisions.
+    const std::string streams = dir.File("streams.pdf");
+    const std::string generate = "qpdf --object-streams=generate '" + source + "' '" + streams + "'";
+    ASSERT_EQ(std::system(generate.c_str()), 0);
+    std::string bytes = TestSupport::ReadFile(streams);
+    ASSERT_EQ(bytes.compare(0, 8, "%PDF-1.5"), 0);
+    bytes[7] = '4';
+    TestSupport::WriteFile(streams, bytes);
+    std::string text;
+    EXPECT_EQ(OpenError(streams, &text), -53) << text;
 }
 
 }  // namespace

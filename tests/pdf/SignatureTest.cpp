@@ -72,6 +72,21 @@ TEST(Signature, LoadsTheSignerDetailsAndLocatesTheHole) {
     }
 }
 
+TEST(Signature, OutlivesItsDocument) {
+    PdfBuilder pdf = SignedDocument(PdfBuilder::SignatureDict("/Name(Jane)"));
+    pdf.EndRevision();
+    const TempDir dir;
+    pdf.Save(dir.File("signed.pdf"));
+    std::unique_ptr<PDF::Signature> signature;
+    {
+        OpenedDocument doc(dir.File("signed.pdf"));
+        signature = FirstSignature(doc);
+    }  // the result and the status window keep signatures after the request
+    ASSERT_NE(signature, nullptr);
+    EXPECT_EQ(signature->GetName(), "Jane");
+    signature->ClearData();
+}
+
 struct MatchCase {
     std::string name;
     // Sets the byte range of object 8 from the hole and the revision ends.
