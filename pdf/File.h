@@ -21,7 +21,9 @@ public:
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Opens and checks the document; raises PDF::Exception.
+    // Opens and checks the document; raises PDF::Exception. A document that
+    // is attached to its environment is detached (SetFile(nullptr)) before
+    // it is opened again or destroyed.
     void Open(const char* path);
     // Closes the parser handle and forgets everything loaded from it.
     void ClearData();
