@@ -1,0 +1,96 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/HostOptions.h"
+#include "host/IdentifierTable.h"
+#include "host/ObjectRegistry.h"
+#include "npapi/npfunctions.h"
+
+class ScriptEngine;
+
+// The browser side of NPAPI: the function table handed to NP_Initialize and
+// the state behind it (objects, identifiers, the one instance, exceptions
+// set by the plug-in). The table's functions are plain C callbacks without a
+// context argument, so the one Browser of the process is reachable through
+// Current() while it exists.
+class Browser {
+public:
+    explicit Browser(const HostOptions& options);
+    ~Browser();
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    static Browser* Current();
+
+    // A complete table: every entry is set; size = sizeof(NPNetscapeFuncs).
+    static NPNetscapeFuncs FunctionTable();
+
+    NPP Instance() { return &_instance; }
+    ObjectRegistry& Objects() { return _objects; }
+    const ObjectRegistry& Objects() const { return _objects; }
+    IdentifierTable& Identifiers() { return _identifiers; }
+    void SetEngine(ScriptEngine* engine) { _engine = engine; }
+    ScriptEngine* Engine() const { return _engine; }
+
+    // The message of the last NPN_SetException since the last call, if any.
+    bool TakeException(std::string& message);
+    // Runs the calls queued by NPN_PluginThreadAsyncCall.
+    void RunAsyncCalls();
+
+    // Releases a variant's string or object and makes it void.
+    static void ReleaseVariant(NPVariant& variant);
+
+private:
+    static NPError GetValue(NPP instance, NPNVariable variable, void* value);
+    static NPError SetValue(NPP instance, NPPVariable variable, void* value);
+    static void* MemAlloc(uint32_t size);
+    static void MemFree(void* ptr);
+    static NPIdentifier GetStringIdentifier(const NPUTF8* name);
+    static void GetStringIdentifiers(const NPUTF8** names, int32_t count, NPIdentifier* ids);
+    static NPIdentifier GetIntIdentifier(int32_t value);
+    static bool IdentifierIsString(NPIdentifier id);
+    static NPUTF8* UTF8FromIdentifier(NPIdentifier id);
+    static int32_t IntFromIdentifier(NPIdentifier id);
+    static NPObject* CreateObject(NPP npp, NPClass* cls);
+    static NPObject* RetainObject(NPObject* object);
+    static void ReleaseObject(NPObject* object);
+    static bool Invoke(NPP npp, NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
+                       NPVariant* result);
+    static bool InvokeDefault(NPP npp, NPObject* object, const NPVariant* args, uint32_t count,
+                              NPVariant* result);
+    static bool Evaluate(NPP npp, NPObject* object, NPString* script, NPVariant* result);
+    static bool GetProperty(NPP npp, NPObject* object, NPIdentifier name, NPVariant* result);
+    static bool SetProperty(NPP npp, NPObject* object, NPIdentifier name, const NPVariant* value);
+    static bool RemoveProperty(NPP npp, NPObject* object, NPIdentifier name);
+    static bool HasProperty(NPP npp, NPObject* object, NPIdentifier name);
+    static bool HasMethod(NPP npp, NPObject* object, NPIdentifier name);
+    static void ReleaseVariantValue(NPVariant* variant);
+    static void SetException(NPObject* object, const NPUTF8* message);
+    static bool Enumerate(NPP npp, NPObject* object, NPIdentifier** ids, uint32_t* count);
+    static void PluginThreadAsyncCall(NPP instance, void (*func)(void*), void* userData);
+    static bool Construct(NPP npp, NPObject* object, const NPVariant* args, uint32_t count,
+                          NPVariant* result);
+
+    // An object the plug-in hands back must be alive; a dead one is reported.
+    static bool Usable(NPObject* object);
+    static NPError Answer(HostOptions::Answer answer, void* value);
+
+    HostOptions::Answer _cocoa;
+    HostOptions::Answer _coreGraphics;
+    NPP_t _instance{};
+    ObjectRegistry _objects;
+    IdentifierTable _identifiers;
+    ScriptEngine* _engine = nullptr;
+    bool _hasException = false;
+    std::string _exception;
+    std::mutex _asyncMutex;
+    std::vector<std::pair<void (*)(void*), void*>> _asyncCalls;
+    int _eventModel = NPEventModelCarbon;
+    int _drawingModel = NPDrawingModelQuickDraw;
+
+    static Browser* _current;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the stand-in browser was asked to do: which plug-in to load, which
+// page script to run with which arguments, how to answer the plug-in's
+// questions about the event and drawing models, and whether to report leaks.
+struct HostOptions {
+    // How NPN_GetValue answers a "supports ..." question.
+    enum class Answer { Yes, No, Error };
+
+    std::string pluginPath;
+    std::string script;
+    std::vector<std::string> args;
+    Answer cocoa = Answer::Yes;
+    Answer coreGraphics = Answer::Yes;
+    bool reportLeaks = false;
+
+    // Reads the command line (options before the script, everything after the
+    // script goes to the script) and the environment: PENDREL_PLUGIN,
+    // PENDREL_HOST_LEAKS=1, PENDREL_HOST_COCOA and PENDREL_HOST_COREGRAPHICS
+    // (yes|no|error). Options win over the environment. Returns false with
+    // `error` set for a bad command line; `defaultPlugin` is used when no
+    // plug-in is named.
+    static bool Parse(const std::vector<std::string>& argv,
+                      const std::function<const char*(const char*)>& getenv, const std::string& defaultPlugin,
+                      HostOptions& out, std::string& error);
+
+    static const char* Usage();
+};

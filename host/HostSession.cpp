@@ -1,0 +1,99 @@
+#include "host/HostSession.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/Browser.h"
+#include "host/PluginLibrary.h"
+#include "host/ScriptEngine.h"
+
+int HostSession::Run() {
+    PluginLibrary library;  // unloaded last, after every call into it
+    std::string error;
+    if (!library.Load(_options.pluginPath, error)) {
+        std::fprintf(stderr, "pendrel-host: %s\n", error.c_str());
+        return kSetupFailed;
+    }
+    Browser browser(_options);
+    NPNetscapeFuncs table = Browser::FunctionTable();
+    const NPError rc = library.Initialize(&table);
+    if (rc != NPERR_NO_ERROR) {
+        std::fprintf(stderr, "pendrel-host: NP_Initialize answered %d\n", rc);
+        return kSetupFailed;
+    }
+    const int status = RunInstance(library, browser);
+    library.Shutdown();
+    ReportLeaks(browser);
+    return status;
+}
+
+int HostSession::RunInstance(const PluginLibrary& library, Browser& browser) {
+    const NPPluginFuncs& funcs = library.Funcs();
+    NPP npp = browser.Instance();
+    char mimeType[] = "application/pendrelpdf";
+    char typeName[] = "type";
+    char* argn[] = {typeName};
+    char* argv[] = {mimeType};
+    const NPError created = funcs.newp(mimeType, npp, NP_EMBED, 1, argn, argv, nullptr);
+    if (created != NPERR_NO_ERROR) {
+        std::fprintf(stderr, "pendrel-host: NPP_New answered %d\n", created);
+        return kSetupFailed;
+    }
+
+    NP_CGContext cgContext{};
+    NPWindow window{};
+    window.window = &cgContext;
+    window.width = 1;
+    window.height = 1;
+    window.clipRect = NPRect{0, 0, 1, 1};
+    window.type = NPWindowTypeDrawable;
+    if (funcs.setwindow != nullptr) {
+        const NPError rc = funcs.setwindow(npp, &window);
+        if (rc != NPERR_NO_ERROR) std::fprintf(stderr, "pendrel-host: NPP_SetWindow answered %d\n", rc);
+    }
+
+    int status = kSetupFailed;
+    {
+        ScriptEngine engine(browser, _options.args);
+        NPObject* scriptable = nullptr;
+        const NPError rc = funcs.getvalue(npp, NPPVpluginScriptableNPObject, &scriptable);
+        if (!engine.Ready()) {
+            std::fprintf(stderr, "pendrel-host: cannot create the script engine\n");
+        } else if (rc != NPERR_NO_ERROR || scriptable == nullptr) {
+            std::fprintf(stderr,
+                         "pendrel-host: the plug-in offers no scriptable object (NPP_GetValue answered %d)\n",
+                         rc);
+        } else if (!engine.SetPlugin(scriptable)) {
+            std::fprintf(stderr, "pendrel-host: cannot hand the scriptable object to the script\n");
+        } else {
+            status = engine.Run(_options.script);
+        }
+        if (scriptable != nullptr)
+            browser.Objects().Release(scriptable);  // the script's wrapper holds its own
+        browser.RunAsyncCalls();
+        engine.Close();
+    }
+
+    NPSavedData* saved = nullptr;
+    funcs.destroy(npp, &saved);
+    if (saved != nullptr) {
+        std::free(saved->buf);
+        std::free(saved);
+    }
+    return status;
+}
+
+void HostSession::ReportLeaks(const Browser& browser) const {
+    const unsigned misuses = browser.Objects().Misuses();
+    if (misuses > 0)
+        std::fprintf(stderr, "pendrel-host: %u retain or release call(s) on objects that did not exist\n",
+                     misuses);
+    if (!_options.reportLeaks) return;
+    const auto leaks = browser.Objects().Leaks();
+    for (const auto& leak : leaks) {
+        std::fprintf(stderr, "pendrel-host: leaked %s object %p, reference count %u\n",
+                     leak.cls == ScriptEngine::HostClass() ? "script" : "plug-in",
+                     static_cast<const void*>(leak.object), leak.count);
+    }
+    std::fprintf(stderr, "pendrel-host: %zu leaked object(s)\n", leaks.size());
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <duktape.h>
+
+#include <string>
+#include <vector>
+
+#include "npapi/npruntime.h"
+
+class Browser;
+
+// The page: a Duktape heap running one page script. Plug-in objects appear
+// in it as Proxy objects whose property reads, writes and calls go to the
+// object's class; script values reach the plug-in as variants, plain script
+// objects as objects of the host's own class. Globals: plugin, args,
+// print(...), readFileBase64(path), readText(path), writeText(path, text),
+// npDouble(x), exit(code).
+//
+// Duktape reports errors by longjmp. No C++ object with a destructor may be
+// alive in a frame such a jump leaves, so every Duktape call that can throw
+// is made either from a native function's own C frame or inside SafeCall.
+class ScriptEngine {
+public:
+    ScriptEngine(Browser& browser, const std::vector<std::string>& args);
+    ~ScriptEngine();
+    ScriptEngine(const ScriptEngine&) = delete;
+    ScriptEngine& operator=(const ScriptEngine&) = delete;
+
+    bool Ready() const { return _ctx != nullptr; }
+
+    // Makes `object` the global `plugin` (the wrapper holds its own reference).
+    bool SetPlugin(NPObject* object);
+
+    // Runs a page script file. Returns the exit status: exit's code, 0 at a
+    // normal end, 1 after an uncaught error (reported on stderr).
+    int Run(const std::string& path);
+
+    // Destroys the heap: finalizers release every plug-in object the script
+    // held. Objects of the host's class kept by the plug-in answer false
+    // from then on.
+    void Close();
+
+    // The global object as an object of the host's class (a new reference).
+    NPObject* WindowObject();
+    // Evaluates script text (UTF-8) in the global scope.
+    bool Evaluate(const std::string& utf8, NPVariant& result);
+
+    // The class of script objects handed to the plug-in.
+    static NPClass* HostClass();
+
+private:
+    struct HostObject;
+    using Ctx = duk_context*;
+    using Index = duk_idx_t;
+
+    static ScriptEngine* Self();
+
+    // Natives and proxy traps (C frames) and their C++ bodies.
+    static duk_ret_t NativePrint(Ctx ctx);
+    static duk_ret_t NativeReadFileBase64(Ctx ctx);
+    static duk_ret_t NativeReadText(Ctx ctx);
+    static duk_ret_t NativeWriteText(Ctx ctx);
+    static duk_ret_t NativeNpDouble(Ctx ctx);
+    static duk_ret_t NativeNpDoubleValue(Ctx ctx);
+    static duk_ret_t NativeExit(Ctx ctx);
+    static duk_ret_t TrapGet(Ctx ctx);
+    static duk_ret_t TrapSet(Ctx ctx);
+    static duk_ret_t TrapHas(Ctx ctx);
+    static duk_ret_t TrapDelete(Ctx ctx);
+    static duk_ret_t TrapOwnKeys(Ctx ctx);
+    static duk_ret_t MethodCall(Ctx ctx);
+    static duk_ret_t FinalizeWrapper(Ctx ctx);
+
+    int PrintImpl();
+    int ReadFileImpl(bool base64);
+    int WriteTextImpl();
+    int GetImpl();
+    int SetImpl();
+    int HasImpl();
+    int DeleteImpl();
+    int OwnKeysImpl();
+    int MethodImpl();
+
+    // Conversions. PushVariant leaves exactly one value (the error on
+    // failure); ToVariant fills a variant the caller releases.
+    bool PushVariant(const NPVariant& variant);
+    bool PushWrapper(NPObject* object);
+    bool PushString(const std::string& scriptText);
+    bool PushKey(NPIdentifier id);
+    bool ToVariant(Index index, NPVariant& out);
+    void* HiddenPointer(Index index, const char* key);
+    std::string KeyText(Index index);  // UTF-8
+    NPObject* WrappedObject(Index index);
+    NPObject* HostObjectFor(Index index);
+
+    // Error helpers: push an Error and answer kThrow.
+    int Fail(const std::string& utf8Message);
+    int FailAfterCall(bool ok, const char* what, const std::string& key);
+    bool ExitRequested() const { return _exitRequested; }
+
+    // Host class operations.
+    bool PushHostObject(const HostObject* object);
+    void ForgetHostObject(HostObject* object);
+    bool HostHasMethod(HostObject* object, NPIdentifier name);
+    bool HostInvoke(HostObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
+                    NPVariant* result, int mode);
+    bool HostHasProperty(HostObject* object, NPIdentifier name);
+    bool HostGetProperty(HostObject* object, NPIdentifier name, NPVariant* result);
+    bool HostSetProperty(HostObject* object, NPIdentifier name, const NPVariant* value);
+    bool HostRemoveProperty(HostObject* object, NPIdentifier name);
+    bool HostEnumerate(HostObject* object, NPIdentifier** ids, uint32_t* count);
+    bool Alive() const { return _ctx != nullptr && !_closing; }
+
+    Browser& _browser;
+    Ctx _ctx = nullptr;
+    bool _closing = false;
+    bool _exitRequested = false;
+    int _exitCode = 0;
+    unsigned _nextHostKey = 1;
+};
