@@ -1,13 +1,22 @@
 #include "host/HostSession.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "host/Browser.h"
 #include "host/PluginLibrary.h"
 #include "host/ScriptEngine.h"
 
 int HostSession::Run() {
+    if (::access(_options.script.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "pendrel-host: cannot read script %s: %s\n", _options.script.c_str(),
+                     std::strerror(errno));
+        return kSetupFailed;
+    }
     PluginLibrary library;  // unloaded last, after every call into it
     std::string error;
     if (!library.Load(_options.pluginPath, error)) {

@@ -272,6 +272,7 @@ duk_ret_t ScriptEngine::NativePrint(duk_context* ctx) {
 
 int ScriptEngine::PrintImpl() {
     try {
+        if (_exitRequested) return Fail("exit");
         std::string line;
         const duk_idx_t count = duk_get_top(_ctx);
         for (duk_idx_t i = 0; i < count; ++i) {
@@ -306,6 +307,7 @@ duk_ret_t ScriptEngine::NativeReadText(duk_context* ctx) {
 int ScriptEngine::ReadFileImpl(bool base64) {
     const char* name = base64 ? "readFileBase64" : "readText";
     try {
+        if (_exitRequested) return Fail("exit");
         if (!duk_is_string(_ctx, 0)) return Fail(std::string(name) + ": the path must be a string");
         const std::string path = KeyText(0);
         std::string bytes;
@@ -328,6 +330,7 @@ duk_ret_t ScriptEngine::NativeWriteText(duk_context* ctx) {
 
 int ScriptEngine::WriteTextImpl() {
     try {
+        if (_exitRequested) return Fail("exit");
         if (!duk_is_string(_ctx, 0)) return Fail("writeText: the path must be a string");
         if (duk_is_undefined(_ctx, 1)) return Fail("writeText: no text given");
         const std::string path = KeyText(0);
@@ -426,8 +429,23 @@ NPObject* ScriptEngine::WrappedObject(duk_idx_t index) {
 
 std::string ScriptEngine::KeyText(duk_idx_t index) {
     duk_size_t length = 0;
-    const char* text = duk_get_lstring(_ctx, index, &length);
-    return text != nullptr ? TextCodec::ScriptToUtf8(text, length) : std::string();
+    if (const char* text = duk_get_lstring(_ctx, index, &length)) return TextCodec::ScriptToUtf8(text, length);
+    // A number key (plugin[3]) arrives as a number: use its string form.
+    const duk_idx_t at = duk_normalize_index(_ctx, index);
+    std::string key;
+    if (SafeCall(
+            _ctx,
+            [at](duk_context* ctx) -> duk_ret_t {
+                duk_dup(ctx, at);
+                duk_to_string(ctx, -1);
+                return 1;
+            },
+            0, 1)) {
+        const char* text = duk_get_lstring(_ctx, -1, &length);
+        if (text != nullptr) key = TextCodec::ScriptToUtf8(text, length);
+    }
+    duk_pop(_ctx);
+    return key;
 }
 
 bool ScriptEngine::PushString(const std::string& scriptText) {

@@ -1,0 +1,3 @@
+print("before");
+exit(7);
+print("after");

@@ -1,0 +1,2 @@
+// A script that ends by itself.
+print("done");

@@ -1,0 +1,2 @@
+plugin.echo(1);
+throw new Error("boom ü 😀");
