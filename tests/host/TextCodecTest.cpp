@@ -1,6 +1,6 @@
-#include "host/TextCodec.h"
-
 #include <gtest/gtest.h>
+
+#include "host/TextCodec.h"
 
 namespace {
 
@@ -50,8 +50,13 @@ TEST(TextCodec, MalformedInputBecomesReplacementCharacters) {
 TEST(TextCodec, Base64MatchesPublishedVectors) {
     // RFC 4648, section 10.
     const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [in, out] : vectors) EXPECT_EQ(TextCodec::Base64(in), out) << in;
     EXPECT_EQ(TextCodec::Base64(std::string("\xFF\xFE\x00", 3)), "//4A");
