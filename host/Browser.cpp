@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/CallGuard.h"
 #include "host/ScriptEngine.h"
 
 Browser* Browser::_current = nullptr;
@@ -82,7 +83,9 @@ NPError Browser::GetValue(NPP instance, NPNVariable variable, void* value) {
             *static_cast<int*>(value) = self->_drawingModel;
             return NPERR_NO_ERROR;
         case NPNVWindowNPObject: {
-            NPObject* window = self->_engine != nullptr ? self->_engine->WindowObject() : nullptr;
+            NPObject* window = CallGuard("NPN_GetValue", static_cast<NPObject*>(nullptr), [self] {
+                return self->_engine != nullptr ? self->_engine->WindowObject() : nullptr;
+            });
             if (window == nullptr) return NPERR_GENERIC_ERROR;
             *static_cast<NPObject**>(value) = window;
             return NPERR_NO_ERROR;
@@ -129,7 +132,8 @@ void Browser::MemFree(void* ptr) {
 NPIdentifier Browser::GetStringIdentifier(const NPUTF8* name) {
     Browser* self = Current();
     if (self == nullptr || name == nullptr) return nullptr;
-    return self->_identifiers.String(name);
+    return CallGuard("NPN_GetStringIdentifier", NPIdentifier(nullptr),
+                     [&] { return self->_identifiers.String(name); });
 }
 
 void Browser::GetStringIdentifiers(const NPUTF8** names, int32_t count, NPIdentifier* ids) {
@@ -139,7 +143,9 @@ void Browser::GetStringIdentifiers(const NPUTF8** names, int32_t count, NPIdenti
 
 NPIdentifier Browser::GetIntIdentifier(int32_t value) {
     Browser* self = Current();
-    return self != nullptr ? self->_identifiers.Int(value) : nullptr;
+    if (self == nullptr) return nullptr;
+    return CallGuard("NPN_GetIntIdentifier", NPIdentifier(nullptr),
+                     [&] { return self->_identifiers.Int(value); });
 }
 
 bool Browser::IdentifierIsString(NPIdentifier id) {
@@ -148,10 +154,12 @@ bool Browser::IdentifierIsString(NPIdentifier id) {
 
 NPUTF8* Browser::UTF8FromIdentifier(NPIdentifier id) {
     if (!IdentifierTable::IsString(id)) return nullptr;
-    const std::string name = IdentifierTable::Name(id);
-    auto* copy = static_cast<NPUTF8*>(MemAlloc(static_cast<uint32_t>(name.size() + 1)));
-    if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
-    return copy;
+    return CallGuard("NPN_UTF8FromIdentifier", static_cast<NPUTF8*>(nullptr), [id] {
+        const std::string name = IdentifierTable::Name(id);
+        auto* copy = static_cast<NPUTF8*>(MemAlloc(static_cast<uint32_t>(name.size() + 1)));
+        if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
+        return copy;
+    });
 }
 
 int32_t Browser::IntFromIdentifier(NPIdentifier id) {
@@ -160,7 +168,9 @@ int32_t Browser::IntFromIdentifier(NPIdentifier id) {
 
 NPObject* Browser::CreateObject(NPP npp, NPClass* cls) {
     Browser* self = Current();
-    return self != nullptr ? self->_objects.Create(npp, cls) : nullptr;
+    if (self == nullptr) return nullptr;
+    return CallGuard("NPN_CreateObject", static_cast<NPObject*>(nullptr),
+                     [&] { return self->_objects.Create(npp, cls); });
 }
 
 NPObject* Browser::RetainObject(NPObject* object) {
@@ -200,7 +210,9 @@ bool Browser::Evaluate(NPP, NPObject* object, NPString* script, NPVariant* resul
     if (result != nullptr) VOID_TO_NPVARIANT(*result);
     Browser* self = Current();
     if (!Usable(object) || script == nullptr || result == nullptr || self->_engine == nullptr) return false;
-    return self->_engine->Evaluate(std::string(script->UTF8Characters, script->UTF8Length), *result);
+    return CallGuard("NPN_Evaluate", false, [&] {
+        return self->_engine->Evaluate(std::string(script->UTF8Characters, script->UTF8Length), *result);
+    });
 }
 
 bool Browser::GetProperty(NPP, NPObject* object, NPIdentifier name, NPVariant* result) {
@@ -236,8 +248,11 @@ void Browser::ReleaseVariantValue(NPVariant* variant) {
 void Browser::SetException(NPObject*, const NPUTF8* message) {
     Browser* self = Current();
     if (self == nullptr) return;
-    self->_hasException = true;
-    self->_exception = message != nullptr ? message : "";
+    CallGuard("NPN_SetException", false, [&] {
+        self->_exception = message != nullptr ? message : "";
+        self->_hasException = true;
+        return true;
+    });
 }
 
 bool Browser::Enumerate(NPP, NPObject* object, NPIdentifier** ids, uint32_t* count) {
@@ -252,8 +267,11 @@ bool Browser::Enumerate(NPP, NPObject* object, NPIdentifier** ids, uint32_t* cou
 void Browser::PluginThreadAsyncCall(NPP, void (*func)(void*), void* userData) {
     Browser* self = Current();
     if (self == nullptr || func == nullptr) return;
-    const std::lock_guard<std::mutex> lock(self->_asyncMutex);
-    self->_asyncCalls.emplace_back(func, userData);
+    CallGuard("NPN_PluginThreadAsyncCall", false, [&] {
+        const std::lock_guard<std::mutex> lock(self->_asyncMutex);
+        self->_asyncCalls.emplace_back(func, userData);
+        return true;
+    });
 }
 
 bool Browser::Construct(NPP, NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) {

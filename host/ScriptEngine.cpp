@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "host/Browser.h"
+#include "host/CallGuard.h"
 #include "host/TextCodec.h"
 
 namespace {
@@ -287,6 +288,8 @@ int ScriptEngine::PrintImpl() {
         return 0;
     } catch (const std::exception& e) {
         return Fail(std::string("print: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("print: ") + "unknown exception");
     }
 }
 
@@ -318,6 +321,8 @@ int ScriptEngine::ReadFileImpl(bool base64) {
         return PushString(text) ? 1 : kThrow;
     } catch (const std::exception& e) {
         return Fail(std::string(name) + ": " + e.what());
+    } catch (...) {
+        return Fail(std::string(name) + ": unknown exception");
     }
 }
 
@@ -343,6 +348,8 @@ int ScriptEngine::WriteTextImpl() {
         return 0;
     } catch (const std::exception& e) {
         return Fail(std::string("writeText: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("writeText: ") + "unknown exception");
     }
 }
 
@@ -429,7 +436,8 @@ NPObject* ScriptEngine::WrappedObject(duk_idx_t index) {
 
 std::string ScriptEngine::KeyText(duk_idx_t index) {
     duk_size_t length = 0;
-    if (const char* text = duk_get_lstring(_ctx, index, &length)) return TextCodec::ScriptToUtf8(text, length);
+    if (const char* text = duk_get_lstring(_ctx, index, &length))
+        return TextCodec::ScriptToUtf8(text, length);
     // A number key (plugin[3]) arrives as a number: use its string form.
     const duk_idx_t at = duk_normalize_index(_ctx, index);
     std::string key;
@@ -497,6 +505,8 @@ int ScriptEngine::GetImpl() {
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
+        std::string stale;  // an exception set outside any call is not this call's
+        _browser.TakeException(stale);
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
@@ -533,6 +543,8 @@ int ScriptEngine::GetImpl() {
         return kFallback;
     } catch (const std::exception& e) {
         return Fail(std::string("reading a property of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("reading a property of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -555,6 +567,8 @@ int ScriptEngine::SetImpl() {
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
+        std::string stale;  // an exception set outside any call is not this call's
+        _browser.TakeException(stale);
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
@@ -570,6 +584,8 @@ int ScriptEngine::SetImpl() {
         return FailAfterCall(ok, "setting property", key);
     } catch (const std::exception& e) {
         return Fail(std::string("setting a property of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("setting a property of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -590,6 +606,8 @@ int ScriptEngine::HasImpl() {
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
+        std::string stale;  // an exception set outside any call is not this call's
+        _browser.TakeException(stale);
         const NPIdentifier id = _browser.Identifiers().ForKey(KeyText(1));
         NPClass* cls = object->_class;
         const bool has = (cls->hasProperty != nullptr && cls->hasProperty(object, id)) ||
@@ -601,6 +619,8 @@ int ScriptEngine::HasImpl() {
         return 1;
     } catch (const std::exception& e) {
         return Fail(std::string("looking up a member of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("looking up a member of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -623,6 +643,8 @@ int ScriptEngine::DeleteImpl() {
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
+        std::string stale;  // an exception set outside any call is not this call's
+        _browser.TakeException(stale);
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
@@ -630,6 +652,8 @@ int ScriptEngine::DeleteImpl() {
         return FailAfterCall(ok, "removing property", key);
     } catch (const std::exception& e) {
         return Fail(std::string("removing a property of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("removing a property of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -649,6 +673,8 @@ int ScriptEngine::OwnKeysImpl() {
         if (_exitRequested) return Fail("exit");
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
+        std::string stale;  // an exception set outside any call is not this call's
+        _browser.TakeException(stale);
         NPClass* cls = object->_class;
         NPIdentifier* ids = nullptr;
         uint32_t count = 0;
@@ -676,6 +702,8 @@ int ScriptEngine::OwnKeysImpl() {
         return pushed ? 1 : kThrow;
     } catch (const std::exception& e) {
         return Fail(std::string("listing the members of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("listing the members of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -709,6 +737,8 @@ int ScriptEngine::MethodImpl() {
         if (object == nullptr || !_browser.Objects().IsLive(object)) {
             return Fail("calling method '" + key + "': the plug-in object no longer exists");
         }
+        std::string stale;
+        _browser.TakeException(stale);
         std::vector<NPVariant> args(static_cast<size_t>(argCount));
         for (auto& arg : args) VOID_TO_NPVARIANT(arg);
         bool converted = true;
@@ -734,6 +764,8 @@ int ScriptEngine::MethodImpl() {
         return pushed ? 1 : kThrow;
     } catch (const std::exception& e) {
         return Fail(std::string("calling a method of a plug-in object: ") + e.what());
+    } catch (...) {
+        return Fail(std::string("calling a method of a plug-in object: ") + "unknown exception");
     }
 }
 
@@ -1092,81 +1124,77 @@ bool ScriptEngine::Evaluate(const std::string& utf8, NPVariant& result) {
 // --- the host's own class ---------------------------------------------------
 
 NPClass* ScriptEngine::HostClass() {
-    // Every entry is a C callback: nothing may be thrown out of them.
     static NPClass hostClass = {
         NP_CLASS_STRUCT_VERSION,
         [](NPP, NPClass*) -> NPObject* { return new (std::nothrow) HostObject(); },
         [](NPObject* object) {
             auto* host = static_cast<HostObject*>(object);
-            if (ScriptEngine* self = Self()) self->ForgetHostObject(host);
+            CallGuard("deallocate", false, [host] {
+                if (ScriptEngine* self = Self()) self->ForgetHostObject(host);
+                return true;
+            });
             delete host;
         },
         [](NPObject*) {},
         [](NPObject* object, NPIdentifier name) -> bool {
-            ScriptEngine* self = Self();
-            return self != nullptr && self->HostHasMethod(static_cast<HostObject*>(object), name);
+            return CallGuard("hasMethod", false, [&] {
+                ScriptEngine* self = Self();
+                return self != nullptr && self->HostHasMethod(static_cast<HostObject*>(object), name);
+            });
         },
         [](NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
            NPVariant* result) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("invoke", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr &&
                        self->HostInvoke(static_cast<HostObject*>(object), name, args, count, result, 0);
-            } catch (...) {
-                return false;
-            }
+            });
         },
         [](NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("invokeDefault", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr &&
                        self->HostInvoke(static_cast<HostObject*>(object), nullptr, args, count, result, 1);
-            } catch (...) {
-                return false;
-            }
+            });
         },
         [](NPObject* object, NPIdentifier name) -> bool {
-            ScriptEngine* self = Self();
-            return self != nullptr && self->HostHasProperty(static_cast<HostObject*>(object), name);
+            return CallGuard("hasProperty", false, [&] {
+                ScriptEngine* self = Self();
+                return self != nullptr && self->HostHasProperty(static_cast<HostObject*>(object), name);
+            });
         },
         [](NPObject* object, NPIdentifier name, NPVariant* result) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("getProperty", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr &&
                        self->HostGetProperty(static_cast<HostObject*>(object), name, result);
-            } catch (...) {
-                return false;
-            }
+            });
         },
         [](NPObject* object, NPIdentifier name, const NPVariant* value) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("setProperty", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr &&
                        self->HostSetProperty(static_cast<HostObject*>(object), name, value);
-            } catch (...) {
-                return false;
-            }
+            });
         },
         [](NPObject* object, NPIdentifier name) -> bool {
-            ScriptEngine* self = Self();
-            return self != nullptr && self->HostRemoveProperty(static_cast<HostObject*>(object), name);
+            return CallGuard("removeProperty", false, [&] {
+                ScriptEngine* self = Self();
+                return self != nullptr && self->HostRemoveProperty(static_cast<HostObject*>(object), name);
+            });
         },
         [](NPObject* object, NPIdentifier** ids, uint32_t* count) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("enumerate", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr && self->HostEnumerate(static_cast<HostObject*>(object), ids, count);
-            } catch (...) {
-                return false;
-            }
+            });
         },
         [](NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) -> bool {
-            ScriptEngine* self = Self();
-            try {
+            return CallGuard("construct", false, [&] {
+                ScriptEngine* self = Self();
                 return self != nullptr &&
                        self->HostInvoke(static_cast<HostObject*>(object), nullptr, args, count, result, 2);
-            } catch (...) {
-                return false;
-            }
+            });
         },
     };
     return &hostClass;
