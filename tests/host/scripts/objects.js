@@ -12,6 +12,7 @@ function throws(fn, text, what) {
     check(false, what + ": nothing thrown");
 }
 
+var own;
 var o = {x: 1, greet: function (n) { return "hi " + n + " " + this.x; }};
 eq(plugin.getProperty(o, "x"), 1, "NPN_GetProperty");
 check(plugin.setProperty(o, "y", "ü 😀") !== false, "NPN_SetProperty");
@@ -33,6 +34,12 @@ eq(plugin.evaluate("var evaluated = 'yes'; evaluated"), "yes", "NPN_Evaluate in 
 eq(evaluated, "yes", "global set by NPN_Evaluate");
 var child = plugin.createChild();
 eq(plugin.getProperty(child, "count"), 0, "NPN_GetProperty on a plug-in object");
+
+// Calls nest: the plug-in calls script that calls the plug-in again.
+eq(plugin.callFunction(function () { return plugin.echo("inner ü"); }), "inner ü", "nested call");
+eq(plugin.callFunction(function (x) { return plugin.classOf(x); }, child), "test", "a plug-in object passed back to script");
+eq(plugin.classOf(plugin.getProperty({c: child}, "c")), "test", "a plug-in object read from a script object");
+eq(plugin.callFunction(function (x) { return x; }, own = {k: 2}), own, "a script object passed through the plug-in");
 
 // Calls neither gain nor lose references.
 var before = plugin.refCount(child);
