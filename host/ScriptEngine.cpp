@@ -1,6 +1,7 @@
 #include "host/ScriptEngine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -83,6 +84,18 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
         error = std::strerror(errno);
         return false;
     }
+    // mkstemp makes the file private; give it the mode a plain create would
+    // (or the mode of the file it replaces).
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(path.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
     FilePtr file(::fdopen(fd, "wb"));
     if (!file) {
         error = std::strerror(errno);

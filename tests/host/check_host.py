@@ -30,6 +30,8 @@ def main():
     parser.add_argument("--file", action="append", default=[],
                         help="NAME=TEXT: {tmp}/NAME must hold TEXT as UTF-8")
     parser.add_argument("--no-file", action="append", default=[])
+    parser.add_argument("--plain-mode", action="append", default=[],
+                        help="{tmp}/NAME must have the mode a plain create gives")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     opts = parser.parse_args()
     command = opts.command[1:] if opts.command[:1] == ["--"] else opts.command
@@ -63,6 +65,13 @@ def main():
                 failures.append(f"{name} was not written")
             elif open(path, "rb").read() != text.encode("utf-8"):
                 failures.append(f"{name} holds {open(path, 'rb').read()!r}, expected {text.encode('utf-8')!r}")
+        mask = os.umask(0)
+        os.umask(mask)
+        for name in opts.plain_mode:
+            path = os.path.join(tmp, name)
+            mode = os.stat(path).st_mode & 0o7777 if os.path.exists(path) else None
+            if mode != 0o666 & ~mask:
+                failures.append(f"{name} has mode {mode and oct(mode)}, expected {oct(0o666 & ~mask)}")
         for name in opts.no_file:
             if os.path.exists(os.path.join(tmp, name)):
                 failures.append(f"{name} exists")
