@@ -10,6 +10,7 @@
 #include "host/Browser.h"
 #include "host/PluginLibrary.h"
 #include "host/ScriptEngine.h"
+#include "host/ScriptObjectClass.h"
 
 int HostSession::Run() {
     if (::access(_options.script.c_str(), R_OK) != 0) {
@@ -101,7 +102,7 @@ void HostSession::ReportLeaks(const Browser& browser) const {
     const auto leaks = browser.Objects().Leaks();
     for (const auto& leak : leaks) {
         std::fprintf(stderr, "pendrel-host: leaked %s object %p, reference count %u\n",
-                     leak.cls == ScriptEngine::HostClass() ? "script" : "plug-in",
+                     leak.cls == ScriptObjectClass::Class() ? "script" : "plug-in",
                      static_cast<const void*>(leak.object), leak.count);
     }
     std::fprintf(stderr, "pendrel-host: %zu leaked object(s)\n", leaks.size());

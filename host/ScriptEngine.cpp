@@ -11,47 +11,25 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <type_traits>
 
 #include "host/Browser.h"
-#include "host/CallGuard.h"
+#include "host/DukSafeCall.h"
+#include "host/ScriptObjectClass.h"
 #include "host/TextCodec.h"
 
 namespace {
 
-// Hidden keys (Duktape hides keys starting with 0xFF from scripts).
-const char kObjectKey[] =
-    "\xFF"
-    "npobject";  // on a wrapper's target: the plug-in object
-const char kHostKey[] =
-    "\xFF"
-    "hostobject";  // on a script object: its host-class object
-const char kDoubleKey[] =
-    "\xFF"
-    "npdouble";  // on an npDouble value: the number
-const char kTargetKey[] =
-    "\xFF"
-    "target";  // on a method function: the wrapper's target
-const char kNameKey[] =
-    "\xFF"
-    "name";                                // on a method function: the member name
+// Hidden keys (Duktape hides keys starting with 0xFF from scripts). No hex
+// digit follows the escape, so each is one byte 0xFF and the name.
+const char kObjectKey[] = "\xFFnpobject";  // on a wrapper's target: the plug-in object
+const char kDoubleKey[] = "\xFFnpdouble";  // on an npDouble value: the number
+const char kTargetKey[] = "\xFFtarget";    // on a method function: the wrapper's target
+const char kNameKey[] = "\xFFname";        // on a method function: the member name
 const char kHandlerKey[] = "handler";      // in the stash: the proxy handler
-const char kObjectsKey[] = "hostobjects";  // in the stash: script objects held by the plug-in
 
 // Internal answers of the C++ bodies of natives (never returned to Duktape).
 constexpr duk_ret_t kThrow = -1000;     // an error value is on the stack top
 constexpr duk_ret_t kFallback = -1001;  // not a plug-in member: use the proxy's target
-
-// Runs `fn` in protected mode. `fn` may make throwing Duktape calls but must
-// create no object with a destructor: an error jumps back to here.
-template <typename Fn>
-bool SafeCall(duk_context* ctx, Fn&& fn, duk_idx_t nargs, duk_idx_t nrets) {
-    using F = std::remove_reference_t<Fn>;
-    const auto trampoline = [](duk_context* c, void* udata) -> duk_ret_t {
-        return (*static_cast<F*>(udata))(c);
-    };
-    return duk_safe_call(ctx, trampoline, &fn, nargs, nrets) == DUK_EXEC_SUCCESS;
-}
 
 struct FileCloser {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
@@ -121,18 +99,12 @@ bool IsInt32(double d) {
 
 }  // namespace
 
-// A script value held by the plug-in. The browser's reference count owns it:
-// allocate creates it and deallocate destroys it.
-struct ScriptEngine::HostObject : NPObject {
-    unsigned key = 0;  // index in the stash's table of held script values
-};
-
 ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& args) : _browser(browser) {
     _ctx = duk_create_heap_default();
     if (_ctx == nullptr) return;
     std::vector<std::string> scriptArgs;
     for (const std::string& arg : args) scriptArgs.push_back(TextCodec::Utf8ToScript(arg));
-    const bool ok = SafeCall(
+    const bool ok = DukSafeCall(
         _ctx,
         [&scriptArgs](duk_context* ctx) -> duk_ret_t {
             const struct {
@@ -174,7 +146,7 @@ ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& arg
             }
             duk_put_prop_string(ctx, -2, kHandlerKey);
             duk_push_object(ctx);
-            duk_put_prop_string(ctx, -2, kObjectsKey);
+            duk_put_prop_string(ctx, -2, ScriptObjectClass::kStashKey);
             duk_pop(ctx);
             return 0;
         },
@@ -209,7 +181,7 @@ void ScriptEngine::Close() {
 bool ScriptEngine::SetPlugin(NPObject* object) {
     if (!Ready()) return false;
     const bool pushed = PushWrapper(object);
-    const bool ok = pushed && SafeCall(
+    const bool ok = pushed && DukSafeCall(
                                   _ctx,
                                   [](duk_context* ctx) -> duk_ret_t {
                                       duk_put_global_string(ctx, "plugin");
@@ -234,7 +206,7 @@ int ScriptEngine::Run(const std::string& path) {
 
     const duk_idx_t top = duk_get_top(_ctx);
     bool failed = false;
-    SafeCall(
+    DukSafeCall(
         _ctx,
         [&](duk_context* ctx) -> duk_ret_t {
             duk_push_lstring(ctx, source.data(), source.size());
@@ -248,7 +220,7 @@ int ScriptEngine::Run(const std::string& path) {
         status = _exitCode;
     } else if (failed) {
         std::string text;
-        SafeCall(
+        DukSafeCall(
             _ctx,
             [](duk_context* ctx) -> duk_ret_t {
                 if (duk_is_error(ctx, -1)) {
@@ -399,7 +371,7 @@ duk_ret_t ScriptEngine::NativeExit(duk_context* ctx) {
 
 bool ScriptEngine::PushWrapper(NPObject* object) {
     ObjectRegistry& objects = _browser.Objects();
-    return SafeCall(
+    return DukSafeCall(
         _ctx,
         [object, &objects](duk_context* ctx) -> duk_ret_t {
             duk_push_object(ctx);
@@ -432,7 +404,7 @@ void* ScriptEngine::HiddenPointer(duk_idx_t index, const char* key) {
     if (duk_get_type(_ctx, index) != DUK_TYPE_OBJECT) return nullptr;
     const duk_idx_t at = duk_normalize_index(_ctx, index);
     void* result = nullptr;
-    SafeCall(
+    DukSafeCall(
         _ctx,
         [at, key, &result](duk_context* ctx) -> duk_ret_t {
             duk_get_prop_string(ctx, at, key);
@@ -454,7 +426,7 @@ std::string ScriptEngine::KeyText(duk_idx_t index) {
     // A number key (plugin[3]) arrives as a number: use its string form.
     const duk_idx_t at = duk_normalize_index(_ctx, index);
     std::string key;
-    if (SafeCall(
+    if (DukSafeCall(
             _ctx,
             [at](duk_context* ctx) -> duk_ret_t {
                 duk_dup(ctx, at);
@@ -470,7 +442,7 @@ std::string ScriptEngine::KeyText(duk_idx_t index) {
 }
 
 bool ScriptEngine::PushString(const std::string& scriptText) {
-    return SafeCall(
+    return DukSafeCall(
         _ctx,
         [&scriptText](duk_context* ctx) -> duk_ret_t {
             duk_push_lstring(ctx, scriptText.data(), scriptText.size());
@@ -481,7 +453,7 @@ bool ScriptEngine::PushString(const std::string& scriptText) {
 
 int ScriptEngine::Fail(const std::string& utf8Message) {
     const std::string message = TextCodec::Utf8ToScript(utf8Message);
-    SafeCall(
+    DukSafeCall(
         _ctx,
         [&message](duk_context* ctx) -> duk_ret_t {
             duk_push_error_object(ctx, DUK_ERR_ERROR, "%s", message.c_str());
@@ -539,7 +511,7 @@ int ScriptEngine::GetImpl() {
         _browser.TakeException(ignored);
         if (cls->hasMethod != nullptr && cls->hasMethod(object, id)) {
             _browser.TakeException(ignored);
-            const bool ok = SafeCall(
+            const bool ok = DukSafeCall(
                 _ctx,
                 [](duk_context* ctx) -> duk_ret_t {
                     duk_push_c_function(ctx, &MethodCall, DUK_VARARGS);
@@ -701,7 +673,7 @@ int ScriptEngine::OwnKeysImpl() {
                 keys.push_back(TextCodec::Utf8ToScript(IdentifierTable::Key(ids[i])));
         }
         std::free(ids);  // the plug-in allocated the list with NPN_MemAlloc
-        const bool pushed = SafeCall(
+        const bool pushed = DukSafeCall(
             _ctx,
             [&keys](duk_context* ctx) -> duk_ret_t {
                 const duk_idx_t array = duk_push_array(ctx);
@@ -733,7 +705,7 @@ int ScriptEngine::MethodImpl() {
         const duk_idx_t argCount = duk_get_top(_ctx);
         if (!duk_check_stack(_ctx, 8)) return Fail("out of script stack");
         // The function object carries the wrapper's target and the name.
-        const bool found = SafeCall(
+        const bool found = DukSafeCall(
             _ctx,
             [](duk_context* ctx) -> duk_ret_t {
                 duk_push_current_function(ctx);
@@ -810,7 +782,7 @@ bool ScriptEngine::PushVariant(const NPVariant& variant) {
                 duk_push_null(_ctx);
                 return true;
             }
-            if (object->_class == HostClass()) return PushHostObject(static_cast<HostObject*>(object));
+            if (object->_class == ScriptObjectClass::Class()) return ScriptObjectClass::Push(*this, object);
             return PushWrapper(object);
         }
         case NPVariantType_Void:
@@ -855,7 +827,7 @@ bool ScriptEngine::ToVariant(duk_idx_t index, NPVariant& out) {
             const duk_idx_t at = duk_normalize_index(_ctx, index);
             bool isDouble = false;
             double number = 0;
-            SafeCall(
+            DukSafeCall(
                 _ctx,
                 [at, &isDouble, &number](duk_context* ctx) -> duk_ret_t {
                     duk_get_prop_string(ctx, at, kDoubleKey);
@@ -868,7 +840,7 @@ bool ScriptEngine::ToVariant(duk_idx_t index, NPVariant& out) {
                 DOUBLE_TO_NPVARIANT(number, out);
                 return true;
             }
-            NPObject* host = HostObjectFor(index);
+            NPObject* host = ScriptObjectClass::ObjectFor(*this, index);
             if (host == nullptr) return false;
             OBJECT_TO_NPVARIANT(host, out);
             return true;
@@ -878,240 +850,13 @@ bool ScriptEngine::ToVariant(duk_idx_t index, NPVariant& out) {
     }
 }
 
-// --- script objects held by the plug-in ------------------------------------
-
-NPObject* ScriptEngine::HostObjectFor(duk_idx_t index) {
-    if (!Alive()) return nullptr;
-    auto* known = static_cast<HostObject*>(HiddenPointer(index, kHostKey));
-    if (known != nullptr && _browser.Objects().IsLive(known)) return _browser.Objects().Retain(known);
-    auto* host = static_cast<HostObject*>(_browser.Objects().Create(_browser.Instance(), HostClass()));
-    if (host == nullptr) return nullptr;
-    host->key = _nextHostKey++;
-    const duk_idx_t at = duk_normalize_index(_ctx, index);
-    const bool stored = SafeCall(
-        _ctx,
-        [at, host](duk_context* ctx) -> duk_ret_t {
-            duk_push_global_stash(ctx);
-            duk_get_prop_string(ctx, -1, kObjectsKey);
-            duk_dup(ctx, at);
-            duk_put_prop_index(ctx, -2, host->key);
-            duk_pop_2(ctx);
-            // Remembered on the object so that it is passed as the same
-            // object again; a sealed object simply gets a new one each time.
-            duk_push_pointer(ctx, host);
-            duk_put_prop_string(ctx, at, kHostKey);
-            return 0;
-        },
-        0, 0);
-    (void)stored;
-    return host;
-}
-
-bool ScriptEngine::PushHostObject(const HostObject* object) {
-    if (!Alive()) {
-        duk_push_undefined(_ctx);
-        return true;
-    }
-    const unsigned key = object->key;
-    return SafeCall(
-        _ctx,
-        [key](duk_context* ctx) -> duk_ret_t {
-            duk_push_global_stash(ctx);
-            duk_get_prop_string(ctx, -1, kObjectsKey);
-            duk_get_prop_index(ctx, -1, key);
-            return 1;
-        },
-        0, 1);
-}
-
-void ScriptEngine::ForgetHostObject(HostObject* object) {
-    if (!Alive()) return;
-    const unsigned key = object->key;
-    const duk_idx_t top = duk_get_top(_ctx);
-    SafeCall(
-        _ctx,
-        [key, object](duk_context* ctx) -> duk_ret_t {
-            duk_push_global_stash(ctx);
-            duk_get_prop_string(ctx, -1, kObjectsKey);
-            duk_get_prop_index(ctx, -1, key);
-            if (duk_is_object(ctx, -1)) {
-                duk_get_prop_string(ctx, -1, kHostKey);
-                const bool same = duk_get_pointer(ctx, -1) == object;
-                duk_pop(ctx);
-                if (same) duk_del_prop_string(ctx, -1, kHostKey);
-            }
-            duk_pop(ctx);
-            duk_del_prop_index(ctx, -1, key);
-            return 0;
-        },
-        0, 0);
-    duk_set_top(_ctx, top);
-}
-
-bool ScriptEngine::PushKey(NPIdentifier id) {
-    if (!IdentifierTable::IsString(id)) {
-        duk_push_int(_ctx, IdentifierTable::Number(id));
-        return true;
-    }
-    return PushString(TextCodec::Utf8ToScript(IdentifierTable::Name(id)));
-}
-
-bool ScriptEngine::HostHasMethod(HostObject* object, NPIdentifier name) {
-    if (!Alive() || name == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool callable = false;
-    if (duk_check_stack(_ctx, 4) && PushHostObject(object) && PushKey(name)) {
-        SafeCall(
-            _ctx,
-            [top, &callable](duk_context* ctx) -> duk_ret_t {
-                duk_get_prop(ctx, top);
-                callable = duk_is_callable(ctx, -1);
-                return 0;
-            },
-            1, 0);
-    }
-    duk_set_top(_ctx, top);
-    return callable;
-}
-
-// mode 0: call the member `name`; 1: call the object itself; 2: construct.
-bool ScriptEngine::HostInvoke(HostObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
-                              NPVariant* result, int mode) {
-    if (!Alive() || result == nullptr || (mode == 0 && name == nullptr)) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool ok = duk_check_stack(_ctx, static_cast<duk_idx_t>(count) + 8) && PushHostObject(object) &&
-              (mode != 0 || PushKey(name));
-    for (uint32_t i = 0; ok && i < count; ++i) ok = PushVariant(args[i]);
-    if (ok) {
-        const auto nargs = static_cast<duk_idx_t>(count);
-        if (mode == 0) {
-            ok = duk_pcall_prop(_ctx, top, nargs) == DUK_EXEC_SUCCESS;
-        } else if (mode == 1) {
-            ok = duk_pcall(_ctx, nargs) == DUK_EXEC_SUCCESS;
-        } else {
-            ok = duk_pnew(_ctx, nargs) == DUK_EXEC_SUCCESS;
-        }
-    }
-    ok = ok && ToVariant(-1, *result);
-    duk_set_top(_ctx, top);
-    return ok;
-}
-
-bool ScriptEngine::HostHasProperty(HostObject* object, NPIdentifier name) {
-    if (!Alive() || name == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool has = false;
-    if (duk_check_stack(_ctx, 4) && PushHostObject(object) && PushKey(name)) {
-        SafeCall(
-            _ctx,
-            [top, &has](duk_context* ctx) -> duk_ret_t {
-                has = duk_has_prop(ctx, top);
-                return 0;
-            },
-            1, 0);
-    }
-    duk_set_top(_ctx, top);
-    return has;
-}
-
-bool ScriptEngine::HostGetProperty(HostObject* object, NPIdentifier name, NPVariant* result) {
-    if (!Alive() || name == nullptr || result == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool ok = duk_check_stack(_ctx, 4) && PushHostObject(object) && PushKey(name) &&
-              SafeCall(
-                  _ctx,
-                  [top](duk_context* ctx) -> duk_ret_t {
-                      duk_get_prop(ctx, top);
-                      return 1;
-                  },
-                  1, 1);
-    ok = ok && ToVariant(-1, *result);
-    duk_set_top(_ctx, top);
-    return ok;
-}
-
-bool ScriptEngine::HostSetProperty(HostObject* object, NPIdentifier name, const NPVariant* value) {
-    if (!Alive() || name == nullptr || value == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    const bool ok = duk_check_stack(_ctx, 4) && PushHostObject(object) && PushKey(name) &&
-                    PushVariant(*value) &&
-                    SafeCall(
-                        _ctx,
-                        [top](duk_context* ctx) -> duk_ret_t {
-                            duk_put_prop(ctx, top);
-                            return 0;
-                        },
-                        2, 0);
-    duk_set_top(_ctx, top);
-    return ok;
-}
-
-bool ScriptEngine::HostRemoveProperty(HostObject* object, NPIdentifier name) {
-    if (!Alive() || name == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool removed = false;
-    if (duk_check_stack(_ctx, 4) && PushHostObject(object) && PushKey(name)) {
-        SafeCall(
-            _ctx,
-            [top, &removed](duk_context* ctx) -> duk_ret_t {
-                removed = duk_del_prop(ctx, top);
-                return 0;
-            },
-            1, 0);
-    }
-    duk_set_top(_ctx, top);
-    return removed;
-}
-
-bool ScriptEngine::HostEnumerate(HostObject* object, NPIdentifier** ids, uint32_t* count) {
-    if (!Alive() || ids == nullptr || count == nullptr) return false;
-    const duk_idx_t top = duk_get_top(_ctx);
-    bool ok = duk_check_stack(_ctx, 8) && PushHostObject(object) &&
-              SafeCall(
-                  _ctx,
-                  [top](duk_context* ctx) -> duk_ret_t {
-                      const duk_idx_t keys = duk_push_array(ctx);
-                      duk_enum(ctx, top, DUK_ENUM_OWN_PROPERTIES_ONLY);
-                      duk_uarridx_t i = 0;
-                      while (duk_next(ctx, -1, 0)) duk_put_prop_index(ctx, keys, i++);
-                      duk_pop(ctx);
-                      return 1;
-                  },
-                  0, 1);
-    std::vector<NPIdentifier> names;
-    if (ok) {
-        const duk_idx_t keys = duk_get_top_index(_ctx);
-        const duk_size_t length = duk_get_length(_ctx, keys);
-        for (duk_size_t i = 0; ok && i < length; ++i) {
-            ok = SafeCall(
-                _ctx,
-                [keys, i](duk_context* ctx) -> duk_ret_t {
-                    duk_get_prop_index(ctx, keys, static_cast<duk_uarridx_t>(i));
-                    duk_to_string(ctx, -1);
-                    return 1;
-                },
-                0, 1);
-            if (ok) names.push_back(_browser.Identifiers().ForKey(KeyText(-1)));
-            duk_pop(_ctx);
-        }
-    }
-    duk_set_top(_ctx, top);
-    if (!ok) return false;
-    auto* list = static_cast<NPIdentifier*>(std::malloc((names.size() + 1) * sizeof(NPIdentifier)));
-    if (list == nullptr) return false;
-    std::copy(names.begin(), names.end(), list);
-    *ids = list;
-    *count = static_cast<uint32_t>(names.size());
-    return true;
-}
-
 NPObject* ScriptEngine::WindowObject() {
     if (!Alive()) return nullptr;
     const duk_idx_t top = duk_get_top(_ctx);
     NPObject* window = nullptr;
     if (duk_check_stack(_ctx, 2)) {
         duk_push_global_object(_ctx);
-        window = HostObjectFor(-1);
+        window = ScriptObjectClass::ObjectFor(*this, -1);
     }
     duk_set_top(_ctx, top);
     return window;
@@ -1122,7 +867,7 @@ bool ScriptEngine::Evaluate(const std::string& utf8, NPVariant& result) {
     if (!Alive()) return false;
     const std::string source = TextCodec::Utf8ToScript(utf8);
     const duk_idx_t top = duk_get_top(_ctx);
-    bool ok = duk_check_stack(_ctx, 4) && SafeCall(
+    bool ok = duk_check_stack(_ctx, 4) && DukSafeCall(
                                               _ctx,
                                               [&source](duk_context* ctx) -> duk_ret_t {
                                                   duk_push_lstring(ctx, source.data(), source.size());
@@ -1132,83 +877,4 @@ bool ScriptEngine::Evaluate(const std::string& utf8, NPVariant& result) {
     ok = ok && duk_peval(_ctx) == DUK_EXEC_SUCCESS && ToVariant(-1, result);
     duk_set_top(_ctx, top);
     return ok;
-}
-
-// --- the host's own class ---------------------------------------------------
-
-NPClass* ScriptEngine::HostClass() {
-    static NPClass hostClass = {
-        NP_CLASS_STRUCT_VERSION,
-        [](NPP, NPClass*) -> NPObject* { return new (std::nothrow) HostObject(); },
-        [](NPObject* object) {
-            auto* host = static_cast<HostObject*>(object);
-            CallGuard("deallocate", false, [host] {
-                if (ScriptEngine* self = Self()) self->ForgetHostObject(host);
-                return true;
-            });
-            delete host;
-        },
-        [](NPObject*) {},
-        [](NPObject* object, NPIdentifier name) -> bool {
-            return CallGuard("hasMethod", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr && self->HostHasMethod(static_cast<HostObject*>(object), name);
-            });
-        },
-        [](NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
-           NPVariant* result) -> bool {
-            return CallGuard("invoke", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr &&
-                       self->HostInvoke(static_cast<HostObject*>(object), name, args, count, result, 0);
-            });
-        },
-        [](NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) -> bool {
-            return CallGuard("invokeDefault", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr &&
-                       self->HostInvoke(static_cast<HostObject*>(object), nullptr, args, count, result, 1);
-            });
-        },
-        [](NPObject* object, NPIdentifier name) -> bool {
-            return CallGuard("hasProperty", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr && self->HostHasProperty(static_cast<HostObject*>(object), name);
-            });
-        },
-        [](NPObject* object, NPIdentifier name, NPVariant* result) -> bool {
-            return CallGuard("getProperty", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr &&
-                       self->HostGetProperty(static_cast<HostObject*>(object), name, result);
-            });
-        },
-        [](NPObject* object, NPIdentifier name, const NPVariant* value) -> bool {
-            return CallGuard("setProperty", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr &&
-                       self->HostSetProperty(static_cast<HostObject*>(object), name, value);
-            });
-        },
-        [](NPObject* object, NPIdentifier name) -> bool {
-            return CallGuard("removeProperty", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr && self->HostRemoveProperty(static_cast<HostObject*>(object), name);
-            });
-        },
-        [](NPObject* object, NPIdentifier** ids, uint32_t* count) -> bool {
-            return CallGuard("enumerate", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr && self->HostEnumerate(static_cast<HostObject*>(object), ids, count);
-            });
-        },
-        [](NPObject* object, const NPVariant* args, uint32_t count, NPVariant* result) -> bool {
-            return CallGuard("construct", false, [&] {
-                ScriptEngine* self = Self();
-                return self != nullptr &&
-                       self->HostInvoke(static_cast<HostObject*>(object), nullptr, args, count, result, 2);
-            });
-        },
-    };
-    return &hostClass;
 }

@@ -12,13 +12,13 @@ class Browser;
 // The page: a Duktape heap running one page script. Plug-in objects appear
 // in it as Proxy objects whose property reads, writes and calls go to the
 // object's class; script values reach the plug-in as variants, plain script
-// objects as objects of the host's own class. Globals: plugin, args,
+// objects as objects of the host's own class (ScriptObjectClass). Globals: plugin, args,
 // print(...), readFileBase64(path), readText(path), writeText(path, text),
 // npDouble(x), exit(code).
 //
 // Duktape reports errors by longjmp. No C++ object with a destructor may be
 // alive in a frame such a jump leaves, so every Duktape call that can throw
-// is made either from a native function's own C frame or inside SafeCall.
+// is made either from a native function's own C frame or inside DukSafeCall.
 class ScriptEngine {
 public:
     ScriptEngine(Browser& browser, const std::vector<std::string>& args);
@@ -45,11 +45,8 @@ public:
     // Evaluates script text (UTF-8) in the global scope.
     bool Evaluate(const std::string& utf8, NPVariant& result);
 
-    // The class of script objects handed to the plug-in.
-    static NPClass* HostClass();
-
 private:
-    struct HostObject;
+    friend class ScriptObjectClass;
     using Ctx = duk_context*;
     using Index = duk_idx_t;
 
@@ -86,29 +83,15 @@ private:
     bool PushVariant(const NPVariant& variant);
     bool PushWrapper(NPObject* object);
     bool PushString(const std::string& scriptText);
-    bool PushKey(NPIdentifier id);
     bool ToVariant(Index index, NPVariant& out);
     void* HiddenPointer(Index index, const char* key);
     std::string KeyText(Index index);  // UTF-8
     NPObject* WrappedObject(Index index);
-    NPObject* HostObjectFor(Index index);
 
     // Error helpers: push an Error and answer kThrow.
     int Fail(const std::string& utf8Message);
     int FailAfterCall(bool ok, const char* what, const std::string& key);
-    bool ExitRequested() const { return _exitRequested; }
 
-    // Host class operations.
-    bool PushHostObject(const HostObject* object);
-    void ForgetHostObject(HostObject* object);
-    bool HostHasMethod(HostObject* object, NPIdentifier name);
-    bool HostInvoke(HostObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
-                    NPVariant* result, int mode);
-    bool HostHasProperty(HostObject* object, NPIdentifier name);
-    bool HostGetProperty(HostObject* object, NPIdentifier name, NPVariant* result);
-    bool HostSetProperty(HostObject* object, NPIdentifier name, const NPVariant* value);
-    bool HostRemoveProperty(HostObject* object, NPIdentifier name);
-    bool HostEnumerate(HostObject* object, NPIdentifier** ids, uint32_t* count);
     bool Alive() const { return _ctx != nullptr && !_closing; }
 
     Browser& _browser;
