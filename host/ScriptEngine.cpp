@@ -13,6 +13,7 @@
 #include <new>
 
 #include "host/Browser.h"
+#include "host/CallGuard.h"
 #include "host/DukSafeCall.h"
 #include "host/ScriptObjectClass.h"
 #include "host/TextCodec.h"
@@ -91,6 +92,27 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
     }
     return true;
 }
+
+// Variants the host made or received: released on every way out, a
+// plug-in's exception included.
+class OwnedVariants {
+public:
+    explicit OwnedVariants(size_t count) : _items(count) {
+        for (NPVariant& v : _items) VOID_TO_NPVARIANT(v);
+    }
+    ~OwnedVariants() {
+        for (NPVariant& v : _items) Browser::ReleaseVariant(v);
+    }
+    OwnedVariants(const OwnedVariants&) = delete;
+    OwnedVariants& operator=(const OwnedVariants&) = delete;
+
+    NPVariant& operator[](size_t i) { return _items[i]; }
+    NPVariant* Data() { return _items.data(); }
+    uint32_t Count() const { return static_cast<uint32_t>(_items.size()); }
+
+private:
+    std::vector<NPVariant> _items;
+};
 
 bool IsInt32(double d) {
     return std::isfinite(d) && d >= INT32_MIN && d <= INT32_MAX && std::trunc(d) == d &&
@@ -396,7 +418,11 @@ duk_ret_t ScriptEngine::FinalizeWrapper(duk_context* ctx) {
     if (object == nullptr) return 0;
     duk_push_pointer(ctx, nullptr);
     duk_put_prop_string(ctx, 0, kObjectKey);
-    if (Browser* browser = Browser::Current()) browser->Objects().Release(object);
+    // Deallocation runs plug-in code; nothing may unwind through Duktape.
+    CallGuard("releasing a plug-in object", false, [object] {
+        if (Browser* browser = Browser::Current()) browser->Objects().Release(object);
+        return true;
+    });
     return 0;
 }
 
@@ -496,16 +522,10 @@ int ScriptEngine::GetImpl() {
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
         if (cls->hasProperty != nullptr && cls->hasProperty(object, id)) {
-            NPVariant result;
-            VOID_TO_NPVARIANT(result);
-            const bool ok = cls->getProperty != nullptr && cls->getProperty(object, id, &result);
-            if (FailAfterCall(ok, "reading property", key) == kThrow) {
-                Browser::ReleaseVariant(result);
-                return kThrow;
-            }
-            const bool pushed = PushVariant(result);
-            Browser::ReleaseVariant(result);
-            return pushed ? 1 : kThrow;
+            OwnedVariants result(1);
+            const bool ok = cls->getProperty != nullptr && cls->getProperty(object, id, &result[0]);
+            if (FailAfterCall(ok, "reading property", key) == kThrow) return kThrow;
+            return PushVariant(result[0]) ? 1 : kThrow;
         }
         std::string ignored;
         _browser.TakeException(ignored);
@@ -562,10 +582,10 @@ int ScriptEngine::SetImpl() {
             _browser.TakeException(ignored);
             return Fail("a plug-in object has no property '" + key + "' to set");
         }
-        NPVariant value;
-        if (!ToVariant(2, value)) return Fail("setting property '" + key + "': the value cannot be passed");
-        const bool ok = cls->setProperty != nullptr && cls->setProperty(object, id, &value);
-        Browser::ReleaseVariant(value);
+        OwnedVariants value(1);
+        if (!ToVariant(2, value[0]))
+            return Fail("setting property '" + key + "': the value cannot be passed");
+        const bool ok = cls->setProperty != nullptr && cls->setProperty(object, id, &value[0]);
         return FailAfterCall(ok, "setting property", key);
     } catch (const std::exception& e) {
         return Fail(std::string("setting a property of a plug-in object: ") + e.what());
@@ -724,28 +744,21 @@ int ScriptEngine::MethodImpl() {
         }
         std::string stale;
         _browser.TakeException(stale);
-        std::vector<NPVariant> args(static_cast<size_t>(argCount));
-        for (auto& arg : args) VOID_TO_NPVARIANT(arg);
-        bool converted = true;
-        for (duk_idx_t i = 0; i < argCount && converted; ++i)
-            converted = ToVariant(i, args[static_cast<size_t>(i)]);
-        NPVariant result;
-        VOID_TO_NPVARIANT(result);
         bool ok = false;
-        if (converted) {
+        OwnedVariants result(1);
+        {
+            OwnedVariants args(static_cast<size_t>(argCount));
+            for (duk_idx_t i = 0; i < argCount; ++i) {
+                if (!ToVariant(i, args[static_cast<size_t>(i)])) {
+                    return Fail("calling method '" + key + "': an argument cannot be passed");
+                }
+            }
             const NPIdentifier id = _browser.Identifiers().ForKey(key);
             NPClass* cls = object->_class;
-            ok = cls->invoke != nullptr &&
-                 cls->invoke(object, id, args.data(), static_cast<uint32_t>(args.size()), &result);
-        }
-        for (auto& arg : args) Browser::ReleaseVariant(arg);
-        if (!converted) return Fail("calling method '" + key + "': an argument cannot be passed");
-        if (FailAfterCall(ok, "calling method", key) == kThrow) {
-            Browser::ReleaseVariant(result);
-            return kThrow;
-        }
-        const bool pushed = PushVariant(result);
-        Browser::ReleaseVariant(result);
+            ok = cls->invoke != nullptr && cls->invoke(object, id, args.Data(), args.Count(), &result[0]);
+        }  // the arguments are released before the result reaches the script
+        if (FailAfterCall(ok, "calling method", key) == kThrow) return kThrow;
+        const bool pushed = PushVariant(result[0]);
         return pushed ? 1 : kThrow;
     } catch (const std::exception& e) {
         return Fail(std::string("calling a method of a plug-in object: ") + e.what());

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "npapi/npfunctions.h"
@@ -120,6 +121,8 @@ bool Invoke(NPObject* npobj, NPIdentifier id, const NPVariant* args, uint32_t ar
         SetString(hex, result);
     } else if (name == "argCount") {
         INT32_TO_NPVARIANT(static_cast<int32_t>(argc), *result);
+    } else if (name == "throwCpp") {
+        throw std::runtime_error("a fault inside the plug-in");  // a plug-in that breaks the rules
     } else if (name == "fail") {
         return false;
     } else if (name == "throwMessage" && argc == 1 && Is(args[0], NPVariantType_String)) {
@@ -210,6 +213,7 @@ bool HasMethod(NPObject* npobj, NPIdentifier id) {
                                           "bytesHex",
                                           "argCount",
                                           "fail",
+                                          "throwCpp",
                                           "throwMessage",
                                           "createChild",
                                           "leakChild",

@@ -24,6 +24,9 @@ throws(function () { delete plugin.count; }, "removing property 'count'", "refus
 throws(function () { readText("/nonexistent/pendrel/file"); }, "cannot read", "readText of a missing file");
 throws(function () { readFileBase64(5); }, "must be a string", "readFileBase64 without a path");
 throws(function () { writeText("/nonexistent/pendrel/file", "x"); }, "cannot write", "writeText into a missing folder");
+var child = plugin.createChild();
+throws(function () { plugin.throwCpp(child, "text"); }, "a fault inside the plug-in",
+       "a C++ exception out of the plug-in (its arguments are still released)");
 eq(plugin.echo(1), 1, "the plug-in still answers after errors");
 
 if (failures > 0) exit(1);
