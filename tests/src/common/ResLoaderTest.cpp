@@ -120,7 +120,7 @@ TEST(MsgLoader, ShippedMessageFileHasEveryWindowTextInBothLanguages) {
     ASSERT_TRUE(loader.Loaded());
     std::vector<int> ids;
     for (int id = 128; id <= 138; ++id) ids.push_back(id);
-    for (int id = 158; id <= 170; ++id) ids.push_back(id);
+    for (int id = 158; id <= 179; ++id) ids.push_back(id);
     for (int id = 201; id <= 207; ++id) ids.push_back(id);
     ids.push_back(501);
     ids.push_back(502);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+
+// The signing-certificate status window (window description "StatusSigDlg"):
+// the time, chain and revocation checks of the signing certificate, each as
+// an icon and a line of text, and an OK button.
+class StatusSigWindow {
+public:
+    // Validity codes: 0 valid, 1 invalid, 2 not determined.
+    struct Codes {
+        int time;
+        int chain;
+        int crl;
+    };
+
+    // Without codes (no certificate) the window shows the texts of its description.
+    explicit StatusSigWindow(const std::optional<Codes>& codes) : _codes(codes) {}
+
+    // Blocks until the user closes the window; returns at once without windows.
+    void Run() const;
+
+private:
+    std::optional<Codes> _codes;
+};
