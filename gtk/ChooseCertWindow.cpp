@@ -108,6 +108,11 @@ long ChooseCertWindow::Run() {
             g_signal_connect(header, "button-press-event", G_CALLBACK(&Handlers::HeaderPress), this);
     }
 
+    // A table that takes the focus selects its first row by itself; the
+    // user's choice must not be made for them, so OK starts with the focus.
+    gtk_widget_grab_focus(_ui->Widget("okButton"));
+    gtk_tree_selection_unselect_all(gtk_tree_view_get_selection(GTK_TREE_VIEW(table)));
+
     _loop->Run(_ui->Window());
     _ui.reset();
     _loop.reset();
