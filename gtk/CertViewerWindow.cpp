@@ -104,7 +104,9 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
     SetValue(*ui, "textKeyUsage", Joined(_cert.keyUsage, ", "));
     SetValue(*ui, "textCrl", Joined(_cert.crlDistributionPoints, "\n"));
 
-    if (GtkWidget* ok = ui->Widget("buttonOk"))
+    if (GtkWidget* ok = ui->Widget("buttonOk")) {
         g_signal_connect(ok, "clicked", G_CALLBACK(CloseClicked), &loop);
+        gtk_widget_grab_focus(ok);  // not a value label, whose text would show selected
+    }
     loop.Run(ui->Window(), parent);
 }

@@ -80,6 +80,7 @@ void StatusWindow::Run() {
     g_signal_connect(_ui->Widget("btnViewVersion"), "clicked", G_CALLBACK(&Handlers::ViewVersion), this);
     g_signal_connect(_ui->Widget("buttonOk"), "clicked", G_CALLBACK(&Handlers::Ok), this);
 
+    gtk_widget_grab_focus(_ui->Widget("buttonOk"));  // not a value label, whose text would show selected
     _loop->Run(_ui->Window());
     _ui.reset();
     _icons.reset();

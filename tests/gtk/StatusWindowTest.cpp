@@ -1,0 +1,346 @@
+#include "gtk/StatusWindow.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/Util.h"
+#include "support/GuiDriver.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using GtkTest::GuiDriver;
+
+std::string Icon(const char* name) { return std::string(PENDREL_RESOURCE_DIR) + "/" + name; }
+const std::string kOk = Icon("Pendrel_OK.png");
+const std::string kBad = Icon("Pendrel_Bad.png");
+const std::string kUnknown = Icon("Pendrel_Unknown.png");
+
+SignatureView Signature(const std::string& name, const std::string& status, int code, std::time_t when) {
+    SignatureView s;
+    s.name = name;
+    s.signer = "Signer of " + name;
+    s.reason = "Reason of " + name;
+    s.location = "Location of " + name;
+    s.contact = "contact-" + name + "@example.test";
+    s.signingTime = when;
+    s.certStatus = status;
+    s.code = code;
+    s.cert.subject = "Subject of " + name;
+    s.cert.issuer = "Issuer of " + name;
+    s.cert.serialDecimal = name == "Sig1" ? "4660" : "255";
+    s.cert.serialHex = name == "Sig1" ? "1234" : "ff";
+    return s;
+}
+
+// ctime's text without its newline, made here from the parts of the local time.
+std::string CtimeText(std::time_t when) {
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm t{};
+    localtime_r(&when, &t);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d", days[t.tm_wday], months[t.tm_mon], t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
+    return text;
+}
+
+struct Check {
+    const char* image;
+    const char* label;
+    std::string icon;
+    int message;
+};
+
+struct Details {
+    std::string signer, reason, location, contact, time, serial, subject, issuer;
+};
+
+Details Read(GuiDriver& g, const std::string& title) {
+    return {g.LabelText(title, "textSigner"),  g.LabelText(title, "textReason"),
+            g.LabelText(title, "textLocation"), g.LabelText(title, "textContact"),
+            g.LabelText(title, "textSigningTime"), g.LabelText(title, "textSerial"),
+            g.LabelText(title, "textSubject"), g.LabelText(title, "textIssuer")};
+}
+
+void ExpectDetails(const Details& d, const SignatureView& s, const std::string& time) {
+    EXPECT_EQ(d.signer, s.signer);
+    EXPECT_EQ(d.reason, s.reason);
+    EXPECT_EQ(d.location, s.location);
+    EXPECT_EQ(d.contact, s.contact);
+    EXPECT_EQ(d.time, time);
+    EXPECT_EQ(d.serial, s.cert.serialDecimal);
+    EXPECT_EQ(d.subject, s.cert.subject);
+    EXPECT_EQ(d.issuer, s.cert.issuer);
+}
+
+void ExpectChecks(GuiDriver& g, const std::string& title, const std::vector<Check>& checks) {
+    for (const Check& c : checks) {
+        SCOPED_TRACE(c.label);
+        EXPECT_TRUE(g.ImageShows(title, c.image, c.icon));
+        EXPECT_EQ(g.LabelText(title, c.label), Util::LoadString(c.message));
+    }
+}
+
+int Active(GuiDriver& g, const std::string& title) {
+    return g.OnGui([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))); });
+}
+
+// Waits (inotify, with a deadline) until `name` appears in `folder` by a rename.
+bool WaitForFile(const std::string& folder, const std::string& name, std::chrono::seconds deadline) {
+    const int fd = inotify_init1(IN_CLOEXEC);
+    if (fd < 0) return false;
+    const int watch = inotify_add_watch(fd, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    bool found = false;
+    while (!(found = TestSupport::FileExists(folder + "/" + name))) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (watch < 0 || left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char events[4096];
+        if (::read(fd, events, sizeof events) < 0) break;
+    }
+    ::close(fd);
+    return found;
+}
+
+// Puts a stand-in `xdg-open` first on PATH for the test's life: it writes the
+// number of its arguments and its first argument to <folder>/opened.
+class FakeXdgOpen {
+public:
+    FakeXdgOpen() : _oldPath(std::getenv("PATH") ? std::getenv("PATH") : "") {
+        const std::string bin = _dir.File("bin");
+        ::mkdir(bin.c_str(), 0700);
+        TestSupport::WriteFile(bin + "/xdg-open",
+                               "#!/bin/sh\n"
+                               "printf '%s\\n%s' \"$#\" \"$1\" > \"$PENDREL_TEST_RECORD.part\"\n"
+                               "mv \"$PENDREL_TEST_RECORD.part\" \"$PENDREL_TEST_RECORD\"\n");
+        ::chmod((bin + "/xdg-open").c_str(), 0700);
+        ::setenv("PATH", (bin + ":" + _oldPath).c_str(), 1);
+        ::setenv("PENDREL_TEST_RECORD", Record().c_str(), 1);
+    }
+    ~FakeXdgOpen() {
+        ::setenv("PATH", _oldPath.c_str(), 1);
+        ::unsetenv("PENDREL_TEST_RECORD");
+    }
+    FakeXdgOpen(const FakeXdgOpen&) = delete;
+    FakeXdgOpen& operator=(const FakeXdgOpen&) = delete;
+
+    const TestSupport::TempDir& Dir() const { return _dir; }
+    std::string Record() const { return _dir.File("opened"); }
+    bool WaitOpened() const { return WaitForFile(_dir.Path(), "opened", std::chrono::seconds(20)); }
+
+private:
+    TestSupport::TempDir _dir;
+    std::string _oldPath;
+};
+
+class StatusWindowTest : public testing::Test {
+protected:
+    void SetUp() override { GtkTest::SetLanguage(0); }
+    GuiDriver gui;
+    const std::time_t when = 1700000000;
+    const std::vector<SignatureView> signatures = {Signature("Sig1", "1X1X", 0, when),
+                                                   Signature("Sig2", "01X1", 1, -1),
+                                                   Signature("Sig3", "X0X0", 2, when + 3600)};
+};
+
+}  // namespace
+
+TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
+    const std::string title = Util::LoadString(165);
+    std::vector<std::string> names;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(title);
+            names = g.OnGui([&] {
+                std::vector<std::string> found;
+                GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect")));
+                GtkTreeIter iter;
+                for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
+                     more = gtk_tree_model_iter_next(model, &iter)) {
+                    gchar* text = nullptr;
+                    gtk_tree_model_get(model, &iter, 0, &text, -1);
+                    found.push_back(text ? text : "");
+                    g_free(text);
+                }
+                return found;
+            });
+            EXPECT_EQ(Active(g, title), 0);
+            ExpectDetails(Read(g, title), signatures[0], CtimeText(when));
+            ExpectChecks(g, title,
+                         {{"imageTime", "textTime", kOk, 128},
+                          {"imageChain", "textChain", kUnknown, 133},
+                          {"imageSig", "textSig", kOk, 137},
+                          {"imageCrl", "textCrl", kUnknown, 136}});
+
+            g.PressKey(title, "comboSelect", "Down");
+            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
+                        "the second signature");
+            ExpectDetails(Read(g, title), signatures[1], "Unknown");
+            ExpectChecks(g, title,
+                         {{"imageTime", "textTime", kBad, 129},
+                          {"imageChain", "textChain", kOk, 131},
+                          {"imageSig", "textSig", kBad, 138},
+                          {"imageCrl", "textCrl", kOk, 134}});
+
+            g.PressKey(title, "comboSelect", "Down");
+            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 2; },
+                        "the third signature");
+            ExpectDetails(Read(g, title), signatures[2], CtimeText(when + 3600));
+            ExpectChecks(g, title,
+                         {{"imageTime", "textTime", kUnknown, 130},
+                          {"imageChain", "textChain", kBad, 132},
+                          {"imageSig", "textSig", kUnknown, 138},
+                          {"imageCrl", "textCrl", kBad, 135}});
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] { StatusWindow(signatures, nullptr).Run(); });
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(names, (std::vector<std::string>{"Sig1", "Sig2", "Sig3"}));
+}
+
+TEST_F(StatusWindowTest, EntryWithoutSignerCertificateKeepsThePreviousDetails) {
+    std::vector<SignatureView> list = signatures;
+    list[1].hasSignerCert = false;
+    const std::string title = Util::LoadString(165);
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.PressKey(title, "comboSelect", "Down");
+            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
+                        "the second entry");
+            ExpectDetails(Read(g, title), list[0], CtimeText(when));
+            EXPECT_EQ(g.LabelText(title, "textSig"), Util::LoadString(137));
+            g.CloseBox(g.WaitForWindow(title));
+        },
+        [&] { StatusWindow(list, nullptr).Run(); });
+    ASSERT_EQ(error, "");
+}
+
+TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument) {
+    const FakeXdgOpen opener;
+    // Shell syntax in the path must reach the viewer unchanged and run nothing.
+    const std::string pwned = opener.Dir().File("pwned");
+    const std::string path = opener.Dir().File("rev 2 \"quoted\" 'single' $(touch " + pwned + ") `touch " + pwned +
+                                               "` ; touch " + pwned + ".pdf");
+    std::vector<size_t> asked;
+    const auto versionFile = [&](size_t index) {
+        asked.push_back(index);
+        return index == 1 ? path : std::string("/nonexistent/wrong.pdf");
+    };
+    const std::string title = Util::LoadString(165);
+    bool opened = false;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.PressKey(title, "comboSelect", "Down");
+            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
+                        "the second signature");
+            g.ClickWidget(title, "btnViewVersion");
+            opened = opener.WaitOpened();
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] { StatusWindow(signatures, versionFile).Run(); });
+    ASSERT_EQ(error, "");
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(asked, std::vector<size_t>{1});
+    EXPECT_EQ(TestSupport::ReadFile(opener.Record()), "1\n" + path);
+    EXPECT_FALSE(TestSupport::FileExists(pwned));
+}
+
+TEST_F(StatusWindowTest, ViewVersionWithoutARevisionFileOpensNothing) {
+    const FakeXdgOpen opener;
+    int asked = 0;
+    const std::string title = Util::LoadString(165);
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.ClickWidget(title, "btnViewVersion");
+            g.WaitUntil([&] { return asked == 1; }, "the revision request");
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] {
+            StatusWindow(signatures, [&](size_t) {
+                ++asked;
+                return std::string();
+            }).Run();
+        });
+    ASSERT_EQ(error, "");
+    EXPECT_FALSE(TestSupport::FileExists(opener.Record()));
+}
+
+TEST_F(StatusWindowTest, NoSignaturesShowsAnEmptyListAndTheButtonsDoNothing) {
+    const std::vector<SignatureView> none;
+    int asked = 0;
+    const std::string title = Util::LoadString(165);
+    std::string signer = "unset";
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.ClickWidget(title, "btnViewVersion");
+            g.ClickWidget(title, "buttonShowCertificate");
+            EXPECT_EQ(Active(g, title), -1);
+            signer = g.LabelText(title, "textSigner");
+            if (!g.Showing(title)) throw std::runtime_error("the window closed");
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] {
+            StatusWindow(none, [&](size_t) {
+                ++asked;
+                return std::string("/x.pdf");
+            }).Run();
+        });
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(signer, "");
+}
+
+TEST_F(StatusWindowTest, ShowCertificateOpensTheSignersCertificate) {
+    const std::string title = Util::LoadString(165);
+    const std::string viewer = Util::LoadString(164);
+    std::string serial;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.ClickWidget(title, "buttonShowCertificate");
+            serial = g.LabelText(viewer, "textSerial");
+            g.ClickWidget(viewer, "buttonOk");
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] { StatusWindow(signatures, nullptr).Run(); });
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(serial, "4660 (hex 12 34)");
+}
+
+TEST_F(StatusWindowTest, ScreenshotsInBothLanguages) {
+    for (const int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        GtkTest::SetLanguage(language);
+        const std::string title = Util::LoadString(165);
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                g.PressKey(title, "comboSelect", "Down");
+                g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
+                            "the second signature");
+                g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusDlg-") +
+                                                              (language == 0 ? "en" : "de") + ".png"));
+                EXPECT_EQ(g.LabelText(title, "labelSigningTime"), Util::LoadString(207));
+                g.ClickWidget(title, "buttonOk");
+            },
+            [&] { StatusWindow(signatures, nullptr).Run(); });
+        EXPECT_EQ(error, "");
+    }
+}
+
+TEST(StatusWindow, SigningTimeIsUnknownForMinusOneElseCtimeWithoutNewline) {
+    EXPECT_EQ(StatusWindow::FormatSigningTime(-1), "Unknown");
+    for (const std::time_t t : {std::time_t{0}, std::time_t{1700000000}, std::time_t{951782400}}) {
+        SCOPED_TRACE(t);
+        EXPECT_EQ(StatusWindow::FormatSigningTime(t), CtimeText(t));
+    }
+}
