@@ -61,6 +61,7 @@ bool ProgressWindow::Run() const {
     ui->SetButton("cancel", 169);
     GtkWidget* progress = ui->Widget("progress");
     if (progress != nullptr && !GTK_IS_PROGRESS_BAR(progress)) progress = nullptr;
+    if (progress != nullptr) gtk_progress_bar_pulse(GTK_PROGRESS_BAR(progress));
     if (GtkWidget* cancel = ui->Widget("cancel"))
         g_signal_connect(cancel, "clicked", G_CALLBACK(CancelClicked), &loop);
 

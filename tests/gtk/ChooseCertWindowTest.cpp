@@ -1,5 +1,3 @@
-#include "gtk/ChooseCertWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "common/Util.h"
+#include "gtk/ChooseCertWindow.h"
 #include "support/GuiDriver.h"
 
 namespace {
@@ -51,11 +50,14 @@ std::vector<CertView> Candidates() {
     return certs;
 }
 
-std::string Title() { return Util::LoadString(163); }
+std::string Title() {
+    return Util::LoadString(163);
+}
 
 std::vector<std::string> Row(GuiDriver& gui, int row) {
     return gui.OnGui([&] {
-        GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(GuiDriver::FindWidget(Title(), "tableView")));
+        GtkTreeModel* model =
+            gtk_tree_view_get_model(GTK_TREE_VIEW(GuiDriver::FindWidget(Title(), "tableView")));
         GtkTreeIter iter;
         std::vector<std::string> cells;
         if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return cells;
@@ -91,7 +93,8 @@ TEST_F(ChooseCertWindowTest, RowsShowSubjectIssuerExpiryAndDecimalSerial) {
     ASSERT_EQ(error, "");
     EXPECT_EQ(answer, -1);
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"Alice Example", "Example Issuing CA", "05.03.2031", "4660"}));
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"Alice Example", "Example Issuing CA", "05.03.2031", "4660"}));
     EXPECT_EQ(rows[1], (std::vector<std::string>{"Bob Beispiel", "Beispiel Root CA", "31.12.2029", "1"}));
     EXPECT_EQ(rows[2], (std::vector<std::string>{"Carol Müller", "Example Issuing CA", "01.01.2030",
                                                  "340282366920938463463374607431768211455"}));

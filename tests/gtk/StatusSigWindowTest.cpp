@@ -1,17 +1,18 @@
-#include "gtk/StatusSigWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/Util.h"
+#include "gtk/StatusSigWindow.h"
 #include "support/GuiDriver.h"
 
 namespace {
 
 using GtkTest::GuiDriver;
 
-std::string Icon(const char* name) { return std::string(PENDREL_RESOURCE_DIR) + "/" + name; }
+std::string Icon(const char* name) {
+    return std::string(PENDREL_RESOURCE_DIR) + "/" + name;
+}
 const std::string kOk = Icon("Pendrel_OK.png");
 const std::string kBad = Icon("Pendrel_Bad.png");
 const std::string kUnknown = Icon("Pendrel_Unknown.png");
@@ -51,7 +52,9 @@ TEST_F(StatusSigWindowTest, EachCheckShowsTheIconAndTextOfItsCode) {
             const char* image;
             const char* label;
             Shown expected;
-        } checks[] = {{"timeImg", "timeLabel", c.time}, {"chainImg", "chainLabel", c.chain}, {"crlImg", "crlLabel", c.crl}};
+        } checks[] = {{"timeImg", "timeLabel", c.time},
+                      {"chainImg", "chainLabel", c.chain},
+                      {"crlImg", "crlLabel", c.crl}};
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.WaitForWindow(title);
@@ -98,7 +101,9 @@ TEST_F(StatusSigWindowTest, ScreenshotsInBothLanguages) {
                 EXPECT_EQ(g.LabelText(title, "chainLabel"), Util::LoadString(132));
                 g.ClickWidget(title, "okButton");
             },
-            [&] { StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}).Run(); });
+            [&] {
+                StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}).Run();
+            });
         EXPECT_EQ(error, "");
     }
 }

@@ -1,5 +1,3 @@
-#include "gtk/StatusWindow.h"
-
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "common/Util.h"
+#include "gtk/StatusWindow.h"
 #include "support/GuiDriver.h"
 #include "support/TempDir.h"
 
@@ -19,7 +18,9 @@ namespace {
 
 using GtkTest::GuiDriver;
 
-std::string Icon(const char* name) { return std::string(PENDREL_RESOURCE_DIR) + "/" + name; }
+std::string Icon(const char* name) {
+    return std::string(PENDREL_RESOURCE_DIR) + "/" + name;
+}
 const std::string kOk = Icon("Pendrel_OK.png");
 const std::string kBad = Icon("Pendrel_Bad.png");
 const std::string kUnknown = Icon("Pendrel_Unknown.png");
@@ -49,8 +50,8 @@ std::string CtimeText(std::time_t when) {
     std::tm t{};
     localtime_r(&when, &t);
     char text[64];
-    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d", days[t.tm_wday], months[t.tm_mon], t.tm_mday,
-                  t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
+    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d", days[t.tm_wday], months[t.tm_mon],
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
     return text;
 }
 
@@ -66,10 +67,10 @@ struct Details {
 };
 
 Details Read(GuiDriver& g, const std::string& title) {
-    return {g.LabelText(title, "textSigner"),  g.LabelText(title, "textReason"),
-            g.LabelText(title, "textLocation"), g.LabelText(title, "textContact"),
+    return {g.LabelText(title, "textSigner"),      g.LabelText(title, "textReason"),
+            g.LabelText(title, "textLocation"),    g.LabelText(title, "textContact"),
             g.LabelText(title, "textSigningTime"), g.LabelText(title, "textSerial"),
-            g.LabelText(title, "textSubject"), g.LabelText(title, "textIssuer")};
+            g.LabelText(title, "textSubject"),     g.LabelText(title, "textIssuer")};
 }
 
 void ExpectDetails(const Details& d, const SignatureView& s, const std::string& time) {
@@ -92,7 +93,8 @@ void ExpectChecks(GuiDriver& g, const std::string& title, const std::vector<Chec
 }
 
 int Active(GuiDriver& g, const std::string& title) {
-    return g.OnGui([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))); });
+    return g.OnGui(
+        [&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))); });
 }
 
 // Waits (inotify, with a deadline) until `name` appears in `folder` by a rename.
@@ -103,7 +105,8 @@ bool WaitForFile(const std::string& folder, const std::string& name, std::chrono
     const auto end = std::chrono::steady_clock::now() + deadline;
     bool found = false;
     while (!(found = TestSupport::FileExists(folder + "/" + name))) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (watch < 0 || left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         char events[4096];
@@ -164,7 +167,8 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
             g.WaitForWindow(title);
             names = g.OnGui([&] {
                 std::vector<std::string> found;
-                GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect")));
+                GtkTreeModel* model =
+                    gtk_combo_box_get_model(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect")));
                 GtkTreeIter iter;
                 for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
                      more = gtk_tree_model_iter_next(model, &iter)) {
@@ -184,8 +188,12 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
                           {"imageCrl", "textCrl", kUnknown, 136}});
 
             g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
-                        "the second signature");
+            g.WaitUntil(
+                [&] {
+                    return gtk_combo_box_get_active(
+                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
+                },
+                "the second signature");
             ExpectDetails(Read(g, title), signatures[1], "Unknown");
             ExpectChecks(g, title,
                          {{"imageTime", "textTime", kBad, 129},
@@ -194,8 +202,12 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
                           {"imageCrl", "textCrl", kOk, 134}});
 
             g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 2; },
-                        "the third signature");
+            g.WaitUntil(
+                [&] {
+                    return gtk_combo_box_get_active(
+                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 2;
+                },
+                "the third signature");
             ExpectDetails(Read(g, title), signatures[2], CtimeText(when + 3600));
             ExpectChecks(g, title,
                          {{"imageTime", "textTime", kUnknown, 130},
@@ -216,8 +228,12 @@ TEST_F(StatusWindowTest, EntryWithoutSignerCertificateKeepsThePreviousDetails) {
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
-                        "the second entry");
+            g.WaitUntil(
+                [&] {
+                    return gtk_combo_box_get_active(
+                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
+                },
+                "the second entry");
             ExpectDetails(Read(g, title), list[0], CtimeText(when));
             EXPECT_EQ(g.LabelText(title, "textSig"), Util::LoadString(137));
             g.CloseBox(g.WaitForWindow(title));
@@ -230,8 +246,8 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
     const FakeXdgOpen opener;
     // Shell syntax in the path must reach the viewer unchanged and run nothing.
     const std::string pwned = opener.Dir().File("pwned");
-    const std::string path = opener.Dir().File("rev 2 \"quoted\" 'single' $(touch " + pwned + ") `touch " + pwned +
-                                               "` ; touch " + pwned + ".pdf");
+    const std::string path = opener.Dir().File("rev 2 \"quoted\" 'single' $(touch " + pwned + ") `touch " +
+                                               pwned + "` ; touch " + pwned + ".pdf");
     std::vector<size_t> asked;
     const auto versionFile = [&](size_t index) {
         asked.push_back(index);
@@ -242,8 +258,12 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
-                        "the second signature");
+            g.WaitUntil(
+                [&] {
+                    return gtk_combo_box_get_active(
+                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
+                },
+                "the second signature");
             g.ClickWidget(title, "btnViewVersion");
             opened = opener.WaitOpened();
             g.ClickWidget(title, "buttonOk");
@@ -325,8 +345,12 @@ TEST_F(StatusWindowTest, ScreenshotsInBothLanguages) {
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.PressKey(title, "comboSelect", "Down");
-                g.WaitUntil([&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1; },
-                            "the second signature");
+                g.WaitUntil(
+                    [&] {
+                        return gtk_combo_box_get_active(
+                                   GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
+                    },
+                    "the second signature");
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusDlg-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
                 EXPECT_EQ(g.LabelText(title, "labelSigningTime"), Util::LoadString(207));

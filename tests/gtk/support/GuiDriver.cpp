@@ -1,11 +1,11 @@
 #include "support/GuiDriver.h"
 
 #include <X11/Xlib.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "common/MsgLoaderFile.h"
 #include "support/XServer.h"
@@ -69,7 +69,9 @@ gboolean RunPosted(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void FreePosted(gpointer data) { delete static_cast<PostedCall*>(data); }
+void FreePosted(gpointer data) {
+    delete static_cast<PostedCall*>(data);
+}
 
 std::atomic<int> drawCount{0};
 
@@ -130,7 +132,8 @@ void GuiDriver::Post(std::function<void()> fn) {
 void GuiDriver::WaitUntil(const std::function<bool()>& pred, const std::string& what) {
     const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     while (!OnGui(pred)) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("timed out waiting for " + what);
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("timed out waiting for " + what);
     }
 }
 
@@ -176,9 +179,9 @@ GtkWidget* GuiDriver::FindWidget(const std::string& title, const std::string& id
 }
 
 void GuiDriver::Click(unsigned long window, int x, int y, int clicks) {
-    const ToolResult r = RunTool({"xdotool", "mousemove", "--window", std::to_string(window),
-                                  std::to_string(x), std::to_string(y), "click", "--repeat", std::to_string(clicks),
-                                  "--delay", "80", "1"});
+    const ToolResult r =
+        RunTool({"xdotool", "mousemove", "--window", std::to_string(window), std::to_string(x),
+                 std::to_string(y), "click", "--repeat", std::to_string(clicks), "--delay", "80", "1"});
     if (r.status != 0) throw std::runtime_error("xdotool click failed");
 }
 
@@ -249,10 +252,20 @@ std::string GuiDriver::LabelText(const std::string& title, const std::string& id
     });
 }
 
+std::string GuiDriver::ButtonText(const std::string& title, const std::string& id) {
+    return OnGui([&] {
+        GtkWidget* widget = FindWidget(title, id);
+        if (!GTK_IS_BUTTON(widget)) throw std::runtime_error(id + " is no button");
+        const char* label = gtk_button_get_label(GTK_BUTTON(widget));
+        return std::string(label != nullptr ? label : "");
+    });
+}
+
 bool GuiDriver::ImageShows(const std::string& title, const std::string& id, const std::string& pngPath) {
     return OnGui([&] {
         GtkWidget* widget = FindWidget(title, id);
-        if (!GTK_IS_IMAGE(widget) || gtk_image_get_storage_type(GTK_IMAGE(widget)) != GTK_IMAGE_PIXBUF) return false;
+        if (!GTK_IS_IMAGE(widget) || gtk_image_get_storage_type(GTK_IMAGE(widget)) != GTK_IMAGE_PIXBUF)
+            return false;
         GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(widget));
         GdkPixbuf* file = gdk_pixbuf_new_from_file(pngPath.c_str(), nullptr);
         if (file == nullptr) throw std::runtime_error("cannot read " + pngPath);
@@ -261,8 +274,9 @@ bool GuiDriver::ImageShows(const std::string& title, const std::string& id, cons
                     gdk_pixbuf_get_n_channels(shown) == gdk_pixbuf_get_n_channels(file);
         const int rowBytes = gdk_pixbuf_get_width(file) * gdk_pixbuf_get_n_channels(file);
         for (int y = 0; same && y < gdk_pixbuf_get_height(file); ++y)
-            same = std::memcmp(gdk_pixbuf_read_pixels(shown) + y * gdk_pixbuf_get_rowstride(shown),
-                               gdk_pixbuf_read_pixels(file) + y * gdk_pixbuf_get_rowstride(file), rowBytes) == 0;
+            same =
+                std::memcmp(gdk_pixbuf_read_pixels(shown) + y * gdk_pixbuf_get_rowstride(shown),
+                            gdk_pixbuf_read_pixels(file) + y * gdk_pixbuf_get_rowstride(file), rowBytes) == 0;
         g_object_unref(file);
         return same;
     });
@@ -310,7 +324,8 @@ void GuiDriver::CloseEverything() {
         OnGui([] {
             GList* windows = gtk_window_list_toplevels();
             for (GList* w = windows; w != nullptr; w = w->next)
-                if (gtk_widget_get_mapped(GTK_WIDGET(w->data)) && gtk_window_get_title(GTK_WINDOW(w->data)) != nullptr)
+                if (gtk_widget_get_mapped(GTK_WIDGET(w->data)) &&
+                    gtk_window_get_title(GTK_WINDOW(w->data)) != nullptr)
                     gtk_window_close(GTK_WINDOW(w->data));
             g_list_free(windows);
             return true;

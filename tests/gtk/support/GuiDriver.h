@@ -68,6 +68,7 @@ public:
     void CloseBox(unsigned long window);
 
     std::string LabelText(const std::string& title, const std::string& id);
+    std::string ButtonText(const std::string& title, const std::string& id);
     // Whether the image widget shows exactly the pixels of this PNG file.
     bool ImageShows(const std::string& title, const std::string& id, const std::string& pngPath);
     bool ImageEmpty(const std::string& title, const std::string& id);

@@ -60,16 +60,16 @@ XServer::XServer() {
             ::dup2(null, 1);
             ::dup2(null, 2);
         }
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                 static_cast<char*>(nullptr));
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+                 "tcp", static_cast<char*>(nullptr));
         ::_exit(127);
     }
     writeEnd.Close();
     std::string number;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (number.empty() || number.back() != '\n') {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd p{readEnd.Get(), POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
             throw std::runtime_error("Xvfb did not report its display");
@@ -115,7 +115,8 @@ ToolResult RunTool(const std::vector<std::string>& argv) {
     if (spawned != 0) return result;
     char buffer[4096];
     ssize_t got;
-    while ((got = ::read(readEnd.Get(), buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<size_t>(got));
+    while ((got = ::read(readEnd.Get(), buffer, sizeof buffer)) > 0)
+        result.out.append(buffer, static_cast<size_t>(got));
     int status = 0;
     if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
