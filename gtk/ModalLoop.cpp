@@ -7,8 +7,8 @@ namespace GtkUtil {
 ModalLoop::ModalLoop() : _loop(g_main_loop_new(nullptr, FALSE)) {}
 
 void ModalLoop::Run(GtkWindow* window, GtkWindow* parent) {
-    const gulong handler =
-        g_signal_connect(window, "delete-event", G_CALLBACK(&ModalLoop::DeleteEvent), this);
+    const gulong closeBox = g_signal_connect(window, "delete-event", G_CALLBACK(&ModalLoop::DeleteEvent), this);
+    const gulong escape = g_signal_connect(window, "key-press-event", G_CALLBACK(&ModalLoop::KeyPress), this);
     if (parent != nullptr) {
         gtk_window_set_transient_for(window, parent);
         gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
@@ -21,7 +21,8 @@ void ModalLoop::Run(GtkWindow* window, GtkWindow* parent) {
     if (!_quit) g_main_loop_run(_loop.get());
     _quit = false;
     gtk_widget_hide(GTK_WIDGET(window));
-    g_signal_handler_disconnect(window, handler);
+    g_signal_handler_disconnect(window, closeBox);
+    g_signal_handler_disconnect(window, escape);
 }
 
 void ModalLoop::Quit() {
@@ -30,12 +31,14 @@ void ModalLoop::Quit() {
 }
 
 gboolean ModalLoop::DeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
-    Guarded("ModalLoop::DeleteEvent", [self] {
-        auto* loop = static_cast<ModalLoop*>(self);
-        if (loop->_closeHandler != nullptr) loop->_closeHandler(loop->_closeData);
-        loop->Quit();
-    });
+    Guarded("ModalLoop::DeleteEvent", [self] { static_cast<ModalLoop*>(self)->Quit(); });
     return TRUE;  // keep the window: its owner destroys it
+}
+
+gboolean ModalLoop::KeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+    if (event->keyval != GDK_KEY_Escape) return FALSE;
+    Guarded("ModalLoop::KeyPress", [self] { static_cast<ModalLoop*>(self)->Quit(); });
+    return TRUE;
 }
 
 }  // namespace GtkUtil

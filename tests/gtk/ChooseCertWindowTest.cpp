@@ -134,6 +134,12 @@ TEST_F(ChooseCertWindowTest, AnswersPerTheUsersChoice) {
              g.ClickWidget(t, "cancelButton");
          },
          -1},
+        {"row then Escape",
+         [&](GuiDriver& g) {
+             g.ClickRow(t, "tableView", 1);
+             g.PressKey(t, "tableView", "Escape");
+         },
+         -1},
         {"row then the close box",
          [&](GuiDriver& g) {
              g.ClickRow(t, "tableView", 1);

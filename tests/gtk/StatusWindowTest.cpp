@@ -29,7 +29,10 @@ SignatureView Signature(const std::string& name, const std::string& status, int 
     SignatureView s;
     s.name = name;
     s.signer = "Signer of " + name;
-    s.reason = "Reason of " + name;
+    s.reason = name == "Sig2"
+                   ? "Reason of Sig2, long enough to need more than one line: approved by the board of "
+                     "directors after the review of all contract annexes"
+                   : "Reason of " + name;
     s.location = "Location of " + name;
     s.contact = "contact-" + name + "@example.test";
     s.signingTime = when;
