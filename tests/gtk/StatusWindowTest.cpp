@@ -100,6 +100,17 @@ int Active(GuiDriver& g, const std::string& title) {
         [&] { return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))); });
 }
 
+// Moves the drop-down to the next signature with the keyboard and waits until it shows `index`.
+void SelectNext(GuiDriver& g, const std::string& title, int index) {
+    g.PressKey(title, "comboSelect", "Down");
+    g.WaitUntil(
+        [&] {
+            return gtk_combo_box_get_active(GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) ==
+                   index;
+        },
+        "signature " + std::to_string(index));
+}
+
 // Waits (inotify, with a deadline) until `name` appears in `folder` by a rename.
 bool WaitForFile(const std::string& folder, const std::string& name, std::chrono::seconds deadline) {
     const int fd = inotify_init1(IN_CLOEXEC);
@@ -190,13 +201,7 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
                           {"imageSig", "textSig", kOk, 137},
                           {"imageCrl", "textCrl", kUnknown, 136}});
 
-            g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil(
-                [&] {
-                    return gtk_combo_box_get_active(
-                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
-                },
-                "the second signature");
+            SelectNext(g, title, 1);
             ExpectDetails(Read(g, title), signatures[1], "Unknown");
             ExpectChecks(g, title,
                          {{"imageTime", "textTime", kBad, 129},
@@ -204,13 +209,7 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
                           {"imageSig", "textSig", kBad, 138},
                           {"imageCrl", "textCrl", kOk, 134}});
 
-            g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil(
-                [&] {
-                    return gtk_combo_box_get_active(
-                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 2;
-                },
-                "the third signature");
+            SelectNext(g, title, 2);
             ExpectDetails(Read(g, title), signatures[2], CtimeText(when + 3600));
             ExpectChecks(g, title,
                          {{"imageTime", "textTime", kUnknown, 130},
@@ -230,13 +229,7 @@ TEST_F(StatusWindowTest, EntryWithoutSignerCertificateKeepsThePreviousDetails) {
     const std::string title = Util::LoadString(165);
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
-            g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil(
-                [&] {
-                    return gtk_combo_box_get_active(
-                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
-                },
-                "the second entry");
+            SelectNext(g, title, 1);
             ExpectDetails(Read(g, title), list[0], CtimeText(when));
             EXPECT_EQ(g.LabelText(title, "textSig"), Util::LoadString(137));
             g.CloseBox(g.WaitForWindow(title));
@@ -260,13 +253,7 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
     bool opened = false;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
-            g.PressKey(title, "comboSelect", "Down");
-            g.WaitUntil(
-                [&] {
-                    return gtk_combo_box_get_active(
-                               GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
-                },
-                "the second signature");
+            SelectNext(g, title, 1);
             g.ClickWidget(title, "btnViewVersion");
             opened = opener.WaitOpened();
             g.ClickWidget(title, "buttonOk");
@@ -347,13 +334,7 @@ TEST_F(StatusWindowTest, ScreenshotsInBothLanguages) {
         const std::string title = Util::LoadString(165);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
-                g.PressKey(title, "comboSelect", "Down");
-                g.WaitUntil(
-                    [&] {
-                        return gtk_combo_box_get_active(
-                                   GTK_COMBO_BOX(GuiDriver::FindWidget(title, "comboSelect"))) == 1;
-                    },
-                    "the second signature");
+                SelectNext(g, title, 1);
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusDlg-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
                 EXPECT_EQ(g.LabelText(title, "labelSigningTime"), Util::LoadString(207));
