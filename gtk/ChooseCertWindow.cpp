@@ -5,6 +5,7 @@
 #include "common/Logger.h"
 #include "common/Util.h"
 #include "gtk/CertViewerWindow.h"
+#include "gtk/GtkPtr.h"
 #include "gtk/GtkUtil.h"
 #include "gtk/ModalLoop.h"
 #include "gtk/WindowDescription.h"
@@ -34,13 +35,13 @@ struct ChooseCertWindow::Handlers {
         if (event->type != GDK_2BUTTON_PRESS || event->button != 1) return FALSE;
         GtkTreeView* table = GTK_TREE_VIEW(widget);
         if (event->window != gtk_tree_view_get_bin_window(table)) return FALSE;
-        GtkTreePath* path = nullptr;
+        GtkTreePath* found = nullptr;
         long row = -1;
         if (gtk_tree_view_get_path_at_pos(table, static_cast<gint>(event->x), static_cast<gint>(event->y),
-                                          &path, nullptr, nullptr, nullptr)) {
-            const gint* indices = gtk_tree_path_get_indices(path);
+                                          &found, nullptr, nullptr, nullptr)) {
+            const GtkUtil::TreePathPtr path(found);
+            const gint* indices = gtk_tree_path_get_indices(path.get());
             if (indices != nullptr) row = indices[0];
-            gtk_tree_path_free(path);
         }
         GtkUtil::Guarded("ChooseCertWindow::DoubleClick",
                          [self, row] { static_cast<ChooseCertWindow*>(self)->DoubleClick(row); });
@@ -127,10 +128,9 @@ long ChooseCertWindow::SelectedRow() const {
     GtkTreeIter iter;
     if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(table)), &model, &iter))
         return -1;
-    GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
-    const gint* indices = path != nullptr ? gtk_tree_path_get_indices(path) : nullptr;
+    const GtkUtil::TreePathPtr path(gtk_tree_model_get_path(model, &iter));
+    const gint* indices = path ? gtk_tree_path_get_indices(path.get()) : nullptr;
     const long row = indices != nullptr ? indices[0] : -1;
-    if (path != nullptr) gtk_tree_path_free(path);
     return row;
 }
 

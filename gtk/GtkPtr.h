@@ -32,6 +32,11 @@ struct ErrorFree {
 };
 using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
 
+struct TreePathFree {
+    void operator()(GtkTreePath* path) const noexcept { gtk_tree_path_free(path); }
+};
+using TreePathPtr = std::unique_ptr<GtkTreePath, TreePathFree>;
+
 // A main-loop source attached by g_timeout_add & co., removed with its owner.
 class SourceId {
 public:

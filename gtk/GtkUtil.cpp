@@ -49,7 +49,8 @@ bool OpenInViewer(const std::string& path) {
     // argv holds the path as one element; GLib runs the program directly
     // (no shell), so quotes, blanks or $(...) in the path are plain bytes.
     char program[] = "xdg-open";
-    std::string argument = path;
+    // A leading '-' would be read as an option: "./" keeps it a file name.
+    std::string argument = !path.empty() && path[0] == '-' ? "./" + path : path;
     char* argv[] = {program, &argument[0], nullptr};
     GError* raw = nullptr;
     const gboolean started =

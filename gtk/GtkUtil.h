@@ -19,7 +19,8 @@ void LogNotShown(const char* caller, const char* window);
 
 // Hands a file to the user's default viewer: runs `xdg-open PATH` with the path
 // as its one argument, without a shell, and does not wait for it. False when
-// the program could not be started.
+// the program could not be started. A relative path that starts with '-'
+// is passed as "./-..." so that it cannot be taken for an option.
 bool OpenInViewer(const std::string& path);
 
 // Logs an exception that reached a signal handler (nothing may unwind into GTK).

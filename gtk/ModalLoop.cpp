@@ -7,7 +7,8 @@ namespace GtkUtil {
 ModalLoop::ModalLoop() : _loop(g_main_loop_new(nullptr, FALSE)) {}
 
 void ModalLoop::Run(GtkWindow* window, GtkWindow* parent) {
-    const gulong closeBox = g_signal_connect(window, "delete-event", G_CALLBACK(&ModalLoop::DeleteEvent), this);
+    const gulong closeBox =
+        g_signal_connect(window, "delete-event", G_CALLBACK(&ModalLoop::DeleteEvent), this);
     const gulong escape = g_signal_connect(window, "key-press-event", G_CALLBACK(&ModalLoop::KeyPress), this);
     if (parent != nullptr) {
         gtk_window_set_transient_for(window, parent);

@@ -15,6 +15,7 @@
 #include "gtk/ProgressWindow.h"
 #include "gtk/StatusSigWindow.h"
 #include "gtk/StatusWindow.h"
+#include "support/FakeXdgOpen.h"
 #include "support/GuiDriver.h"
 #include "support/TempDir.h"
 
@@ -135,4 +136,44 @@ TEST(GtkUtil, OpenInViewerFailsWhenXdgOpenCannotBeStarted) {
     const TestSupport::TempDir empty;
     const EnvScope env{{"PATH", empty.Path().c_str()}};
     EXPECT_FALSE(GtkUtil::OpenInViewer("/tmp/some file.pdf"));
+}
+
+TEST(GtkUtil, OpenInViewerPassesThePathAsOneArgumentWithoutAShell) {
+    const GtkTest::FakeXdgOpen opener;
+    const std::string pwned = opener.Dir().File("pwned");
+    const struct {
+        std::string path;
+        std::string received;
+    } cases[] = {
+        {"/tmp/PDFF1234.pdf", "/tmp/PDFF1234.pdf"},
+        {"/tmp/a b/\"q\" 'r' $(touch " + pwned + ") `touch " + pwned + "`;touch " + pwned + " |x&.pdf",
+         "/tmp/a b/\"q\" 'r' $(touch " + pwned + ") `touch " + pwned + "`;touch " + pwned + " |x&.pdf"},
+        {"-rf.pdf", "./-rf.pdf"},  // never an option to the viewer
+        {"--help", "./--help"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        opener.Reset();
+        ASSERT_TRUE(GtkUtil::OpenInViewer(c.path));
+        ASSERT_TRUE(opener.WaitOpened());
+        EXPECT_EQ(TestSupport::ReadFile(opener.Record()), "1\n" + c.received);
+    }
+    EXPECT_FALSE(TestSupport::FileExists(pwned));
+}
+
+// In a child process of its own, so that GTK meets the unreachable display first.
+TEST(GtkUtilDeathTest, AnUnreachableDisplayMeansNoWindows) {
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    GtkTest::UseBuildResources();
+    EXPECT_EXIT(
+        {
+            ::setenv("DISPLAY", ":65000", 1);
+            ::unsetenv("WAYLAND_DISPLAY");
+            ::setenv("GDK_BACKEND", "x11", 1);
+            std::vector<CertView> certs(1);
+            const bool cancelled = ChooseCertWindow(certs).Run() == -1;
+            StatusSigWindow(StatusSigWindow::Codes{0, 0, 0}).Run();
+            std::exit(cancelled && !GtkUtil::WindowsAvailable() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

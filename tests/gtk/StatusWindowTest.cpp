@@ -11,6 +11,7 @@
 
 #include "common/Util.h"
 #include "gtk/StatusWindow.h"
+#include "support/FakeXdgOpen.h"
 #include "support/GuiDriver.h"
 #include "support/TempDir.h"
 
@@ -111,56 +112,6 @@ void SelectNext(GuiDriver& g, const std::string& title, int index) {
         "signature " + std::to_string(index));
 }
 
-// Waits (inotify, with a deadline) until `name` appears in `folder` by a rename.
-bool WaitForFile(const std::string& folder, const std::string& name, std::chrono::seconds deadline) {
-    const int fd = inotify_init1(IN_CLOEXEC);
-    if (fd < 0) return false;
-    const int watch = inotify_add_watch(fd, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    bool found = false;
-    while (!(found = TestSupport::FileExists(folder + "/" + name))) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (watch < 0 || left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        char events[4096];
-        if (::read(fd, events, sizeof events) < 0) break;
-    }
-    ::close(fd);
-    return found;
-}
-
-// Puts a stand-in `xdg-open` first on PATH for the test's life: it writes the
-// number of its arguments and its first argument to <folder>/opened.
-class FakeXdgOpen {
-public:
-    FakeXdgOpen() : _oldPath(std::getenv("PATH") ? std::getenv("PATH") : "") {
-        const std::string bin = _dir.File("bin");
-        ::mkdir(bin.c_str(), 0700);
-        TestSupport::WriteFile(bin + "/xdg-open",
-                               "#!/bin/sh\n"
-                               "printf '%s\\n%s' \"$#\" \"$1\" > \"$PENDREL_TEST_RECORD.part\"\n"
-                               "mv \"$PENDREL_TEST_RECORD.part\" \"$PENDREL_TEST_RECORD\"\n");
-        ::chmod((bin + "/xdg-open").c_str(), 0700);
-        ::setenv("PATH", (bin + ":" + _oldPath).c_str(), 1);
-        ::setenv("PENDREL_TEST_RECORD", Record().c_str(), 1);
-    }
-    ~FakeXdgOpen() {
-        ::setenv("PATH", _oldPath.c_str(), 1);
-        ::unsetenv("PENDREL_TEST_RECORD");
-    }
-    FakeXdgOpen(const FakeXdgOpen&) = delete;
-    FakeXdgOpen& operator=(const FakeXdgOpen&) = delete;
-
-    const TestSupport::TempDir& Dir() const { return _dir; }
-    std::string Record() const { return _dir.File("opened"); }
-    bool WaitOpened() const { return WaitForFile(_dir.Path(), "opened", std::chrono::seconds(20)); }
-
-private:
-    TestSupport::TempDir _dir;
-    std::string _oldPath;
-};
-
 class StatusWindowTest : public testing::Test {
 protected:
     void SetUp() override { GtkTest::SetLanguage(0); }
@@ -239,7 +190,7 @@ TEST_F(StatusWindowTest, EntryWithoutSignerCertificateKeepsThePreviousDetails) {
 }
 
 TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument) {
-    const FakeXdgOpen opener;
+    const GtkTest::FakeXdgOpen opener;
     // Shell syntax in the path must reach the viewer unchanged and run nothing.
     const std::string pwned = opener.Dir().File("pwned");
     const std::string path = opener.Dir().File("rev 2 \"quoted\" 'single' $(touch " + pwned + ") `touch " +
@@ -267,7 +218,7 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
 }
 
 TEST_F(StatusWindowTest, ViewVersionWithoutARevisionFileOpensNothing) {
-    const FakeXdgOpen opener;
+    const GtkTest::FakeXdgOpen opener;
     int asked = 0;
     const std::string title = Util::LoadString(165);
     const std::string error = gui.Drive(
