@@ -12,6 +12,7 @@ typedef struct _GtkWindow GtkWindow;
 // distribution points). Window description "CertViewer".
 class CertViewerWindow {
 public:
+    // The view is read, not copied: it must outlive the window.
     explicit CertViewerWindow(const CertView& cert) : _cert(cert) {}
 
     // Blocks until the user closes the window; over `parent` when given.

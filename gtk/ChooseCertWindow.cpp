@@ -77,8 +77,10 @@ long ChooseCertWindow::Run() {
     _ui = GtkUtil::WindowDescription::Load("ChooseCert");
     GObject* store = _ui ? _ui->Object("certList") : nullptr;
     GtkWidget* table = _ui ? _ui->Widget("tableView") : nullptr;
-    if (store == nullptr || !GTK_IS_LIST_STORE(store) || table == nullptr || !GTK_IS_TREE_VIEW(table)) {
-        _ui.reset();
+    if (store == nullptr || !GTK_IS_LIST_STORE(store) || table == nullptr || !GTK_IS_TREE_VIEW(table) ||
+        _ui->Widget("okButton") == nullptr || _ui->Widget("cancelButton") == nullptr ||
+        _ui->Widget("showCertButton") == nullptr) {
+        _ui.reset();  // a chooser without its table or buttons cannot be answered
         return -1;
     }
     _ui->SetTitle(163);

@@ -14,6 +14,7 @@ class ModalLoop;
 // per candidate with subject, issuer, expiry date and decimal serial.
 class ChooseCertWindow {
 public:
+    // The list is read, not copied: it must outlive the window.
     explicit ChooseCertWindow(const std::vector<CertView>& certs);
     ~ChooseCertWindow();
     ChooseCertWindow(const ChooseCertWindow&) = delete;

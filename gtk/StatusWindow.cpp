@@ -50,8 +50,9 @@ void StatusWindow::Run() {
     _loop = std::make_unique<GtkUtil::ModalLoop>();
     _ui = GtkUtil::WindowDescription::Load("StatusDlg");
     GtkWidget* combo = _ui ? _ui->Widget("comboSelect") : nullptr;
-    if (combo == nullptr || !GTK_IS_COMBO_BOX_TEXT(combo)) {
-        _ui.reset();
+    if (combo == nullptr || !GTK_IS_COMBO_BOX_TEXT(combo) || _ui->Widget("buttonOk") == nullptr ||
+        _ui->Widget("btnViewVersion") == nullptr || _ui->Widget("buttonShowCertificate") == nullptr) {
+        _ui.reset();  // logged by the description
         return;
     }
     _icons = std::make_unique<GtkUtil::StatusIcons>();

@@ -25,7 +25,8 @@ public:
     // its path (empty when there is none).
     using VersionFile = std::function<std::string(size_t index)>;
 
-    // Without versionFile, "View version" does nothing.
+    // Without versionFile, "View version" does nothing. The list is read, not
+    // copied: it must outlive the window.
     StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile);
     ~StatusWindow();
     StatusWindow(const StatusWindow&) = delete;
