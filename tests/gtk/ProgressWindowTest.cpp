@@ -86,7 +86,7 @@ TEST_F(ProgressWindowTest, CancelReturnsFalseAtOnceWhileTheDownloadNeverEnds) {
         });
     ASSERT_EQ(error, "");
     EXPECT_FALSE(result);
-    EXPECT_LT(returned - clicked, std::chrono::seconds(2));
+    EXPECT_LT(returned - clicked, std::chrono::seconds(5));  // the download would never have ended
 }
 
 TEST_F(ProgressWindowTest, ADownloadThatFailedKeepsTheWindowUntilCancel) {
