@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "crypto/Certificate.h"
+#include "crypto/openssl/OpenSSLPtr.h"
+
+namespace Crypto {
+
+// A certificate held as its decoded X509 and its DER bytes and, for an
+// identity of the key store, its private key.
+class CertificateOpenSSL : public Certificate {
+public:
+    // From DER bytes; a failed decoding leaves an object whose accessors
+    // answer empty.
+    CertificateOpenSSL(const unsigned char* der, std::size_t length);
+    // From a decoded certificate (its reference count is raised).
+    explicit CertificateOpenSSL(X509* cert);
+    // An identity: the certificate with its private key. A key that does not
+    // belong to the certificate is not kept.
+    CertificateOpenSSL(X509* cert, EVP_PKEY* privateKey);
+    CertificateOpenSSL(const CertificateOpenSSL& other);
+    ~CertificateOpenSSL() override = default;
+
+    CertificateOpenSSL& operator=(const CertificateOpenSSL& other);
+    Certificate& operator=(const Certificate& other) override;
+
+    std::string Subject() const override;
+    std::string Issuer() const override;
+    std::string SubjectDN() const override;
+    std::string IssuerDN() const override;
+    bool HasPrivateKey() const override { return _privateKey != nullptr; }
+    BigInteger SerialNumber() const override;
+    std::vector<unsigned char> Hash() const override;
+    std::vector<unsigned char> SKI() const override;
+    bool OutputDER(std::vector<unsigned char>& der) const override;
+    bool OutputCRL(std::vector<unsigned char>&) const override { return false; }
+    std::time_t NotAfter() const override;
+    std::time_t NotBefore() const;
+    void Validate(bool checkCRL) override;
+    int TimeValidity() const override { return _timeValidity; }
+    int ChainValidity() const override { return _chainValidity; }
+    int CRLValidity() const override { return _crlValidity; }
+    std::string Status() const override { return _status; }
+    int Error() const override { return _error; }
+    bool GetAlgorithm() const override;
+    std::vector<unsigned char> SignHash(Crypto::Hash* hash) const override;
+    int VerifyHash(Crypto::Hash* hash, const std::vector<unsigned char>* signature) const override;
+    std::set<KeyUsage::Usages> CertKeyUsage() const override;
+
+    // The OpenSSL objects, owned by this certificate (null when absent).
+    X509* X509Handle() const { return _x509.get(); }
+    EVP_PKEY* PrivateKey() const { return _privateKey.get(); }
+
+private:
+    void ResetValidation();
+
+    int _timeValidity = NotDetermined;
+    int _crlValidity = NotDetermined;
+    int _chainValidity = NotDetermined;
+    std::string _status = "XXXX";
+    int _error = 0;
+    X509Ptr _x509;
+    EVPPKeyPtr _privateKey;
+    std::vector<unsigned char> _der;
+};
+
+}  // namespace Crypto
