@@ -13,8 +13,8 @@
 
 #include <cstdio>
 #include <ctime>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -32,7 +32,9 @@ struct Free {
         FreeFn(p);
     }
 };
-void FreeCertStack(STACK_OF(X509) * s) { sk_X509_free(s); }  // the certificates are not owned
+void FreeCertStack(STACK_OF(X509) * s) {
+    sk_X509_free(s);
+}  // the certificates are not owned
 using KeyPtr = std::unique_ptr<EVP_PKEY, Free<&EVP_PKEY_free>>;
 using KeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, Free<&EVP_PKEY_CTX_free>>;
 using CertPtr = std::unique_ptr<X509, Free<&X509_free>>;
@@ -128,7 +130,16 @@ struct CertSpec {
     bool ca;
     const char* keyUsage;  // extension value, null for none
     TestPKI::Id issuer;    // itself for a self-signed certificate
-    enum Placement { None, RootsPem, CertsPem, CertsDer, P12, P12Passphrase, PemPair, PemPairEncrypted } placement;
+    enum Placement {
+        None,
+        RootsPem,
+        CertsPem,
+        CertsDer,
+        P12,
+        P12Passphrase,
+        PemPair,
+        PemPairEncrypted
+    } placement;
     const char* keychainFile;
 };
 
@@ -147,25 +158,126 @@ std::vector<CertSpec> Specs() {
         return name;
     };
     return {
-        {TP::Root, "root", KeyKind::RSA, "root", {{"C", "DE", false}, {"O", "Pendrel Test", false}, {"CN", "Pendrel Test Root CA", false}}, "01", -kDay, 10 * kYear, true, "critical,keyCertSign,cRLSign", TP::Root, CertSpec::RootsPem, "root.pem"},
-        {TP::Intermediate, "intermediate", KeyKind::RSA, "intermediate", {{"C", "DE", false}, {"O", "Pendrel Test", false}, {"OU", "Pendrel Test CA Unit", false}, {"CN", "Pendrel Test Intermediate CA", false}}, "02", -kDay, 5 * kYear, true, "critical,keyCertSign,cRLSign", TP::Root, CertSpec::CertsPem, "intermediate.pem"},
-        {TP::Signer, "signer", KeyKind::RSA, "signer", signer("Signing", "Pendrel Test Signer", "signer@example.com"), "1001", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "01-signer.p12"},
-        {TP::SignerPassphrase, "signer-passphrase", KeyKind::RSA, "signer-passphrase", signer("Signing", "Pendrel Passphrase Signer", nullptr), "1002", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12Passphrase, "02-signer-passphrase.p12"},
-        {TP::SignerPem, "signer-pem", KeyKind::RSA, "signer-pem", signer("Signing", "Pendrel PEM Signer", nullptr), "1003", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPair, "03-signer-pem.pem"},
-        {TP::SignerPemEncrypted, "signer-pem-encrypted", KeyKind::RSA, "signer-pem-encrypted", signer("Signing", "Pendrel Encrypted PEM Signer", nullptr), "1004", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPairEncrypted, "04-signer-pem-encrypted.pem"},
-        {TP::NoKeyUsage, "no-key-usage", KeyKind::RSA, "no-key-usage", signer("Signing", "Pendrel No Key Usage", nullptr), "1005", -kDay, kYear, false, nullptr, TP::Intermediate, CertSpec::P12, "05-no-key-usage.p12"},
-        {TP::KeyEnciphermentOnly, "key-encipherment", KeyKind::RSA, "key-encipherment", {{"C", "DE", false}, {"O", "Pendrel Test, Encipherment", false}, {"CN", "Pendrel Encipherment", false}, {"serialNumber", "42", true}}, "1006", -kDay, kYear, false, "critical,keyEncipherment", TP::Intermediate, CertSpec::P12, "06-key-encipherment.p12"},
-        {TP::Expired, "expired", KeyKind::RSA, "expired", signer("Signing", "Pendrel Expired", nullptr), "1007", -2 * kYear, -kDay, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "07-expired.p12"},
-        {TP::NotYetValid, "not-yet-valid", KeyKind::RSA, "not-yet-valid", signer("Signing", "Pendrel Not Yet Valid", nullptr), "1008", kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "08-not-yet-valid.p12"},
-        {TP::ExpiringSoon, "expiring-soon", KeyKind::RSA, "expiring-soon", signer("Signing", "Pendrel Expiring Soon", nullptr), "1009", -kYear, 2 * kDay, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "09-expiring-soon.p12"},
-        {TP::ECSigner, "ec-signer", KeyKind::EC, "ec-signer", signer("Signing", "Pendrel EC Signer", nullptr), "100a", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPair, "10-ec-signer.pem"},
-        {TP::DSASigner, "dsa-signer", KeyKind::DSA, "dsa-signer", signer("Signing", "Pendrel DSA Signer", nullptr), "100b", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPair, "11-dsa-signer.pem"},
-        {TP::NoPrivateKey, "no-private-key", KeyKind::RSA, "no-private-key", signer("Signing", "Pendrel Without Key", nullptr), "100c", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::CertsDer, "no-private-key.der"},
-        {TP::NoCommonName, "no-common-name", KeyKind::RSA, "no-common-name", {{"C", "DE", false}, {"O", "Pendrel Test", false}, {"OU", "Pendrel Unit Without Name", false}}, "100d", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "12-no-common-name.p12"},
-        {TP::LeadingZeroSerial, "leading-zero-serial", KeyKind::RSA, "leading-zero-serial", signer("Signing", "Pendrel Leading Zero Serial", nullptr), "8a1b2c3d4e5f60718293", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "13-leading-zero-serial.p12"},
-        {TP::Revoked, "revoked", KeyKind::RSA, "revoked", signer("Signing", "Pendrel Revoked", nullptr), "100e", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "14-revoked.p12"},
-        {TP::OtherRoot, "other-root", KeyKind::RSA, "other-root", {{"C", "DE", false}, {"O", "Other Test", false}, {"CN", "Other Test Root CA", false}}, "03", -kDay, 10 * kYear, true, "critical,keyCertSign,cRLSign", TP::OtherRoot, CertSpec::None, ""},
-        {TP::Untrusted, "untrusted", KeyKind::RSA, "untrusted", {{"C", "DE", false}, {"O", "Other Test", false}, {"CN", "Pendrel Untrusted Signer", false}}, "2001", -kDay, kYear, false, kSigningUsage, TP::OtherRoot, CertSpec::P12, "15-untrusted.p12"},
+        {TP::Root,
+         "root",
+         KeyKind::RSA,
+         "root",
+         {{"C", "DE", false}, {"O", "Pendrel Test", false}, {"CN", "Pendrel Test Root CA", false}},
+         "01",
+         -kDay,
+         10 * kYear,
+         true,
+         "critical,keyCertSign,cRLSign",
+         TP::Root,
+         CertSpec::RootsPem,
+         "root.pem"},
+        {TP::Intermediate,
+         "intermediate",
+         KeyKind::RSA,
+         "intermediate",
+         {{"C", "DE", false},
+          {"O", "Pendrel Test", false},
+          {"OU", "Pendrel Test CA Unit", false},
+          {"CN", "Pendrel Test Intermediate CA", false}},
+         "02",
+         -kDay,
+         5 * kYear,
+         true,
+         "critical,keyCertSign,cRLSign",
+         TP::Root,
+         CertSpec::CertsPem,
+         "intermediate.pem"},
+        {TP::Signer, "signer", KeyKind::RSA, "signer",
+         signer("Signing", "Pendrel Test Signer", "signer@example.com"), "1001", -kDay, kYear, false,
+         kSigningUsage, TP::Intermediate, CertSpec::P12, "01-signer.p12"},
+        {TP::SignerPassphrase, "signer-passphrase", KeyKind::RSA, "signer-passphrase",
+         signer("Signing", "Pendrel Passphrase Signer", nullptr), "1002", -kDay, kYear, false, kSigningUsage,
+         TP::Intermediate, CertSpec::P12Passphrase, "02-signer-passphrase.p12"},
+        {TP::SignerPem, "signer-pem", KeyKind::RSA, "signer-pem",
+         signer("Signing", "Pendrel PEM Signer", nullptr), "1003", -kDay, kYear, false, kSigningUsage,
+         TP::Intermediate, CertSpec::PemPair, "03-signer-pem.pem"},
+        {TP::SignerPemEncrypted, "signer-pem-encrypted", KeyKind::RSA, "signer-pem-encrypted",
+         signer("Signing", "Pendrel Encrypted PEM Signer", nullptr), "1004", -kDay, kYear, false,
+         kSigningUsage, TP::Intermediate, CertSpec::PemPairEncrypted, "04-signer-pem-encrypted.pem"},
+        {TP::NoKeyUsage, "no-key-usage", KeyKind::RSA, "no-key-usage",
+         signer("Signing", "Pendrel No Key Usage", nullptr), "1005", -kDay, kYear, false, nullptr,
+         TP::Intermediate, CertSpec::P12, "05-no-key-usage.p12"},
+        {TP::KeyEnciphermentOnly,
+         "key-encipherment",
+         KeyKind::RSA,
+         "key-encipherment",
+         {{"C", "DE", false},
+          {"O", "Pendrel Test, Encipherment", false},
+          {"CN", "Pendrel Encipherment", false},
+          {"serialNumber", "42", true}},
+         "1006",
+         -kDay,
+         kYear,
+         false,
+         "critical,keyEncipherment",
+         TP::Intermediate,
+         CertSpec::P12,
+         "06-key-encipherment.p12"},
+        {TP::Expired, "expired", KeyKind::RSA, "expired", signer("Signing", "Pendrel Expired", nullptr),
+         "1007", -2 * kYear, -kDay, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "07-expired.p12"},
+        {TP::NotYetValid, "not-yet-valid", KeyKind::RSA, "not-yet-valid",
+         signer("Signing", "Pendrel Not Yet Valid", nullptr), "1008", kDay, kYear, false, kSigningUsage,
+         TP::Intermediate, CertSpec::P12, "08-not-yet-valid.p12"},
+        {TP::ExpiringSoon, "expiring-soon", KeyKind::RSA, "expiring-soon",
+         signer("Signing", "Pendrel Expiring Soon", nullptr), "1009", -kYear, 2 * kDay, false, kSigningUsage,
+         TP::Intermediate, CertSpec::P12, "09-expiring-soon.p12"},
+        {TP::ECSigner, "ec-signer", KeyKind::EC, "ec-signer", signer("Signing", "Pendrel EC Signer", nullptr),
+         "100a", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPair, "10-ec-signer.pem"},
+        {TP::DSASigner, "dsa-signer", KeyKind::DSA, "dsa-signer",
+         signer("Signing", "Pendrel DSA Signer", nullptr), "100b", -kDay, kYear, false, kSigningUsage,
+         TP::Intermediate, CertSpec::PemPair, "11-dsa-signer.pem"},
+        {TP::NoPrivateKey, "no-private-key", KeyKind::RSA, "no-private-key",
+         signer("Signing", "Pendrel Without Key", nullptr), "100c", -kDay, kYear, false, kSigningUsage,
+         TP::Intermediate, CertSpec::CertsDer, "no-private-key.der"},
+        {TP::NoCommonName,
+         "no-common-name",
+         KeyKind::RSA,
+         "no-common-name",
+         {{"C", "DE", false}, {"O", "Pendrel Test", false}, {"OU", "Pendrel Unit Without Name", false}},
+         "100d",
+         -kDay,
+         kYear,
+         false,
+         kSigningUsage,
+         TP::Intermediate,
+         CertSpec::P12,
+         "12-no-common-name.p12"},
+        {TP::LeadingZeroSerial, "leading-zero-serial", KeyKind::RSA, "leading-zero-serial",
+         signer("Signing", "Pendrel Leading Zero Serial", nullptr), "8a1b2c3d4e5f60718293", -kDay, kYear,
+         false, kSigningUsage, TP::Intermediate, CertSpec::P12, "13-leading-zero-serial.p12"},
+        {TP::Revoked, "revoked", KeyKind::RSA, "revoked", signer("Signing", "Pendrel Revoked", nullptr),
+         "100e", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "14-revoked.p12"},
+        {TP::OtherRoot,
+         "other-root",
+         KeyKind::RSA,
+         "other-root",
+         {{"C", "DE", false}, {"O", "Other Test", false}, {"CN", "Other Test Root CA", false}},
+         "03",
+         -kDay,
+         10 * kYear,
+         true,
+         "critical,keyCertSign,cRLSign",
+         TP::OtherRoot,
+         CertSpec::None,
+         ""},
+        {TP::Untrusted,
+         "untrusted",
+         KeyKind::RSA,
+         "untrusted",
+         {{"C", "DE", false}, {"O", "Other Test", false}, {"CN", "Pendrel Untrusted Signer", false}},
+         "2001",
+         -kDay,
+         kYear,
+         false,
+         kSigningUsage,
+         TP::OtherRoot,
+         CertSpec::P12,
+         "15-untrusted.p12"},
     };
 }
 
@@ -197,8 +309,10 @@ CertPtr MakeCertificate(const CertSpec& spec, EVP_PKEY* key, X509* issuer, EVP_P
     X509* const signer = issuer != nullptr ? issuer : cert.get();
     Check(X509_set_issuer_name(cert.get(), X509_get_subject_name(signer)) == 1, "issuer name");
     std::time_t now = std::time(nullptr);
-    Check(X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, spec.notBeforeOffset, &now) != nullptr, "notBefore");
-    Check(X509_time_adj_ex(X509_getm_notAfter(cert.get()), 0, spec.notAfterOffset, &now) != nullptr, "notAfter");
+    Check(X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, spec.notBeforeOffset, &now) != nullptr,
+          "notBefore");
+    Check(X509_time_adj_ex(X509_getm_notAfter(cert.get()), 0, spec.notAfterOffset, &now) != nullptr,
+          "notAfter");
     Check(X509_set_pubkey(cert.get(), key) == 1, "public key");
 
     X509V3_CTX ctx;
@@ -263,7 +377,8 @@ void WriteCRL(const std::string& derPath, const std::string& pemPath, X509* issu
         Check(X509_CRL_add0_revoked(crl.get(), revoked.get()) == 1, "revoked entry");
         revoked.release();  // now owned by the CRL
     }
-    Check(X509_CRL_sort(crl.get()) == 1 && X509_CRL_sign(crl.get(), issuerKey, EVP_sha256()) > 0, "signing a CRL");
+    Check(X509_CRL_sort(crl.get()) == 1 && X509_CRL_sign(crl.get(), issuerKey, EVP_sha256()) > 0,
+          "signing a CRL");
     WriteBio(derPath, [&](BIO* out) { return i2d_X509_CRL_bio(out, crl.get()); });
     if (!pemPath.empty()) WriteBio(pemPath, [&](BIO* out) { return PEM_write_bio_X509_CRL(out, crl.get()); });
 }
@@ -280,6 +395,11 @@ TestPKI::TestPKI(const Options& options) {
 
 TestPKI::~TestPKI() = default;
 
+const TestPKI& TestPKI::Shared() {
+    static const TestPKI shared;
+    return shared;
+}
+
 int TestPKI::IdentityCount() {
     int count = 0;
     for (const CertSpec& spec : Specs()) {
@@ -290,7 +410,8 @@ int TestPKI::IdentityCount() {
 }
 
 void TestPKI::Generate(const Options& options) {
-    for (const char* sub : {"identities", "roots", "certs", "crls"}) fs::create_directories(_keychain + "/" + sub);
+    for (const char* sub : {"identities", "roots", "certs", "crls"})
+        fs::create_directories(_keychain + "/" + sub);
     fs::create_directories(_pki);
 
     std::map<int, KeyPtr> keys;
@@ -315,7 +436,8 @@ void TestPKI::Generate(const Options& options) {
         info.subjectDN = PrintName(X509_get_subject_name(cert.get()));
         info.issuerDN = PrintName(X509_get_issuer_name(cert.get()));
         const ASN1_INTEGER* serial = X509_get0_serialNumber(cert.get());
-        info.serialHex = Hex(ASN1_STRING_get0_data(serial), static_cast<std::size_t>(ASN1_STRING_length(serial)));
+        info.serialHex =
+            Hex(ASN1_STRING_get0_data(serial), static_cast<std::size_t>(ASN1_STRING_length(serial)));
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int digestLength = 0;
         Check(X509_digest(cert.get(), EVP_sha1(), digest, &digestLength) == 1, "fingerprint");
@@ -356,10 +478,10 @@ void TestPKI::Generate(const Options& options) {
                 WriteBio(info.p12, [&](BIO* out) {
                     const int certWritten = PEM_write_bio_X509(out, cert.get());
                     const int keyWritten =
-                        encrypted ? PEM_write_bio_PKCS8PrivateKey(out, key.get(), EVP_aes_256_cbc(), nullptr, 0,
-                                                                  nullptr, const_cast<char*>(kPassphrase))
-                                  : PEM_write_bio_PKCS8PrivateKey(out, key.get(), nullptr, nullptr, 0, nullptr,
-                                                                  nullptr);
+                        encrypted ? PEM_write_bio_PKCS8PrivateKey(out, key.get(), EVP_aes_256_cbc(), nullptr,
+                                                                  0, nullptr, const_cast<char*>(kPassphrase))
+                                  : PEM_write_bio_PKCS8PrivateKey(out, key.get(), nullptr, nullptr, 0,
+                                                                  nullptr, nullptr);
                     return certWritten == 1 && keyWritten == 1 ? 1 : 0;
                 });
                 fs::copy_file(info.p12, _keychain + "/identities/" + target);
@@ -375,7 +497,8 @@ void TestPKI::Generate(const Options& options) {
     EVP_PKEY* const intermediateKey = keys.at(Intermediate).get();
     const std::string revokedSerial = "100e";
     WriteCRL(EmptyCRLDer(), EmptyCRLPem(), intermediate, intermediateKey, {}, 7 * kDay);
-    WriteCRL(RevokingCRLDer(), RevokingCRLPem(), intermediate, intermediateKey, {revokedSerial.c_str()}, 7 * kDay);
+    WriteCRL(RevokingCRLDer(), RevokingCRLPem(), intermediate, intermediateKey, {revokedSerial.c_str()},
+             7 * kDay);
     WriteCRL(StaleCRLDer(), "", intermediate, intermediateKey, {}, -kDay);
     WriteCRL(RootCRLDer(), "", certs.at(Root).get(), keys.at(Root).get(), {}, 7 * kDay);
 }

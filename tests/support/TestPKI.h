@@ -86,6 +86,10 @@ public:
     // A CRL of Root (empty), for the Intermediate's revocation check.
     std::string RootCRLDer() const { return Path("root-crl.der"); }
 
+    // One PKI with default options for the whole test program, made on first
+    // use and removed at exit.
+    static const TestPKI& Shared();
+
     // The number of identities placed in keychain identities/.
     static int IdentityCount();
 

@@ -33,10 +33,13 @@ std::string FirstAttribute(const X509_NAME* name, std::initializer_list<int> nid
     return std::string();
 }
 
+// RFC 2253 text, most specific attribute first, with its escaping; characters
+// beyond ASCII stay UTF-8 instead of being escaped byte by byte, so that a
+// name a page writes in plain text can match.
 std::string PrintName(const X509_NAME* name) {
     if (name == nullptr) return std::string();
     const BIOPtr out(BIO_new(BIO_s_mem()));
-    if (!out || X509_NAME_print_ex(out.get(), name, 0, XN_FLAG_RFC2253) < 0) {
+    if (!out || X509_NAME_print_ex(out.get(), name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) < 0) {
         ERR_clear_error();
         return std::string();
     }

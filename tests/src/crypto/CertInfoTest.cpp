@@ -1,7 +1,6 @@
-#include "crypto/CertInfo.h"
-
 #include <gtest/gtest.h>
 
+#include "crypto/CertInfo.h"
 #include "crypto/CertInfoInterface.h"
 
 namespace {

@@ -1,9 +1,8 @@
-#include "crypto/Certificate.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "crypto/Certificate.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -19,7 +18,9 @@ Bytes B(std::initializer_list<int> values) {
     return bytes;
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 TEST(Certificate, ByteBufferToHexWritesPairsSeparatedBySpaces) {
     const struct {
@@ -43,13 +44,13 @@ TEST(Certificate, HexToByteBufferFollowsTheSeparatorRules) {
         {"0A:FF:10", B({0x0a, 0xff, 0x10})},
         {"0a:Ff 1e", B({0x0a, 0xff, 0x1e})},  // both separators, either case
         {"7f", B({0x7f})},
-        {"0a ff ", B({0x0a, 0xff})},     // a trailing separator ends the text
-        {"0a ff 1", B({0x0a, 0xff})},    // a lone trailing digit is dropped
-        {"0aff", {}},                    // pairs without a separator
-        {"0a  ff", {}},                  // two separators in a row
-        {"0a-ff", {}},                   // another separator
-        {"0g", {}},                      // not a hex digit
-        {"0a ff x", {}},                 // a stray character at the end
+        {"0a ff ", B({0x0a, 0xff})},   // a trailing separator ends the text
+        {"0a ff 1", B({0x0a, 0xff})},  // a lone trailing digit is dropped
+        {"0aff", {}},                  // pairs without a separator
+        {"0a  ff", {}},                // two separators in a row
+        {"0a-ff", {}},                 // another separator
+        {"0g", {}},                    // not a hex digit
+        {"0a ff x", {}},               // a stray character at the end
         {"", {}},
     };
     for (const auto& c : cases) {
@@ -65,8 +66,13 @@ TEST(Certificate, Base64MatchesPublishedVectorsBothWays) {
         std::string plain;
         std::string base64;
     } cases[] = {
-        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.plain);

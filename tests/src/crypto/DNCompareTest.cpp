@@ -1,6 +1,6 @@
-#include "crypto/DNCompare.h"
-
 #include <gtest/gtest.h>
+
+#include "crypto/DNCompare.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ TEST(DNCompare, ComparesNamesAsSetsOfNormalisedAssertions) {
         {"E=a@example.com", "emailAddress=a@example.com", false, false},
         {"CN=Doe, John", "CN=Doe", false, true},  // " John" has no '=' and adds nothing
         {"CN=Alice,CN=Alice", "CN=Alice", false, true},
-        {"DC=example,DC=com", "OID.0.9.2342.19200300.100.1.25=example,OID.0.9.2342.19200300.100.1.25=com", false,
-         true},
+        {"DC=example,DC=com", "OID.0.9.2342.19200300.100.1.25=example,OID.0.9.2342.19200300.100.1.25=com",
+         false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b + (c.subset ? " (subset)" : ""));
@@ -48,8 +48,9 @@ TEST(DNCompare, IsDNLooksForSeparators) {
     const struct {
         const char* text;
         bool dn;
-    } cases[] = {{"Alice Example", false}, {"CN=Alice", true},  {"Alice, Bob", true}, {"a;b", true},
-                 {"a+b", true},            {"line\nbreak", true}, {"", false}};
+    } cases[] = {
+        {"Alice Example", false}, {"CN=Alice", true}, {"Alice, Bob", true}, {"a;b", true}, {"a+b", true},
+        {"line\nbreak", true},    {"", false}};
     for (const auto& c : cases) EXPECT_EQ(DNCompare::IsDN(c.text), c.dn) << c.text;
 }
 

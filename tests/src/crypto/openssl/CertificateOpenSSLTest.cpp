@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+#include <openssl/pem.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "crypto/Exception.h"
+#include "crypto/openssl/CertificateOpenSSL.h"
+#include "crypto/openssl/HashOpenSSL.h"
+#include "support/Process.h"
+#include "support/ScopedEnv.h"
+#include "support/TestPKI.h"
+
+namespace {
+
+using Crypto::CertificateOpenSSL;
+using Crypto::KeyUsage::Usages;
+using TestSupport::TestPKI;
+using Bytes = std::vector<unsigned char>;
+
+const TestPKI& PKI() {
+    return TestPKI::Shared();
+}
+
+std::string Slurp(const std::string& path) {
+    return TestSupport::ReadFile(path);
+}
+
+CertificateOpenSSL FromDer(TestPKI::Id id) {
+    const std::string der = Slurp(PKI().Get(id).certDer);
+    return CertificateOpenSSL(reinterpret_cast<const unsigned char*>(der.data()), der.size());
+}
+
+// The certificate with its private key, read from the PKI's PEM files.
+CertificateOpenSSL Identity(TestPKI::Id id) {
+    const Crypto::BIOPtr certIn(BIO_new_file(PKI().Get(id).certPem.c_str(), "r"));
+    const Crypto::X509Ptr cert(PEM_read_bio_X509(certIn.get(), nullptr, nullptr, nullptr));
+    const Crypto::BIOPtr keyIn(BIO_new_file(PKI().Get(id).keyPem.c_str(), "r"));
+    const Crypto::EVPPKeyPtr key(PEM_read_bio_PrivateKey(keyIn.get(), nullptr, nullptr, nullptr));
+    return CertificateOpenSSL(cert.get(), key.get());
+}
+
+// Text of an `openssl x509` query on a certificate file.
+std::string OpenSSLX509(const std::string& pem, const std::vector<std::string>& options) {
+    std::vector<std::string> argv = {"openssl", "x509", "-in", pem, "-noout"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    std::string output;
+    EXPECT_EQ(TestSupport::RunProgram(argv, &output), 0) << output;
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+    return output;
+}
+
+TEST(CertificateOpenSSL, DisplayNamesFollowTheirPreferenceOrders) {
+    const struct {
+        TestPKI::Id id;
+        const char* subject;
+        const char* issuer;
+    } cases[] = {
+        {TestPKI::Signer, "Pendrel Test Signer", "Pendrel Test CA Unit"},  // issuer: unit before common name
+        {TestPKI::NoCommonName, "Pendrel Unit Without Name", "Pendrel Test CA Unit"},
+        {TestPKI::Intermediate, "Pendrel Test Intermediate CA", "Pendrel Test"},  // issuer: organization
+        {TestPKI::Root, "Pendrel Test Root CA", "Pendrel Test"},
+        {TestPKI::Untrusted, "Pendrel Untrusted Signer", "Other Test"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(PKI().Get(c.id).name);
+        const CertificateOpenSSL cert = FromDer(c.id);
+        EXPECT_EQ(cert.Subject(), c.subject);
+        EXPECT_EQ(cert.Issuer(), c.issuer);
+    }
+}
+
+TEST(CertificateOpenSSL, DistinguishedNamesAreRFC2253) {
+    const struct {
+        TestPKI::Id id;
+        const char* subjectDN;
+        const char* issuerDN;
+    } cases[] = {
+        {TestPKI::Signer,
+         "emailAddress=signer@example.com,CN=Pendrel Test Signer,OU=Signing,O=Pendrel Test,C=DE",
+         "CN=Pendrel Test Intermediate CA,OU=Pendrel Test CA Unit,O=Pendrel Test,C=DE"},
+        {TestPKI::KeyEnciphermentOnly,
+         "CN=Pendrel Encipherment+serialNumber=42,O=Pendrel Test\\, Encipherment,C=DE",
+         "CN=Pendrel Test Intermediate CA,OU=Pendrel Test CA Unit,O=Pendrel Test,C=DE"},
+        {TestPKI::Root, "CN=Pendrel Test Root CA,O=Pendrel Test,C=DE",
+         "CN=Pendrel Test Root CA,O=Pendrel Test,C=DE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(PKI().Get(c.id).name);
+        const CertificateOpenSSL cert = FromDer(c.id);
+        EXPECT_EQ(cert.SubjectDN(), c.subjectDN);
+        EXPECT_EQ(cert.IssuerDN(), c.issuerDN);
+        EXPECT_EQ("subject=" + cert.SubjectDN(),
+                  OpenSSLX509(PKI().Get(c.id).certPem, {"-subject", "-nameopt", "RFC2253"}));
+    }
+}
+
+TEST(CertificateOpenSSL, NonAsciiNamesStayReadableUTF8) {
+    // A certificate made here with a UTF-8 common name.
+    const Crypto::X509Ptr cert(X509_new());
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    const std::string cn = "J\xC3\xBCrgen M\xC3\xBCller";
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(cn.c_str()),
+                               -1, -1, 0);
+    const Crypto::BIOPtr keyIn(BIO_new_file(PKI().Get(TestPKI::Signer).keyPem.c_str(), "r"));
+    const Crypto::EVPPKeyPtr key(PEM_read_bio_PrivateKey(keyIn.get(), nullptr, nullptr, nullptr));
+    X509_set_issuer_name(cert.get(), name);
+    X509_set_pubkey(cert.get(), key.get());
+    ASSERT_GT(X509_sign(cert.get(), key.get(), EVP_sha256()), 0);
+    const CertificateOpenSSL wrapped(cert.get());
+    EXPECT_EQ(wrapped.SubjectDN(), "CN=" + cn);
+    EXPECT_EQ(wrapped.Subject(), cn);
+}
+
+TEST(CertificateOpenSSL, SerialNumberHidesTheDERPaddingByte) {
+    const CertificateOpenSSL cert = FromDer(TestPKI::LeadingZeroSerial);
+    EXPECT_EQ(Crypto::Certificate::SerialNumToHex(cert.SerialNumber()), "8a 1b 2c 3d 4e 5f 60 71 82 93");
+    EXPECT_EQ(cert.SerialNumber(), Crypto::BigInteger("0x8a1b2c3d4e5f60718293"));
+    // On disk the INTEGER is 11 bytes long and begins with the 0x00 that keeps it positive.
+    const std::string der = Slurp(PKI().Get(TestPKI::LeadingZeroSerial).certDer);
+    EXPECT_NE(der.find(std::string("\x02\x0b\x00\x8a\x1b", 5)), std::string::npos);
+    EXPECT_EQ(OpenSSLX509(PKI().Get(TestPKI::LeadingZeroSerial).certPem, {"-serial"}),
+              "serial=8A1B2C3D4E5F60718293");
+}
+
+TEST(CertificateOpenSSL, FingerprintAndKeyIdentifierMatchOpenSSL) {
+    for (const TestPKI::Id id : {TestPKI::Root, TestPKI::Signer, TestPKI::ECSigner, TestPKI::DSASigner}) {
+        SCOPED_TRACE(PKI().Get(id).name);
+        const CertificateOpenSSL cert = FromDer(id);
+        EXPECT_EQ(Crypto::Certificate::ByteBufferToHex(cert.Hash()), PKI().Get(id).sha1Hex);
+
+        std::string fingerprint = OpenSSLX509(PKI().Get(id).certPem, {"-fingerprint", "-sha1"});
+        fingerprint = fingerprint.substr(fingerprint.find('=') + 1);
+        std::replace(fingerprint.begin(), fingerprint.end(), ':', ' ');
+        std::transform(fingerprint.begin(), fingerprint.end(), fingerprint.begin(), ::tolower);
+        EXPECT_EQ(Crypto::Certificate::ByteBufferToHex(cert.Hash()), fingerprint);
+
+        std::string ski = OpenSSLX509(PKI().Get(id).certPem, {"-ext", "subjectKeyIdentifier"});
+        ski = ski.substr(ski.find_last_of(' ') + 1);
+        std::replace(ski.begin(), ski.end(), ':', ' ');
+        std::transform(ski.begin(), ski.end(), ski.begin(), ::tolower);
+        EXPECT_EQ(Crypto::Certificate::ByteBufferToHex(cert.SKI()), ski);
+
+        Bytes der;
+        EXPECT_TRUE(cert.OutputDER(der));
+        EXPECT_EQ(std::string(der.begin(), der.end()), Slurp(PKI().Get(id).certDer));
+    }
+}
+
+TEST(CertificateOpenSSL, KeyUsageSetsFollowTheExtension) {
+    const struct {
+        TestPKI::Id id;
+        std::set<Usages> usages;
+    } cases[] = {
+        {TestPKI::Signer, {Usages::AnyUsage, Usages::DigitalSignature, Usages::NonRepudiation}},
+        {TestPKI::NoKeyUsage, {Usages::AnyUsage}},
+        {TestPKI::KeyEnciphermentOnly, {Usages::AnyUsage, Usages::KeyEncipherment}},
+        {TestPKI::Root, {Usages::AnyUsage, Usages::KeyCertSign, Usages::CRLSign}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(PKI().Get(c.id).name);
+        EXPECT_EQ(FromDer(c.id).CertKeyUsage(), c.usages);
+    }
+}
+
+TEST(CertificateOpenSSL, GetAlgorithmTellsDSAFromRSAAndRejectsOthers) {
+    EXPECT_FALSE(FromDer(TestPKI::Signer).GetAlgorithm());
+    EXPECT_TRUE(FromDer(TestPKI::DSASigner).GetAlgorithm());
+    try {
+        FromDer(TestPKI::ECSigner).GetAlgorithm();
+        FAIL() << "no exception";
+    } catch (const Crypto::Exception& e) {
+        EXPECT_STREQ(e.what(), "Unknown key type !");
+        EXPECT_EQ(e.Code(), 0);
+    }
+    const CertificateOpenSSL broken(reinterpret_cast<const unsigned char*>("\x30\x03\x02\x01\x01"), 5);
+    try {
+        broken.GetAlgorithm();
+        FAIL() << "no exception";
+    } catch (const Crypto::Exception& e) {
+        EXPECT_STREQ(e.what(), "No public key found in certificate!");
+    }
+}
+
+TEST(CertificateOpenSSL, NotAfterIsReadAsUTCWhateverTheLocalZone) {
+    const TestSupport::ScopedEnv zone("TZ", "Asia/Tokyo");
+    ::tzset();
+    const std::time_t now = std::time(nullptr);
+    const std::time_t expired = FromDer(TestPKI::Expired).NotAfter();
+    const std::time_t soon = FromDer(TestPKI::ExpiringSoon).NotAfter();
+    ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_NEAR(static_cast<double>(expired), static_cast<double>(now - 24 * 3600), 120.0);
+    EXPECT_NEAR(static_cast<double>(soon), static_cast<double>(now + 2 * 24 * 3600), 120.0);
+}
+
+TEST(CertificateOpenSSL, ValidateJudgesTheValidityPeriod) {
+    const struct {
+        TestPKI::Id id;
+        int time;
+        const char* status;
+    } cases[] = {
+        {TestPKI::Signer, 0, "1XXX"},
+        {TestPKI::ExpiringSoon, 0, "1XXX"},
+        {TestPKI::Expired, 1, "0XXX"},
+        {TestPKI::NotYetValid, 1, "0XXX"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(PKI().Get(c.id).name);
+        CertificateOpenSSL cert = FromDer(c.id);
+        EXPECT_EQ(cert.Status(), "XXXX");
+        EXPECT_EQ(cert.TimeValidity(), 2);
+        cert.Validate(false);
+        EXPECT_EQ(cert.TimeValidity(), c.time);
+        EXPECT_EQ(cert.ChainValidity(), 2);
+        EXPECT_EQ(cert.CRLValidity(), 2);
+        EXPECT_EQ(cert.Status(), c.status);
+        std::string formatted;
+        cert.FormatStatus(formatted);
+        EXPECT_EQ(formatted, c.status);
+    }
+}
+
+TEST(CertificateOpenSSL, BadDERGivesAnEmptyCertificate) {
+    const std::string good = Slurp(PKI().Get(TestPKI::Signer).certDer);
+    std::string corrupt = good;
+    corrupt[corrupt.size() / 2] ^= 0x5a;
+    corrupt[1] = '\x7f';
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"garbage", "not a certificate at all"},
+        {"truncated", good.substr(0, good.size() - 10)},
+        {"only the header", good.substr(0, 4)},
+        {"corrupt lengths", corrupt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CertificateOpenSSL cert(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size());
+        EXPECT_EQ(cert.X509Handle(), nullptr);
+        EXPECT_EQ(cert.Subject(), "");
+        EXPECT_EQ(cert.IssuerDN(), "");
+        EXPECT_EQ(cert.SerialNumber(), 0);
+        EXPECT_TRUE(cert.Hash().empty());
+        EXPECT_TRUE(cert.SKI().empty());
+        EXPECT_EQ(cert.NotAfter(), 0);
+        EXPECT_FALSE(cert.HasPrivateKey());
+        EXPECT_EQ(cert.CertKeyUsage(), std::set<Usages>{Usages::AnyUsage});
+        Bytes der = {1};
+        EXPECT_FALSE(cert.OutputDER(der));
+        Crypto::HashOpenSSL hash(Crypto::Hash::SHA256);
+        const Bytes signature(256, 1);
+        EXPECT_EQ(cert.VerifyHash(&hash, &signature), 2);
+    }
+}
+
+TEST(CertificateOpenSSL, CopiesKeepTheKeyWithItsCertificate) {
+    CertificateOpenSSL identity = Identity(TestPKI::Signer);
+    ASSERT_TRUE(identity.HasPrivateKey());
+    const CertificateOpenSSL copy(identity);
+    EXPECT_TRUE(copy.HasPrivateKey());
+    EXPECT_EQ(copy.Hash(), identity.Hash());
+
+    identity.Validate(false);
+    CertificateOpenSSL target = Identity(TestPKI::SignerPem);
+    target = static_cast<const Crypto::Certificate&>(FromDer(TestPKI::NoPrivateKey));
+    EXPECT_FALSE(target.HasPrivateKey());  // no stale key beside another certificate
+    EXPECT_EQ(target.Subject(), "Pendrel Without Key");
+    EXPECT_EQ(target.Status(), "XXXX");
+    target = identity;
+    EXPECT_TRUE(target.HasPrivateKey());
+    EXPECT_EQ(target.Subject(), "Pendrel Test Signer");
+    target = target;  // self-assignment changes nothing
+    EXPECT_TRUE(target.HasPrivateKey());
+    EXPECT_EQ(target.Subject(), "Pendrel Test Signer");
+}
+
+TEST(CertificateOpenSSL, AKeyOfAnotherCertificateIsNotKept) {
+    const Crypto::BIOPtr certIn(BIO_new_file(PKI().Get(TestPKI::Signer).certPem.c_str(), "r"));
+    const Crypto::X509Ptr cert(PEM_read_bio_X509(certIn.get(), nullptr, nullptr, nullptr));
+    const Crypto::BIOPtr keyIn(BIO_new_file(PKI().Get(TestPKI::SignerPem).keyPem.c_str(), "r"));
+    const Crypto::EVPPKeyPtr key(PEM_read_bio_PrivateKey(keyIn.get(), nullptr, nullptr, nullptr));
+    const CertificateOpenSSL mismatched(cert.get(), key.get());
+    EXPECT_FALSE(mismatched.HasPrivateKey());
+    EXPECT_EQ(mismatched.Subject(), "Pendrel Test Signer");
+}
+
+}  // namespace
