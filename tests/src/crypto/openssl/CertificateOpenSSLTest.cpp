@@ -289,3 +289,80 @@ TEST(CertificateOpenSSL, AKeyOfAnotherCertificateIsNotKept) {
 }
 
 }  // namespace
+
+namespace {
+
+Crypto::Hash::HashType kTypes[] = {Crypto::Hash::SHA1, Crypto::Hash::SHA256, Crypto::Hash::SHA384,
+                                   Crypto::Hash::SHA512};
+const char* kDgstNames[] = {"-sha1", "-sha256", "-sha384", "-sha512"};
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    TestSupport::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+TEST(CertificateOpenSSL, SignHashIsAcceptedByOpenSSLDgst) {
+    TestSupport::TempDir dir;
+    const std::string data = "The document bytes that are signed.\n";
+    TestSupport::WriteFile(dir.File("data"), data);
+    for (const TestPKI::Id id : {TestPKI::Signer, TestPKI::DSASigner, TestPKI::ECSigner}) {
+        const CertificateOpenSSL identity = Identity(id);
+        ASSERT_TRUE(identity.HasPrivateKey());
+        for (std::size_t t = 0; t < 4; ++t) {
+            SCOPED_TRACE(PKI().Get(id).name + " " + kDgstNames[t]);
+            Crypto::HashOpenSSL hash(kTypes[t]);
+            hash.FeedData(reinterpret_cast<const unsigned char*>(data.data()),
+                          static_cast<unsigned>(data.size()));
+            const Bytes signature = identity.SignHash(&hash);
+            ASSERT_FALSE(signature.empty());
+            WriteBytes(dir.File("sig"), signature);
+            std::string output;
+            EXPECT_EQ(
+                TestSupport::RunProgram({"openssl", "dgst", kDgstNames[t], "-prverify", PKI().Get(id).keyPem,
+                                         "-signature", dir.File("sig"), dir.File("data")},
+                                        &output),
+                0)
+                << output;
+        }
+    }
+}
+
+TEST(CertificateOpenSSL, SignHashNeedsKeyAndDigest) {
+    Crypto::HashOpenSSL hash(Crypto::Hash::SHA256);
+    EXPECT_TRUE(FromDer(TestPKI::Signer).SignHash(&hash).empty());  // no private key
+    EXPECT_TRUE(Identity(TestPKI::Signer).SignHash(nullptr).empty());
+    hash.GetData();  // the digest is finished: nothing left to sign
+    EXPECT_TRUE(Identity(TestPKI::Signer).SignHash(&hash).empty());
+}
+
+TEST(CertificateOpenSSL, VerifyHashJudgesSignaturesMadeByOpenSSL) {
+    TestSupport::TempDir dir;
+    const std::string data = "Bytes signed by the openssl tool.\n";
+    TestSupport::WriteFile(dir.File("data"), data);
+    const CertificateOpenSSL cert = FromDer(TestPKI::Signer);
+    for (std::size_t t = 0; t < 4; ++t) {
+        SCOPED_TRACE(kDgstNames[t]);
+        ASSERT_EQ(TestSupport::RunProgram({"openssl", "dgst", kDgstNames[t], "-sign",
+                                           PKI().Get(TestPKI::Signer).keyPem, "-out", dir.File("sig"),
+                                           dir.File("data")}),
+                  0);
+        const std::string sigText = TestSupport::ReadFile(dir.File("sig"));
+        const Bytes signature(sigText.begin(), sigText.end());
+        Bytes tampered = signature;
+        tampered[tampered.size() / 2] ^= 1;
+        const auto digestOf = [&](const std::string& text, Crypto::Hash::HashType type) {
+            auto hash = std::make_unique<Crypto::HashOpenSSL>(type);
+            hash->FeedData(reinterpret_cast<const unsigned char*>(text.data()),
+                           static_cast<unsigned>(text.size()));
+            return hash;
+        };
+        EXPECT_EQ(cert.VerifyHash(digestOf(data, kTypes[t]).get(), &signature), 0);
+        EXPECT_EQ(cert.VerifyHash(digestOf(data, kTypes[t]).get(), &tampered), 1);
+        EXPECT_EQ(cert.VerifyHash(digestOf(data + "x", kTypes[t]).get(), &signature), 1);
+        EXPECT_EQ(cert.VerifyHash(digestOf(data, kTypes[(t + 1) % 4]).get(), &signature), 1);
+        EXPECT_EQ(FromDer(TestPKI::SignerPem).VerifyHash(digestOf(data, kTypes[t]).get(), &signature), 1);
+        EXPECT_EQ(cert.VerifyHash(digestOf(data, kTypes[t]).get(), nullptr), 2);
+        EXPECT_EQ(cert.VerifyHash(nullptr, &signature), 2);
+    }
+}
+
+}  // namespace
