@@ -1,9 +1,8 @@
-#include "crypto/openssl/CertStoreFile.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "crypto/openssl/CertStoreFile.h"
 #include "support/ScopedEnv.h"
 #include "support/TestPKI.h"
 
@@ -28,11 +27,19 @@ struct NoSystemAnchors {
     ScopedEnv dir{"SSL_CERT_DIR", "/nonexistent/pendrel-anchors"};
 };
 
-const std::vector<std::string> kOpenIdentities = {
-    "Pendrel Test Signer",   "Pendrel PEM Signer",    "Pendrel No Key Usage", "Pendrel Encipherment",
-    "Pendrel Expired",       "Pendrel Not Yet Valid", "Pendrel Expiring Soon", "Pendrel EC Signer",
-    "Pendrel DSA Signer",    "Pendrel Unit Without Name", "Pendrel Leading Zero Serial", "Pendrel Revoked",
-    "Pendrel Untrusted Signer"};
+const std::vector<std::string> kOpenIdentities = {"Pendrel Test Signer",
+                                                  "Pendrel PEM Signer",
+                                                  "Pendrel No Key Usage",
+                                                  "Pendrel Encipherment",
+                                                  "Pendrel Expired",
+                                                  "Pendrel Not Yet Valid",
+                                                  "Pendrel Expiring Soon",
+                                                  "Pendrel EC Signer",
+                                                  "Pendrel DSA Signer",
+                                                  "Pendrel Unit Without Name",
+                                                  "Pendrel Leading Zero Serial",
+                                                  "Pendrel Revoked",
+                                                  "Pendrel Untrusted Signer"};
 
 TEST(CertStoreFile, EnumeratesEachStoreInFileOrder) {
     const TestPKI pki;
@@ -51,8 +58,11 @@ TEST(CertStoreFile, EnumeratesEachStoreInFileOrder) {
         {"identities with a wrong passphrase", CertStore::Personal, "wrong", kOpenIdentities, true},
         {"identities with the passphrase", CertStore::Personal, TestPKI::kPassphrase, allIdentities, true},
         {"roots", CertStore::Root, nullptr, {"Pendrel Test Root CA"}, false},
-        {"other certificates, PEM and DER", CertStore::Other, nullptr,
-         {"Pendrel Test Intermediate CA", "Pendrel Without Key"}, false},
+        {"other certificates, PEM and DER",
+         CertStore::Other,
+         nullptr,
+         {"Pendrel Test Intermediate CA", "Pendrel Without Key"},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
