@@ -19,7 +19,7 @@ class PublicKeyFactory;
 // to the store and stay valid as long as it lives.
 class CertStore {
 public:
-    enum Type { Personal = 0, Root = 1, Other = 2 };
+    enum Type : int { Personal = 0, Root = 1, Other = 2 };
 
     virtual ~CertStore() = default;
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
@@ -310,8 +311,6 @@ TEST_F(CMSignatureTest, BadMessagesAreRefused) {
 }
 
 }  // namespace
-
-#include <sys/resource.h>
 
 namespace {
 
