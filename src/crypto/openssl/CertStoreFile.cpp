@@ -1,6 +1,7 @@
 #include "crypto/openssl/CertStoreFile.h"
 
 #include <openssl/pem.h>
+#include <openssl/provider.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -49,6 +50,32 @@ BIOPtr MemoryBIO(const std::string& bytes) {
 bool HasExtension(const std::string& path, const char* extension) {
     const std::string ext = fs::path(path).extension().string();
     return ext.size() == std::strlen(extension) && Util::StartsWithNoCase(ext, extension);
+}
+
+// Many PKCS#12 files still protect their certificates with RC2 or other
+// algorithms that OpenSSL 3 keeps in its legacy provider. It is loaded on
+// the first file that needs it, with the default provider kept beside it.
+bool LoadLegacyProvider() {
+    static const bool loaded = OSSL_PROVIDER_try_load(nullptr, "legacy", 1) != nullptr;
+    if (!loaded) ERR_clear_error();
+    return loaded;
+}
+
+bool ParsePKCS12(PKCS12* p12, EVPPKeyPtr& key, X509Ptr& cert, X509StackPtr& chain) {
+    const auto parse = [&](const char* passphrase) {
+        EVP_PKEY* rawKey = nullptr;
+        X509* rawCert = nullptr;
+        STACK_OF(X509)* rawChain = nullptr;
+        const bool parsed = PKCS12_parse(p12, passphrase, &rawKey, &rawCert, &rawChain) == 1;
+        key.reset(rawKey);
+        cert.reset(rawCert);
+        chain.reset(rawChain);
+        if (!parsed) ERR_clear_error();
+        return parsed;
+    };
+    const char* passphrase = CertStoreFile::Passphrase();
+    // With the passphrase of the keychain, then without one ("" also tries none).
+    return (passphrase != nullptr && parse(passphrase)) || parse("");
 }
 
 void LogSkip(const std::string& path, const std::string& why) {
@@ -229,22 +256,13 @@ void CertStoreFile::LoadPKCS12(const std::string& path, const std::string& bytes
         LogSkip(path, "not a PKCS#12 file: " + TakeOpenSSLError());
         return;
     }
-    EVP_PKEY* rawKey = nullptr;
-    X509* rawCert = nullptr;
-    STACK_OF(X509)* rawChain = nullptr;
-    bool parsed = false;
-    const char* passphrase = Passphrase();
-    if (passphrase != nullptr)
-        parsed = PKCS12_parse(p12.get(), passphrase, &rawKey, &rawCert, &rawChain) == 1;
+    EVPPKeyPtr key;
+    X509Ptr cert;
+    X509StackPtr chain;
+    bool parsed = ParsePKCS12(p12.get(), key, cert, chain);
+    if (!parsed && LoadLegacyProvider()) parsed = ParsePKCS12(p12.get(), key, cert, chain);
     if (!parsed) {
-        ERR_clear_error();
-        parsed = PKCS12_parse(p12.get(), "", &rawKey, &rawCert, &rawChain) == 1;  // also tries no password
-    }
-    const EVPPKeyPtr key(rawKey);
-    const X509Ptr cert(rawCert);
-    const X509StackPtr chain(rawChain);
-    if (!parsed) {
-        LogSkip(path, "cannot be opened (wrong passphrase or damaged file): " + TakeOpenSSLError());
+        LogSkip(path, "cannot be opened (wrong passphrase or damaged file)");
         return;
     }
     if (!cert || !key) {

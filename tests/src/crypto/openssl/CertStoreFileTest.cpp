@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "crypto/openssl/CertStoreFile.h"
+#include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/TestPKI.h"
 
@@ -137,6 +138,27 @@ TEST(CertStoreFile, UnreadableFilesAreSkipped) {
     CertStoreFile roots(pki.Keychain());
     ASSERT_TRUE(roots.Open(CertStore::Root));
     EXPECT_EQ(Enumerate(roots), std::vector<std::string>{"Pendrel Test Root CA"});
+}
+
+TEST(CertStoreFile, OpensPKCS12WithLegacyEncryption) {
+    const TestPKI& pki = TestPKI::Shared();
+    TestSupport::TempDir keychain;
+    std::filesystem::create_directory(keychain.File("identities"));
+    std::string output;
+    ASSERT_EQ(
+        TestSupport::RunProgram({"openssl", "pkcs12", "-export", "-legacy", "-in",
+                                 pki.Get(TestPKI::Signer).certPem, "-inkey", pki.Get(TestPKI::Signer).keyPem,
+                                 "-passout", "pass:legacy", "-out", keychain.File("identities/old.p12")},
+                                &output),
+        0)
+        << output;
+    const ScopedEnv passphrase("PENDREL_KEYCHAIN_PASSPHRASE", "legacy");
+    CertStoreFile store(keychain.Path());
+    ASSERT_TRUE(store.Open(CertStore::Personal));
+    Crypto::Certificate* cert = store.Begin();
+    ASSERT_NE(cert, nullptr);
+    EXPECT_EQ(cert->Subject(), "Pendrel Test Signer");
+    EXPECT_TRUE(cert->HasPrivateKey());
 }
 
 TEST(CertStoreFile, OpenOfMissingOrBrokenFolders) {
