@@ -56,9 +56,10 @@ bool HasExtension(const std::string& path, const char* extension) {
 // algorithms that OpenSSL 3 keeps in its legacy provider. It is loaded on
 // the first file that needs it, with the default provider kept beside it.
 bool LoadLegacyProvider() {
-    static const bool loaded = OSSL_PROVIDER_try_load(nullptr, "legacy", 1) != nullptr;
-    if (!loaded) ERR_clear_error();
-    return loaded;
+    using ProviderPtr = std::unique_ptr<OSSL_PROVIDER, FreeWith<&OSSL_PROVIDER_unload>>;
+    static const ProviderPtr legacy(OSSL_PROVIDER_try_load(nullptr, "legacy", 1));  // unloaded at exit
+    if (!legacy) ERR_clear_error();
+    return legacy != nullptr;
 }
 
 bool ParsePKCS12(PKCS12* p12, EVPPKeyPtr& key, X509Ptr& cert, X509StackPtr& chain) {
