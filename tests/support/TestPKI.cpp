@@ -118,7 +118,7 @@ struct NamePart {
     bool addToPrevious;  // part of the previous relative name (multi-valued)
 };
 
-struct CertSpec {
+struct CertRecipe {
     TestPKI::Id id;
     const char* name;
     KeyKind keyKind;
@@ -147,7 +147,7 @@ constexpr long kDay = 24 * 3600;
 constexpr long kYear = 365 * kDay;
 const char kSigningUsage[] = "critical,digitalSignature,nonRepudiation";
 
-std::vector<CertSpec> Specs() {
+std::vector<CertRecipe> Recipes() {
     using TP = TestPKI;
     const std::vector<NamePart> signerBase = {{"C", "DE", false}, {"O", "Pendrel Test", false}};
     auto signer = [&](const char* ou, const char* cn, const char* email) {
@@ -169,7 +169,7 @@ std::vector<CertSpec> Specs() {
          true,
          "critical,keyCertSign,cRLSign",
          TP::Root,
-         CertSpec::RootsPem,
+         CertRecipe::RootsPem,
          "root.pem"},
         {TP::Intermediate,
          "intermediate",
@@ -185,23 +185,23 @@ std::vector<CertSpec> Specs() {
          true,
          "critical,keyCertSign,cRLSign",
          TP::Root,
-         CertSpec::CertsPem,
+         CertRecipe::CertsPem,
          "intermediate.pem"},
         {TP::Signer, "signer", KeyKind::RSA, "signer",
          signer("Signing", "Pendrel Test Signer", "signer@example.com"), "1001", -kDay, kYear, false,
-         kSigningUsage, TP::Intermediate, CertSpec::P12, "01-signer.p12"},
+         kSigningUsage, TP::Intermediate, CertRecipe::P12, "01-signer.p12"},
         {TP::SignerPassphrase, "signer-passphrase", KeyKind::RSA, "signer-passphrase",
          signer("Signing", "Pendrel Passphrase Signer", nullptr), "1002", -kDay, kYear, false, kSigningUsage,
-         TP::Intermediate, CertSpec::P12Passphrase, "02-signer-passphrase.p12"},
+         TP::Intermediate, CertRecipe::P12Passphrase, "02-signer-passphrase.p12"},
         {TP::SignerPem, "signer-pem", KeyKind::RSA, "signer-pem",
          signer("Signing", "Pendrel PEM Signer", nullptr), "1003", -kDay, kYear, false, kSigningUsage,
-         TP::Intermediate, CertSpec::PemPair, "03-signer-pem.pem"},
+         TP::Intermediate, CertRecipe::PemPair, "03-signer-pem.pem"},
         {TP::SignerPemEncrypted, "signer-pem-encrypted", KeyKind::RSA, "signer-pem-encrypted",
          signer("Signing", "Pendrel Encrypted PEM Signer", nullptr), "1004", -kDay, kYear, false,
-         kSigningUsage, TP::Intermediate, CertSpec::PemPairEncrypted, "04-signer-pem-encrypted.pem"},
+         kSigningUsage, TP::Intermediate, CertRecipe::PemPairEncrypted, "04-signer-pem-encrypted.pem"},
         {TP::NoKeyUsage, "no-key-usage", KeyKind::RSA, "no-key-usage",
          signer("Signing", "Pendrel No Key Usage", nullptr), "1005", -kDay, kYear, false, nullptr,
-         TP::Intermediate, CertSpec::P12, "05-no-key-usage.p12"},
+         TP::Intermediate, CertRecipe::P12, "05-no-key-usage.p12"},
         {TP::KeyEnciphermentOnly,
          "key-encipherment",
          KeyKind::RSA,
@@ -216,24 +216,26 @@ std::vector<CertSpec> Specs() {
          false,
          "critical,keyEncipherment",
          TP::Intermediate,
-         CertSpec::P12,
+         CertRecipe::P12,
          "06-key-encipherment.p12"},
         {TP::Expired, "expired", KeyKind::RSA, "expired", signer("Signing", "Pendrel Expired", nullptr),
-         "1007", -2 * kYear, -kDay, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "07-expired.p12"},
+         "1007", -2 * kYear, -kDay, false, kSigningUsage, TP::Intermediate, CertRecipe::P12,
+         "07-expired.p12"},
         {TP::NotYetValid, "not-yet-valid", KeyKind::RSA, "not-yet-valid",
          signer("Signing", "Pendrel Not Yet Valid", nullptr), "1008", kDay, kYear, false, kSigningUsage,
-         TP::Intermediate, CertSpec::P12, "08-not-yet-valid.p12"},
+         TP::Intermediate, CertRecipe::P12, "08-not-yet-valid.p12"},
         {TP::ExpiringSoon, "expiring-soon", KeyKind::RSA, "expiring-soon",
          signer("Signing", "Pendrel Expiring Soon", nullptr), "1009", -kYear, 2 * kDay, false, kSigningUsage,
-         TP::Intermediate, CertSpec::P12, "09-expiring-soon.p12"},
+         TP::Intermediate, CertRecipe::P12, "09-expiring-soon.p12"},
         {TP::ECSigner, "ec-signer", KeyKind::EC, "ec-signer", signer("Signing", "Pendrel EC Signer", nullptr),
-         "100a", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::PemPair, "10-ec-signer.pem"},
+         "100a", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertRecipe::PemPair,
+         "10-ec-signer.pem"},
         {TP::DSASigner, "dsa-signer", KeyKind::DSA, "dsa-signer",
          signer("Signing", "Pendrel DSA Signer", nullptr), "100b", -kDay, kYear, false, kSigningUsage,
-         TP::Intermediate, CertSpec::PemPair, "11-dsa-signer.pem"},
+         TP::Intermediate, CertRecipe::PemPair, "11-dsa-signer.pem"},
         {TP::NoPrivateKey, "no-private-key", KeyKind::RSA, "no-private-key",
          signer("Signing", "Pendrel Without Key", nullptr), "100c", -kDay, kYear, false, kSigningUsage,
-         TP::Intermediate, CertSpec::CertsDer, "no-private-key.der"},
+         TP::Intermediate, CertRecipe::CertsDer, "no-private-key.der"},
         {TP::NoCommonName,
          "no-common-name",
          KeyKind::RSA,
@@ -245,13 +247,13 @@ std::vector<CertSpec> Specs() {
          false,
          kSigningUsage,
          TP::Intermediate,
-         CertSpec::P12,
+         CertRecipe::P12,
          "12-no-common-name.p12"},
         {TP::LeadingZeroSerial, "leading-zero-serial", KeyKind::RSA, "leading-zero-serial",
          signer("Signing", "Pendrel Leading Zero Serial", nullptr), "8a1b2c3d4e5f60718293", -kDay, kYear,
-         false, kSigningUsage, TP::Intermediate, CertSpec::P12, "13-leading-zero-serial.p12"},
+         false, kSigningUsage, TP::Intermediate, CertRecipe::P12, "13-leading-zero-serial.p12"},
         {TP::Revoked, "revoked", KeyKind::RSA, "revoked", signer("Signing", "Pendrel Revoked", nullptr),
-         "100e", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertSpec::P12, "14-revoked.p12"},
+         "100e", -kDay, kYear, false, kSigningUsage, TP::Intermediate, CertRecipe::P12, "14-revoked.p12"},
         {TP::OtherRoot,
          "other-root",
          KeyKind::RSA,
@@ -263,7 +265,7 @@ std::vector<CertSpec> Specs() {
          true,
          "critical,keyCertSign,cRLSign",
          TP::OtherRoot,
-         CertSpec::None,
+         CertRecipe::None,
          ""},
         {TP::Untrusted,
          "untrusted",
@@ -276,7 +278,7 @@ std::vector<CertSpec> Specs() {
          false,
          kSigningUsage,
          TP::OtherRoot,
-         CertSpec::P12,
+         CertRecipe::P12,
          "15-untrusted.p12"},
     };
 }
@@ -289,18 +291,18 @@ void AddExtension(X509* cert, X509V3_CTX* ctx, int nid, const char* value) {
     Check(added == 1, "adding an extension");
 }
 
-CertPtr MakeCertificate(const CertSpec& spec, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
+CertPtr MakeCertificate(const CertRecipe& recipe, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
                         const std::string& crlUrl) {
     CertPtr cert(X509_new());
     Check(cert != nullptr, "X509_new");
     Check(X509_set_version(cert.get(), 2) == 1, "version");
     BIGNUM* rawSerial = nullptr;
-    Check(BN_hex2bn(&rawSerial, spec.serialHex) > 0, "serial");
+    Check(BN_hex2bn(&rawSerial, recipe.serialHex) > 0, "serial");
     const BnPtr serial(rawSerial);
     const IntPtr serialInt(BN_to_ASN1_INTEGER(serial.get(), nullptr));
     Check(serialInt && X509_set_serialNumber(cert.get(), serialInt.get()) == 1, "serial");
     X509_NAME* name = X509_get_subject_name(cert.get());
-    for (const NamePart& part : spec.subject) {
+    for (const NamePart& part : recipe.subject) {
         Check(X509_NAME_add_entry_by_txt(name, part.field, MBSTRING_UTF8,
                                          reinterpret_cast<const unsigned char*>(part.value), -1, -1,
                                          part.addToPrevious ? -1 : 0) == 1,
@@ -309,20 +311,21 @@ CertPtr MakeCertificate(const CertSpec& spec, EVP_PKEY* key, X509* issuer, EVP_P
     X509* const signer = issuer != nullptr ? issuer : cert.get();
     Check(X509_set_issuer_name(cert.get(), X509_get_subject_name(signer)) == 1, "issuer name");
     std::time_t now = std::time(nullptr);
-    Check(X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, spec.notBeforeOffset, &now) != nullptr,
+    Check(X509_time_adj_ex(X509_getm_notBefore(cert.get()), 0, recipe.notBeforeOffset, &now) != nullptr,
           "notBefore");
-    Check(X509_time_adj_ex(X509_getm_notAfter(cert.get()), 0, spec.notAfterOffset, &now) != nullptr,
+    Check(X509_time_adj_ex(X509_getm_notAfter(cert.get()), 0, recipe.notAfterOffset, &now) != nullptr,
           "notAfter");
     Check(X509_set_pubkey(cert.get(), key) == 1, "public key");
 
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, signer, cert.get(), nullptr, nullptr, 0);
-    AddExtension(cert.get(), &ctx, NID_basic_constraints, spec.ca ? "critical,CA:TRUE" : "critical,CA:FALSE");
-    if (spec.keyUsage != nullptr) AddExtension(cert.get(), &ctx, NID_key_usage, spec.keyUsage);
+    AddExtension(cert.get(), &ctx, NID_basic_constraints,
+                 recipe.ca ? "critical,CA:TRUE" : "critical,CA:FALSE");
+    if (recipe.keyUsage != nullptr) AddExtension(cert.get(), &ctx, NID_key_usage, recipe.keyUsage);
     AddExtension(cert.get(), &ctx, NID_subject_key_identifier, "hash");
     if (issuer != nullptr) AddExtension(cert.get(), &ctx, NID_authority_key_identifier, "keyid:always");
-    if (!crlUrl.empty() && spec.issuer == TestPKI::Intermediate)
+    if (!crlUrl.empty() && recipe.issuer == TestPKI::Intermediate)
         AddExtension(cert.get(), &ctx, NID_crl_distribution_points, ("URI:" + crlUrl).c_str());
     Check(X509_sign(cert.get(), issuerKey, EVP_sha256()) > 0, "signing a certificate");
     return cert;
@@ -402,9 +405,9 @@ const TestPKI& TestPKI::Shared() {
 
 int TestPKI::IdentityCount() {
     int count = 0;
-    for (const CertSpec& spec : Specs()) {
-        count += spec.placement == CertSpec::P12 || spec.placement == CertSpec::P12Passphrase ||
-                 spec.placement == CertSpec::PemPair || spec.placement == CertSpec::PemPairEncrypted;
+    for (const CertRecipe& recipe : Recipes()) {
+        count += recipe.placement == CertRecipe::P12 || recipe.placement == CertRecipe::P12Passphrase ||
+                 recipe.placement == CertRecipe::PemPair || recipe.placement == CertRecipe::PemPairEncrypted;
     }
     return count;
 }
@@ -416,18 +419,18 @@ void TestPKI::Generate(const Options& options) {
 
     std::map<int, KeyPtr> keys;
     std::map<int, CertPtr> certs;
-    for (const CertSpec& spec : Specs()) {
-        KeyPtr key = CachedKey(spec.keyName, spec.keyKind);
-        const bool selfSigned = spec.issuer == spec.id;
-        X509* issuer = selfSigned ? nullptr : certs.at(spec.issuer).get();
-        EVP_PKEY* issuerKey = selfSigned ? key.get() : keys.at(spec.issuer).get();
-        CertPtr cert = MakeCertificate(spec, key.get(), issuer, issuerKey, options.crlDistributionPoint);
+    for (const CertRecipe& recipe : Recipes()) {
+        KeyPtr key = CachedKey(recipe.keyName, recipe.keyKind);
+        const bool selfSigned = recipe.issuer == recipe.id;
+        X509* issuer = selfSigned ? nullptr : certs.at(recipe.issuer).get();
+        EVP_PKEY* issuerKey = selfSigned ? key.get() : keys.at(recipe.issuer).get();
+        CertPtr cert = MakeCertificate(recipe, key.get(), issuer, issuerKey, options.crlDistributionPoint);
 
         PKICert info;
-        info.name = spec.name;
-        info.certPem = Path(std::string(spec.name) + ".pem");
-        info.certDer = Path(std::string(spec.name) + ".der");
-        info.keyPem = Path(std::string(spec.name) + "-key.pem");
+        info.name = recipe.name;
+        info.certPem = Path(std::string(recipe.name) + ".pem");
+        info.certDer = Path(std::string(recipe.name) + ".der");
+        info.keyPem = Path(std::string(recipe.name) + "-key.pem");
         WriteBio(info.certPem, [&](BIO* out) { return PEM_write_bio_X509(out, cert.get()); });
         WriteBio(info.certDer, [&](BIO* out) { return i2d_X509_bio(out, cert.get()); });
         WriteBio(info.keyPem, [&](BIO* out) {
@@ -443,38 +446,38 @@ void TestPKI::Generate(const Options& options) {
         Check(X509_digest(cert.get(), EVP_sha1(), digest, &digestLength) == 1, "fingerprint");
         info.sha1Hex = Hex(digest, digestLength);
 
-        const std::string target = std::string(spec.keychainFile);
-        switch (spec.placement) {
-            case CertSpec::None:
+        const std::string target = std::string(recipe.keychainFile);
+        switch (recipe.placement) {
+            case CertRecipe::None:
                 break;
-            case CertSpec::RootsPem:
+            case CertRecipe::RootsPem:
                 fs::copy_file(info.certPem, _keychain + "/roots/" + target);
                 break;
-            case CertSpec::CertsPem:
+            case CertRecipe::CertsPem:
                 fs::copy_file(info.certPem, _keychain + "/certs/" + target);
                 break;
-            case CertSpec::CertsDer:
+            case CertRecipe::CertsDer:
                 fs::copy_file(info.certDer, _keychain + "/certs/" + target);
                 break;
-            case CertSpec::P12:
-            case CertSpec::P12Passphrase: {
+            case CertRecipe::P12:
+            case CertRecipe::P12Passphrase: {
                 const StackPtr chain(sk_X509_new_null());
                 Check(chain != nullptr, "chain");
-                X509* const chainCert = certs.at(spec.issuer).get();
+                X509* const chainCert = certs.at(recipe.issuer).get();
                 sk_X509_push(chain.get(), chainCert);
-                const char* pass = spec.placement == CertSpec::P12Passphrase ? kPassphrase : "";
+                const char* pass = recipe.placement == CertRecipe::P12Passphrase ? kPassphrase : "";
                 const P12Ptr p12(
-                    PKCS12_create(pass, spec.name, key.get(), cert.get(), chain.get(), 0, 0, 0, 0, 0));
+                    PKCS12_create(pass, recipe.name, key.get(), cert.get(), chain.get(), 0, 0, 0, 0, 0));
                 Check(p12 != nullptr, "PKCS12_create");
                 info.p12 = Path(target);
                 WriteBio(info.p12, [&](BIO* out) { return i2d_PKCS12_bio(out, p12.get()); });
                 fs::copy_file(info.p12, _keychain + "/identities/" + target);
                 break;
             }
-            case CertSpec::PemPair:
-            case CertSpec::PemPairEncrypted: {
+            case CertRecipe::PemPair:
+            case CertRecipe::PemPairEncrypted: {
                 info.p12 = Path(target);
-                const bool encrypted = spec.placement == CertSpec::PemPairEncrypted;
+                const bool encrypted = recipe.placement == CertRecipe::PemPairEncrypted;
                 WriteBio(info.p12, [&](BIO* out) {
                     const int certWritten = PEM_write_bio_X509(out, cert.get());
                     const int keyWritten =
@@ -488,9 +491,9 @@ void TestPKI::Generate(const Options& options) {
                 break;
             }
         }
-        _certs[spec.id] = info;
-        keys[spec.id] = std::move(key);
-        certs[spec.id] = std::move(cert);
+        _certs[recipe.id] = info;
+        keys[recipe.id] = std::move(key);
+        certs[recipe.id] = std::move(cert);
     }
 
     X509* const intermediate = certs.at(Intermediate).get();
