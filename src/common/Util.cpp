@@ -2,14 +2,15 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utf8.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 #include "common/Logger.h"
@@ -79,7 +80,8 @@ void ProcessUrlToFileName(std::string& url) {
             unsigned int byte = 0;
             // "%00" would cut the name short where the C library reads it:
             // it is treated like any escape that cannot be decoded.
-            if (i + 2 < rest.size() && std::sscanf(rest.substr(i + 1, 2).c_str(), "%02x", &byte) == 1 && byte != 0) {
+            if (i + 2 < rest.size() && std::sscanf(rest.substr(i + 1, 2).c_str(), "%02x", &byte) == 1 &&
+                byte != 0) {
                 decoded.push_back(static_cast<char>(byte));
                 i += 2;
             }
@@ -90,7 +92,8 @@ void ProcessUrlToFileName(std::string& url) {
     if (!url.empty() && url.find('/') == std::string::npos) url = HomeDirectory() + "/" + url;
 }
 
-int CopyFile(const std::string& source, const std::string& destination, const std::string&, const std::string&) {
+int CopyFile(const std::string& source, const std::string& destination, const std::string&,
+             const std::string&) {
     std::string target = destination;
     ProcessUrlToFileName(target);
     Logger::Get()->SetFunc("CopyFile");
@@ -160,7 +163,14 @@ std::string ResourceFolder() {
     if (const char* env = std::getenv("PENDREL_RESOURCE_DIR"); env != nullptr && *env != '\0') return env;
     Dl_info info{};
     if (::dladdr(reinterpret_cast<void*>(&ResourceFolder), &info) != 0 && info.dli_fname != nullptr) {
+        // The name the loader was given may be relative: resolve it, and for
+        // the program itself prefer what the kernel knows.
+        char resolved[PATH_MAX];
         std::string dir = info.dli_fname;
+        if (::realpath(info.dli_fname, resolved) != nullptr)
+            dir = resolved;
+        else if (const ssize_t n = ::readlink("/proc/self/exe", resolved, sizeof resolved - 1); n > 0)
+            dir.assign(resolved, static_cast<size_t>(n));
         const size_t slash = dir.rfind('/');
         dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
         for (const char* candidate : {"/resources", "/../resources", "/../share/pendrel/resources"})
@@ -169,6 +179,8 @@ std::string ResourceFolder() {
     return "resources";
 }
 
-std::string ResourcePath(const std::string& name) { return ResourceFolder() + "/" + name; }
+std::string ResourcePath(const std::string& name) {
+    return ResourceFolder() + "/" + name;
+}
 
 }  // namespace Util

@@ -1,15 +1,14 @@
-#include "common/Util.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 #include <utf8.h>
 
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
+#include "common/Util.h"
 #include "common/posix/HomeDir.h"
 #include "support/TempDir.h"
 
@@ -31,9 +30,11 @@ TEST(Util, RemoteUrlsAndTheirReductionToFileNames) {
         {"TfTp://h/x", true, ""},
         {"httpx://h/x", false, "httpx://h/x"},
         {"file:///tmp/my%20doc.pdf", false, "/tmp/my doc.pdf"},
-        {"FILE:///tmp/a%2", false, "/tmp/a2"},         // escape cut short: '%' dropped
-        {"file:///tmp/a%zzb", false, "/tmp/azzb"},     // undecodable: '%' dropped
-        {"file:///tmp/a%4gb", false, "/tmp/a\x04" "b"}, // "%02x" reads what it can
+        {"FILE:///tmp/a%2", false, "/tmp/a2"},      // escape cut short: '%' dropped
+        {"file:///tmp/a%zzb", false, "/tmp/azzb"},  // undecodable: '%' dropped
+        {"file:///tmp/a%4gb", false,
+         "/tmp/a\x04"
+         "b"},                                                    // "%02x" reads what it can
         {"file:///tmp/a.pdf%00.txt", false, "/tmp/a.pdf00.txt"},  // never cuts the name short
         {"/tmp/plain.pdf", false, "/tmp/plain.pdf"},
         {"doc.pdf", false, home + "/doc.pdf"},
@@ -74,19 +75,26 @@ TEST(Util, WideAndNarrowTextRoundTrip) {
     // only the low 16 bits of an element count
     EXPECT_EQ(Util::WtoA(std::wstring{static_cast<wchar_t>(0x10041)}), "A");
     // byte-wise forms
-    EXPECT_EQ(Util::WtoA(std::wstring{0xE9, L'b'}, false), "\xE9" "b");
-    EXPECT_EQ(Util::AtoW("\xE9" "b", false), (std::wstring{0xE9, L'b'}));
+    EXPECT_EQ(Util::WtoA(std::wstring{0xE9, L'b'}, false),
+              "\xE9"
+              "b");
+    EXPECT_EQ(Util::AtoW("\xE9"
+                         "b",
+                         false),
+              (std::wstring{0xE9, L'b'}));
 }
 
 TEST(Util, MalformedTextRaisesConversionErrors) {
-    EXPECT_THROW(Util::WtoA(std::wstring{0xD83D}), utf8::invalid_utf16);          // lone lead
-    EXPECT_THROW(Util::WtoA(std::wstring{0xDE00, L'x'}), utf8::invalid_utf16);    // lone trail
-    EXPECT_THROW(Util::WtoA(std::wstring{0xD83D, L'x'}), utf8::invalid_utf16);    // lead + non-trail
-    EXPECT_THROW(Util::AtoW("\xC3"), utf8::invalid_utf8);                          // truncated
-    EXPECT_THROW(Util::AtoW("\xFF" "abc"), utf8::invalid_utf8);
-    EXPECT_THROW(Util::AtoW("\xC0\xAF"), utf8::invalid_utf8);                      // overlong
-    EXPECT_THROW(Util::AtoW("ab\xF0\x9F\x98"), utf8::invalid_utf8);                // cut at the end
-    EXPECT_THROW(Util::AtoW("\xF4\x90\x80\x80"), utf8::exception);                 // beyond U+10FFFF
+    EXPECT_THROW(Util::WtoA(std::wstring{0xD83D}), utf8::invalid_utf16);        // lone lead
+    EXPECT_THROW(Util::WtoA(std::wstring{0xDE00, L'x'}), utf8::invalid_utf16);  // lone trail
+    EXPECT_THROW(Util::WtoA(std::wstring{0xD83D, L'x'}), utf8::invalid_utf16);  // lead + non-trail
+    EXPECT_THROW(Util::AtoW("\xC3"), utf8::invalid_utf8);                       // truncated
+    EXPECT_THROW(Util::AtoW("\xFF"
+                            "abc"),
+                 utf8::invalid_utf8);
+    EXPECT_THROW(Util::AtoW("\xC0\xAF"), utf8::invalid_utf8);        // overlong
+    EXPECT_THROW(Util::AtoW("ab\xF0\x9F\x98"), utf8::invalid_utf8);  // cut at the end
+    EXPECT_THROW(Util::AtoW("\xF4\x90\x80\x80"), utf8::exception);   // beyond U+10FFFF
     try {
         Util::WtoA(std::wstring{0xD800});
         ADD_FAILURE();
@@ -133,4 +141,21 @@ TEST(Util, CopyFileCopiesOrFailsWithoutLeavingHalfAFile) {
         EXPECT_EQ(Util::CopyFile(dir.File("src.pdf"), dir.File("ro/x.pdf")), 0);
         EXPECT_FALSE(FileExists(dir.File("ro/x.pdf")));
     }
+}
+
+TEST(Util, ResourcesAreFoundNextToTheProgramOrWhereTheEnvironmentSays) {
+    const char* saved = std::getenv("PENDREL_RESOURCE_DIR");
+    const std::string savedValue = saved ? saved : "";
+    unsetenv("PENDREL_RESOURCE_DIR");
+    // this test program lives in <build>/tests, the resources in <build>/resources
+    char build[PATH_MAX];
+    ASSERT_NE(::realpath(PENDREL_BINARY_DIR, build), nullptr);
+    EXPECT_EQ(Util::ResourceFolder(), std::string(build) + "/tests/../resources");
+    EXPECT_TRUE(FileExists(Util::ResourcePath("Pendrel.msg")));
+    setenv("PENDREL_RESOURCE_DIR", "/opt/elsewhere", 1);
+    EXPECT_EQ(Util::ResourcePath("Pendrel.msg"), "/opt/elsewhere/Pendrel.msg");
+    if (saved)
+        setenv("PENDREL_RESOURCE_DIR", savedValue.c_str(), 1);
+    else
+        unsetenv("PENDREL_RESOURCE_DIR");
 }
