@@ -197,15 +197,6 @@ std::time_t CertificateOpenSSL::NotBefore() const {
     return _x509 ? CryptoUtils::ASN1_TIME_to_time_t(X509_get0_notBefore(_x509.get())) : 0;
 }
 
-void CertificateOpenSSL::Validate(bool /*checkCRL*/) {
-    ResetValidation();
-    if (!_x509) return;
-    // Valid only strictly inside the validity period.
-    const std::time_t now = std::time(nullptr);
-    _timeValidity = (now <= NotBefore() || now >= NotAfter()) ? Invalid : Valid;
-    FormatStatus(_status);
-}
-
 bool CertificateOpenSSL::GetAlgorithm() const {
     EVP_PKEY* key = _x509 ? X509_get0_pubkey(_x509.get()) : nullptr;
     if (key == nullptr) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,9 @@
 #include "crypto/openssl/OpenSSLPtr.h"
 
 namespace Crypto {
+
+class CertStoreFile;
+class TrustObject;
 
 // A certificate held as its decoded X509 and its DER bytes and, for an
 // identity of the key store, its private key.
@@ -53,8 +57,26 @@ public:
     X509* X509Handle() const { return _x509.get(); }
     EVP_PKEY* PrivateKey() const { return _privateKey.get(); }
 
+    // A chain evaluation of cert against the Root store of otherStore's
+    // keychain, with the certificates of otherStore as candidates for the
+    // chain and the cached current revocation list of cert's issuer, when
+    // there is one. Null (with a log line) when it cannot be made.
+    static std::unique_ptr<TrustObject> CreateTrustObject(X509* cert, CertStoreFile& otherStore);
+    // Judges revocation of a certificate whose chain is trusted, from the
+    // cached list of its issuer or one downloaded (then cached).
+    void CheckRevocationStatus(CertStoreFile& otherStore);
+    // Downloads the revocation list from the distribution points; on
+    // failure Error() takes the download's code (-34, -35, 1).
+    bool DownloadCRL(std::vector<unsigned char>& out);
+    // True when crl lists this certificate's serial number (and when either
+    // is missing).
+    bool IsRevoked(const X509_CRL* crl) const;
+
 private:
     void ResetValidation();
+    void SetValidity(int& field, int code);
+    // Decides revocation from a list of the issuer that has been checked.
+    void JudgeRevocation(const X509_CRL* crl);
 
     int _timeValidity = NotDetermined;
     int _crlValidity = NotDetermined;
