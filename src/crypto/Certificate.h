@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ public:
     virtual ~Certificate() = default;
     // Copies another certificate of the same implementation into this one.
     virtual Certificate& operator=(const Certificate& other) = 0;
+    // An independent copy of the same implementation: the certificate, its
+    // private key (shared with this one) and the validation results so far.
+    virtual std::unique_ptr<Certificate> Clone() const = 0;
 
     // Short display names.
     virtual std::string Subject() const = 0;

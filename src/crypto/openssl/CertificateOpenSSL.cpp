@@ -120,6 +120,16 @@ Certificate& CertificateOpenSSL::operator=(const Certificate& other) {
     return *this;
 }
 
+std::unique_ptr<Certificate> CertificateOpenSSL::Clone() const {
+    auto copy = std::make_unique<CertificateOpenSSL>(*this);
+    copy->_timeValidity = _timeValidity;
+    copy->_chainValidity = _chainValidity;
+    copy->_crlValidity = _crlValidity;
+    copy->_status = _status;
+    copy->_error = _error;
+    return copy;
+}
+
 void CertificateOpenSSL::ResetValidation() {
     _timeValidity = NotDetermined;
     _chainValidity = NotDetermined;

@@ -29,6 +29,7 @@ public:
 
     CertificateOpenSSL& operator=(const CertificateOpenSSL& other);
     Certificate& operator=(const Certificate& other) override;
+    std::unique_ptr<Certificate> Clone() const override;
 
     std::string Subject() const override;
     std::string Issuer() const override;

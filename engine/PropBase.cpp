@@ -1,0 +1,200 @@
+#include "engine/PropBase.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "common/Downloader.h"
+#include "common/Logger.h"
+#include "common/Util.h"
+#include "crypto/Platform.h"
+#include "pdf/Exception.h"
+#include "pdf/File.h"
+#include "pdf/FileManager.h"
+
+namespace {
+
+// Detaches the environment's document on every way out unless kept: a
+// document that failed to open (or is about to be destroyed) must never
+// stay attached.
+class DetachUnlessKept {
+public:
+    explicit DetachUnlessKept(PDF::Env& env) : _env(env) {}
+    ~DetachUnlessKept() {
+        if (!_keep) _env.SetFile(nullptr);
+    }
+    DetachUnlessKept(const DetachUnlessKept&) = delete;
+    DetachUnlessKept& operator=(const DetachUnlessKept&) = delete;
+    void Keep() { _keep = true; }
+
+private:
+    PDF::Env& _env;
+    bool _keep = false;
+};
+
+bool WriteAll(std::FILE* out, const std::vector<unsigned char>& bytes) {
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+}  // namespace
+
+PropBase::PropBase(PDF::FileManager* files) : _files(files) {
+    Logger::Get()->SetFunc("PropBase");
+    Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
+}
+
+PropBase::~PropBase() {
+    Logger::Get()->SetFunc("~PropBase");
+    Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
+    Unload();
+    _env.SetPlatform(nullptr);
+    _platform.reset();
+    _feedStream.reset();
+    // _env goes last, with its revision list and cross-reference collector.
+}
+
+void PropBase::SetPlatform(std::unique_ptr<Crypto::Platform> platform) {
+    _platform = std::move(platform);
+    _env.SetPlatform(_platform.get());
+}
+
+PDF::FileManager* PropBase::Files() {
+    if (_files == nullptr) _files = PDF::FileManager::Instance();
+    return _files;
+}
+
+int PropBase::Pages() const {
+    if (_document && _error == kNoError) return _document->PageCount();
+    return _error;
+}
+
+void PropBase::LoadFileFromURL() {
+    _error = kNoError;
+    if (_file.empty()) {
+        _error = kEmptyFile;
+        return;
+    }
+    if (_file.size() > kMaxFileLength || _file.compare(0, 4, "PDF:") == 0) {
+        _error = kRefusedFile;
+        return;
+    }
+    if (Util::IsRemoteUrl(_file)) {
+        DownloadToWorkingCopy();
+        return;
+    }
+    Util::ProcessUrlToFileName(_file);
+    _localFile = _file;
+    InternalLoad();
+}
+
+Util::FilePtr PropBase::CreateWorkingCopy(const char* func) {
+    PDF::FileManager* const files = Files();
+    _localFile = files->GenerateFileName();
+    if (!_localFile.empty()) files->Register(_localFile);
+    Util::FilePtr out = _localFile.empty() ? nullptr : PDF::FileManager::CreateNew(_localFile);
+    if (!out) {
+        Logger::Get()->SetFunc(func);
+        Logger::Get()->Log("SetFile - Could not open local filename %s", _localFile.c_str());
+    }
+    return out;
+}
+
+void PropBase::DownloadToWorkingCopy() {
+    Util::FilePtr out = CreateWorkingCopy("LoadFileFromURL");
+    if (!out) {
+        _error = kNoWorkingCopy;
+        return;
+    }
+    std::vector<unsigned char> bytes;
+    {
+        Downloader downloader;
+        if (!downloader.DownloadFile(_file) || downloader.TotalSize() == 0) {
+            Logger::Get()->SetFunc("LoadFileFromURL");
+            Logger::Get()->Log("SetFile - Error while downloading the file");
+            _error = kDownloadFailed;
+            return;  // the empty working copy stays registered
+        }
+        bytes.resize(downloader.TotalSize());
+        downloader.CopyToBuffer(bytes.data(), false);
+    }
+    const bool written = WriteAll(out.get(), bytes);
+    if (!Util::FinishWrite(std::move(out)) || !written) {
+        // A partial copy is never opened as the document.
+        Logger::Get()->SetFunc("LoadFileFromURL");
+        Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
+        _error = kNoWorkingCopy;
+        return;
+    }
+    bytes = std::vector<unsigned char>();
+    InternalLoad();
+}
+
+void PropBase::Feed(const char* data, std::size_t length) {
+    if (length != 0) {
+        if (!_feeding) {
+            // The first piece. Later pieces of a feed whose file could not be
+            // created are dropped rather than starting a new file midway.
+            _feeding = true;
+            _feedFailed = false;
+            _error = kNoError;
+            _feedStream = CreateWorkingCopy("Feed");
+            if (!_feedStream) _error = kNoWorkingCopy;
+            _decoder.Reset();
+        }
+        if (!_feedStream || data == nullptr) return;
+        std::vector<unsigned char> bytes;
+        _decoder.Decode(data, length, bytes);
+        if (!WriteAll(_feedStream.get(), bytes)) {
+            Logger::Get()->SetFunc("Feed");
+            Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
+            _feedFailed = true;
+            _feedStream.reset();
+        }
+        return;
+    }
+
+    // End of the data.
+    _feeding = false;
+    bool complete = !_feedFailed;
+    if (_feedStream) complete = Util::FinishWrite(std::move(_feedStream)) && complete;
+    if (!complete) {
+        // Some data was lost: a partial copy is never opened as the document.
+        if (!_feedFailed) {
+            Logger::Get()->SetFunc("Feed");
+            Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
+        }
+        _feedFailed = false;
+        _error = kNoWorkingCopy;
+        return;
+    }
+    InternalLoad();
+}
+
+void PropBase::Unload() {
+    _env.SetFile(nullptr);
+    _document.reset();
+}
+
+void PropBase::InternalLoad() {
+    Unload();
+    auto document = std::make_unique<PDF::File>(&_env);
+    DetachUnlessKept detach(_env);
+    try {
+        document->Open(_localFile.c_str());
+        _env.SetFile(document.get());
+    } catch (const PDF::Exception& e) {
+        // Code 0 marks a failed library call; 0 would read as "no error".
+        _error = e.Code() != 0 ? e.Code() : kOpenFailed;
+        return;
+    }
+    detach.Keep();
+    _document = std::move(document);
+}
+
+bool PropBase::Reload() {
+    if (!_document) return false;
+    // The file the document was opened from: a later load that stopped
+    // before opening may have named another one in _localFile.
+    _localFile = _document->Path();
+    InternalLoad();
+    return _document != nullptr;
+}
