@@ -1,0 +1,386 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/PropBase.h"
+#include "pdf/Env.h"
+#include "pdf/File.h"
+#include "pdf/FileManager.h"
+#include "support/HttpServer.h"
+#include "support/LogCapture.h"
+#include "support/PdfBuilder.h"
+#include "support/TempDir.h"
+
+using TestSupport::FileExists;
+using TestSupport::LogCapture;
+using TestSupport::PdfBuilder;
+using TestSupport::ReadFile;
+using TestSupport::TempDir;
+using TestSupport::WriteFile;
+
+namespace {
+
+class TestProp final : public PropBase {
+public:
+    explicit TestProp(PDF::FileManager* files) : PropBase(files) {}
+    VisualRepBase* GetVisualRep() override { return nullptr; }
+    Crypto::Certificate* GetCertificate() override { return nullptr; }
+};
+
+std::string DocumentBytes(int pages, const std::string& version = "1.4") {
+    PdfBuilder pdf(version);
+    pdf.BasicDocument(pages);
+    pdf.EndRevision();
+    return pdf.Bytes();
+}
+
+// Base64 by coreutils, independent of our decoder; `wrap` 0 for one line.
+std::string ReferenceBase64(const std::string& path, int wrap) {
+    std::string out;
+    FILE* pipe = ::popen(("base64 -w" + std::to_string(wrap) + " '" + path + "'").c_str(), "r");
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    ::pclose(pipe);
+    return out;
+}
+
+bool Registered(const PDF::FileManager& files, const std::string& path) {
+    for (const std::string& name : files.Files())
+        if (name == path) return true;
+    return false;
+}
+
+// The environment holds exactly the request's document.
+void ExpectAttached(TestProp& prop) {
+    ASSERT_NE(prop.Document(), nullptr);
+    EXPECT_EQ(prop.Env().GetFile(), prop.Document());
+    EXPECT_NE(prop.Env().GetVersions(), nullptr);
+}
+
+void ExpectNoDocument(TestProp& prop) {
+    EXPECT_EQ(prop.Document(), nullptr);
+    EXPECT_EQ(prop.Env().GetFile(), nullptr);
+}
+
+class PropBaseTest : public ::testing::Test {
+protected:
+    PropBaseTest() {
+        ::mkdir(_dir.File("work").c_str(), 0700);
+        WriteFile(_onePage, DocumentBytes(1));
+        // a size that leaves one byte over: its Base64 text ends in "=="
+        std::string twoPages = DocumentBytes(2);
+        while (twoPages.size() % 3 != 1) twoPages += '\n';
+        WriteFile(_twoPages, twoPages);
+    }
+
+    // A request with the one-page document loaded.
+    void LoadOnePage(TestProp& prop) {
+        prop.SetFile(_onePage);
+        prop.LoadFileFromURL();
+        ASSERT_EQ(prop.Error(), 0);
+        ASSERT_EQ(prop.Pages(), 1);
+    }
+
+    const TempDir _dir;
+    PDF::FileManager _files{_dir.File("work")};
+    const std::string _onePage = _dir.File("one.pdf");
+    const std::string _twoPages = _dir.File("two pages é.pdf");
+};
+
+TEST_F(PropBaseTest, StartsEmpty) {
+    TestProp prop(&_files);
+    EXPECT_EQ(prop.Error(), 0);
+    EXPECT_EQ(prop.Pages(), 0);
+    ExpectNoDocument(prop);
+    EXPECT_EQ(prop.Options(), 0);
+    EXPECT_EQ(prop.Lang(), 0);
+}
+
+// Every load starts from a request holding the one-page document: a load
+// that stops before opening keeps it, one that opens replaces it.
+TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBeforeOpening) {
+    // "/./" segments lengthen a path without changing the file it names
+    const auto padded = [&](std::size_t length) {
+        std::string path = _dir.Path() + "/";
+        while (path.size() + 2 + std::string("two pages é.pdf").size() <= length) path += "./";
+        path += "two pages é.pdf";
+        if (path.size() < length) path.insert(_dir.Path().size(), "/");  // "//" is one more byte
+        return path;
+    };
+    WriteFile(_dir.File("text.pdf"), "this is not a PDF document\n");
+    WriteFile(_dir.File("v15.pdf"), DocumentBytes(1, "1.5"));
+    std::string escaped = "file://" + _dir.Path() + "/two%20pages%20%C3%A9.pdf";
+
+    const struct {
+        std::string name;
+        std::string file;
+        int error;
+        int pages;  // what Pages() reports
+        bool kept;  // the earlier document is still open
+        std::string fileAfter;
+    } cases[] = {
+        {"empty", "", -1, -1, true, ""},
+        {"512 bytes", padded(512), 0, 2, false, padded(512)},
+        {"513 bytes", padded(513), -2, -2, true, padded(513)},
+        {"PDF: prefix", "PDF:" + _twoPages, -2, -2, true, "PDF:" + _twoPages},
+        {"pdf: in lower case is a path", "pdf:" + _twoPages, -7, -7, false, "pdf:" + _twoPages},
+        {"file URL with escapes", escaped, 0, 2, false, _twoPages},
+        {"missing file", _dir.File("missing.pdf"), -7, -7, false, _dir.File("missing.pdf")},
+        {"not a PDF", _dir.File("text.pdf"), -7, -7, false, _dir.File("text.pdf")},
+        {"PDF 1.5", _dir.File("v15.pdf"), -58, -58, false, _dir.File("v15.pdf")},
+    };
+    ASSERT_EQ(padded(512).size(), 512u);
+    ASSERT_EQ(padded(513).size(), 513u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        PDF::File* const before = prop.Document();
+
+        prop.SetFile(c.file);
+        prop.LoadFileFromURL();
+        EXPECT_EQ(prop.Error(), c.error);
+        EXPECT_EQ(prop.Pages(), c.pages);
+        EXPECT_EQ(prop.File(), c.fileAfter);
+        if (c.kept) {
+            EXPECT_EQ(prop.Document(), before);
+            ExpectAttached(prop);
+            EXPECT_EQ(prop.LocalFile(), _onePage);
+        } else if (c.error == 0) {
+            ExpectAttached(prop);
+            EXPECT_EQ(prop.LocalFile(), c.fileAfter);
+            EXPECT_EQ(prop.Document()->Path(), c.fileAfter);
+        } else {
+            ExpectNoDocument(prop);
+        }
+        EXPECT_TRUE(_files.Files().empty()) << "local files need no working copy";
+    }
+}
+
+TEST_F(PropBaseTest, DownloadsRemoteDocumentsIntoRegisteredWorkingCopies) {
+    TestSupport::HttpServer server;
+    const std::string twoPages = DocumentBytes(2);
+    server.Serve("/doc.pdf", 200, twoPages);
+    server.Serve("/empty.pdf", 200, "");
+    server.Serve("/error-page", 404, "<html>not found</html>");
+    std::string upper = server.Url("/doc.pdf");
+    upper.replace(0, 4, "HTTP");
+
+    const struct {
+        std::string name;
+        std::string url;
+        int error;
+        bool kept;
+        std::string copy;  // the working copy's bytes
+    } cases[] = {
+        {"document, scheme in capitals", upper, 0, false, twoPages},
+        {"no bytes", server.Url("/empty.pdf"), -6, true, ""},
+        {"an error page is data, but no document", server.Url("/error-page"), -7, false,
+         "<html>not found</html>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        PDF::File* const before = prop.Document();
+        const std::size_t registered = _files.Files().size();
+        const LogCapture log;
+
+        prop.SetFile(c.url);
+        prop.LoadFileFromURL();
+        EXPECT_EQ(prop.Error(), c.error);
+        EXPECT_EQ(prop.File(), c.url);
+        // a new working copy in the manager's folder, registered, holding what was served
+        ASSERT_EQ(_files.Files().size(), registered + 1);
+        EXPECT_EQ(_files.Files().back(), prop.LocalFile());
+        EXPECT_EQ(prop.LocalFile().rfind(_files.Directory(), 0), 0u);
+        ASSERT_TRUE(FileExists(prop.LocalFile()));
+        EXPECT_EQ(ReadFile(prop.LocalFile()), c.copy);
+        struct stat st {};
+        ASSERT_EQ(::stat(prop.LocalFile().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        if (c.error == 0) {
+            ExpectAttached(prop);
+            EXPECT_EQ(prop.Pages(), 2);
+            EXPECT_EQ(prop.Document()->Path(), prop.LocalFile());
+        } else if (c.kept) {
+            EXPECT_EQ(prop.Document(), before);
+            ExpectAttached(prop);
+            if (log.Active()) {
+                EXPECT_TRUE(log.Has("LoadFileFromURL", "SetFile - Error while downloading the file"));
+            }
+        } else {
+            ExpectNoDocument(prop);
+        }
+    }
+}
+
+TEST_F(PropBaseTest, AWorkingCopyThatCannotBeCreatedGivesMinus5) {
+    PDF::FileManager nowhere(_dir.File("missing-folder"));
+    TestSupport::HttpServer server;
+    server.Serve("/doc.pdf", 200, DocumentBytes(2));
+    TestProp prop(&nowhere);
+    LoadOnePage(prop);
+    PDF::File* const before = prop.Document();
+    const LogCapture log;
+    prop.SetFile(server.Url("/doc.pdf"));
+    prop.LoadFileFromURL();
+    EXPECT_EQ(prop.Error(), -5);
+    EXPECT_EQ(prop.Document(), before);
+    EXPECT_EQ(server.RequestCount("/doc.pdf"), 0) << "nothing is downloaded without a place for it";
+    if (log.Active()) {
+        EXPECT_TRUE(
+            log.Has("LoadFileFromURL", "SetFile - Could not open local filename " + prop.LocalFile()));
+    }
+}
+
+TEST_F(PropBaseTest, FedBase64InAnyPiecesGivesTheDocumentsBytes) {
+    const std::string bytes = ReadFile(_twoPages);
+    const std::string plain = ReferenceBase64(_twoPages, 0);
+    const std::string wrapped = ReferenceBase64(_twoPages, 76);
+    std::string crlf;
+    for (const char ch : wrapped) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    ASSERT_NE(plain.find('='), std::string::npos) << "the last group is padded";
+
+    const auto split = [](const std::string& text, std::vector<std::size_t> cuts) {
+        std::vector<std::string> pieces;
+        std::size_t start = 0;
+        for (const std::size_t cut : cuts) {
+            pieces.push_back(text.substr(start, cut - start));
+            start = cut;
+        }
+        pieces.push_back(text.substr(start));
+        return pieces;
+    };
+    const auto every = [](const std::string& text, std::size_t size) {
+        std::vector<std::string> pieces;
+        for (std::size_t at = 0; at < text.size(); at += size) pieces.push_back(text.substr(at, size));
+        return pieces;
+    };
+    const struct {
+        std::string name;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"whole", {plain}},
+        {"split after one character of a group", split(plain, {401})},
+        {"split after two characters of a group", split(plain, {402})},
+        {"split after three characters of a group", split(plain, {403})},
+        {"split inside the padded last group", split(plain, {plain.size() - 1})},
+        {"one character at a time", every(plain, 1)},
+        {"pieces of 7", every(plain, 7)},
+        {"with line feeds, split inside groups", every(wrapped, 100)},
+        {"with CR LF line breaks", every(crlf, 512)},
+        {"a line break alone as a piece", split(wrapped, {76, 77})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProp prop(&_files);
+        for (const std::string& piece : c.pieces) {
+            prop.Feed(piece.data(), piece.size());
+            EXPECT_TRUE(prop.Feeding());
+            EXPECT_EQ(prop.Document(), nullptr);
+        }
+        prop.Feed("", 0);
+        EXPECT_FALSE(prop.Feeding());
+        EXPECT_EQ(prop.Error(), 0);
+        EXPECT_EQ(prop.Pages(), 2);
+        ExpectAttached(prop);
+        EXPECT_TRUE(Registered(_files, prop.LocalFile()));
+        EXPECT_EQ(ReadFile(prop.LocalFile()), bytes);
+    }
+}
+
+TEST_F(PropBaseTest, AFeedWhoseFileCannotBeCreatedDropsItsPiecesAndFailsToOpen) {
+    PDF::FileManager nowhere(_dir.File("missing-folder"));
+    const std::string text = ReferenceBase64(_twoPages, 76);
+    TestProp prop(&nowhere);
+    LoadOnePage(prop);
+    const LogCapture log;
+    prop.Feed(text.data(), 10);
+    EXPECT_EQ(prop.Error(), -5);
+    const std::string name = prop.LocalFile();
+    prop.Feed(text.data() + 10, text.size() - 10);
+    EXPECT_EQ(prop.LocalFile(), name) << "later pieces do not start another file";
+    EXPECT_EQ(nowhere.Files().size(), 1u);
+    EXPECT_NE(prop.Document(), nullptr) << "the earlier document stays while feeding";
+    prop.Feed("", 0);
+    EXPECT_EQ(prop.Error(), -7);
+    ExpectNoDocument(prop);
+    if (log.Active()) {
+        EXPECT_TRUE(log.Has("Feed", "SetFile - Could not open local filename " + name));
+    }
+}
+
+TEST_F(PropBaseTest, AnEndOfDataWithoutPiecesReopensTheLocalFile) {
+    {
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        WriteFile(_onePage, DocumentBytes(3));
+        prop.Feed(nullptr, 0);
+        EXPECT_EQ(prop.Error(), 0);
+        EXPECT_EQ(prop.Pages(), 3);
+        ExpectAttached(prop);
+    }
+    TestProp fresh(&_files);
+    fresh.Feed(nullptr, 0);
+    EXPECT_EQ(fresh.Error(), -7) << "an empty name does not open";
+    ExpectNoDocument(fresh);
+    EXPECT_TRUE(_files.Files().empty());
+}
+
+TEST_F(PropBaseTest, ReloadOpensTheDocumentsFileAfresh) {
+    TestSupport::HttpServer server;
+    server.Serve("/empty.pdf", 200, "");
+    TestProp prop(&_files);
+    EXPECT_FALSE(prop.Reload()) << "nothing to reload";
+    EXPECT_EQ(prop.Error(), 0);
+
+    LoadOnePage(prop);
+    PDF::File* const first = prop.Document();
+    ASSERT_EQ(prop.Env().NewOid(), 4);  // the trailer's /Size: the first new number
+    prop.Env().NewOid();
+    // a failed download names an empty working copy, yet the document stays
+    prop.SetFile(server.Url("/empty.pdf"));
+    prop.LoadFileFromURL();
+    ASSERT_EQ(prop.Error(), -6);
+    ASSERT_EQ(prop.Document(), first);
+
+    WriteFile(_onePage, DocumentBytes(3));
+    EXPECT_TRUE(prop.Reload());
+    ExpectAttached(prop);
+    EXPECT_EQ(prop.LocalFile(), _onePage);
+    EXPECT_EQ(prop.Document()->PageCount(), 3);
+    EXPECT_EQ(prop.Env().NewOid(), 6) << "object numbers start again from the new /Size";
+
+    std::remove(_onePage.c_str());
+    EXPECT_FALSE(prop.Reload());
+    EXPECT_EQ(prop.Error(), -7);
+    ExpectNoDocument(prop);
+}
+
+TEST_F(PropBaseTest, DestructionLogsAndDetachesEverything) {
+    const LogCapture log;
+    std::string line;
+    {
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        char address[64];
+        std::snprintf(address, sizeof address, "*** Destructor, object %p", static_cast<void*>(&prop));
+        line = address;
+        // destroyed in the middle of a feed: the stream is closed
+        prop.Feed("JVBERi0x", 8);
+    }
+    if (log.Active()) {
+        EXPECT_TRUE(log.Has("~PropBase", line));
+        const std::string text = log.Text();
+        // the document goes before the environment
+        EXPECT_LT(text.find("] ~PropBase: "), text.find("] ~File: "));
+        EXPECT_LT(text.rfind("] ~File: "), text.rfind("] ~Env: "));
+    }
+}
+
+}  // namespace
