@@ -11,6 +11,7 @@
 #include "pdf/FileManager.h"
 #include "support/HttpServer.h"
 #include "support/LogCapture.h"
+#include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
 #include "support/TempDir.h"
 
@@ -113,6 +114,15 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
     };
     WriteFile(_dir.File("text.pdf"), "this is not a PDF document\n");
     WriteFile(_dir.File("v15.pdf"), DocumentBytes(1, "1.5"));
+    {
+        // the catalog does not parse: the library call fails with code 0
+        PdfBuilder pdf;
+        pdf.BasicDocument(1);
+        pdf.Object(1, "<< /Type /Catalog /Pages 2 0 R");
+        pdf.EndRevision();
+        pdf.Save(_dir.File("broken.pdf"));
+        ASSERT_EQ(TestSupport::OpenError(_dir.File("broken.pdf")), 0);
+    }
     std::string escaped = "file://" + _dir.Path() + "/two%20pages%20%C3%A9.pdf";
 
     const struct {
@@ -132,6 +142,8 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
         {"missing file", _dir.File("missing.pdf"), -7, -7, false, _dir.File("missing.pdf")},
         {"not a PDF", _dir.File("text.pdf"), -7, -7, false, _dir.File("text.pdf")},
         {"PDF 1.5", _dir.File("v15.pdf"), -58, -58, false, _dir.File("v15.pdf")},
+        {"library failure, not \"no error\"", _dir.File("broken.pdf"), -7, -7, false,
+         _dir.File("broken.pdf")},
     };
     ASSERT_EQ(padded(512).size(), 512u);
     ASSERT_EQ(padded(513).size(), 513u);
