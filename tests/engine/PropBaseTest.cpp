@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -392,6 +394,62 @@ TEST_F(PropBaseTest, DestructionLogsAndDetachesEverything) {
         // the document goes before the environment
         EXPECT_LT(text.find("] ~PropBase: "), text.find("] ~File: "));
         EXPECT_LT(text.rfind("] ~File: "), text.rfind("] ~Env: "));
+    }
+}
+
+// Files may grow to `bytes` only while it lives (writes beyond fail with EFBIG).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &_saved);
+        _handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = _saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &_saved);
+        std::signal(SIGXFSZ, _handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit _saved{};
+    void (*_handler)(int) = SIG_DFL;
+};
+
+TEST_F(PropBaseTest, AWorkingCopyThatCannotBeWrittenInFullIsNeverOpened) {
+    TestSupport::HttpServer server;
+    const std::string bytes = ReadFile(_twoPages);
+    server.Serve("/doc.pdf", 200, bytes);
+    const std::string text = ReferenceBase64(_twoPages, 76);
+    ASSERT_GT(bytes.size(), 300u);
+
+    const struct {
+        std::string name;
+        bool feed;
+    } cases[] = {{"download", false}, {"feed", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        PDF::File* const before = prop.Document();
+        {
+            const FileSizeLimit limit(300);  // the log file cannot grow either meanwhile
+            if (c.feed) {
+                for (std::size_t at = 0; at < text.size(); at += 64)
+                    prop.Feed(text.data() + at, std::min<std::size_t>(64, text.size() - at));
+                prop.Feed("", 0);
+            } else {
+                prop.SetFile(server.Url("/doc.pdf"));
+                prop.LoadFileFromURL();
+            }
+        }
+        EXPECT_EQ(prop.Error(), -5);
+        EXPECT_EQ(prop.Document(), before) << "stopped before opening: the earlier document stays";
+        ExpectAttached(prop);
+        EXPECT_LE(ReadFile(prop.LocalFile()).size(), 300u);
     }
 }
 
