@@ -1,7 +1,8 @@
 #include "engine/CertInfoBase.h"
 
 #include <cctype>
-#include <cstdio>
+#include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "common/Logger.h"
@@ -18,6 +19,25 @@ std::string UpperCase(const std::string& text) {
     std::string upper = text;
     for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     return upper;
+}
+
+// Reads a decimal integer as "%d" scanning does (leading white space, a
+// sign, digits), without its undefined behaviour on overflow: a number out of
+// range is clamped. Only white space reads as 0; false when no number begins
+// the text.
+bool ScanInteger(const std::string& text, int& number) {
+    const char* const start = text.c_str();
+    const char* p = start;
+    while (*p != '\0' && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '\0') {
+        number = 0;
+        return true;
+    }
+    char* end = nullptr;
+    const long value = std::strtol(p, &end, 10);
+    if (end == p) return false;
+    number = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+    return true;
 }
 
 }  // namespace
@@ -69,10 +89,10 @@ void CertInfoBase::ApplyPolicies() {
     _store->SetOnlyPrivateKeys(IsOn(GetPolicy("ONLYPRIVATEKEYS")));
     const std::string lang = GetPolicy("LANG");
     if (!lang.empty()) {
-        // Only white space scans as end of input and sets 0; text that does
-        // not begin with a number changes nothing.
+        // Only white space sets 0; text that does not begin with a number
+        // changes nothing.
         int language = 0;
-        if (std::sscanf(lang.c_str(), "%d", &language) != 0) MsgLoaderFile::Instance()->SetLanguage(language);
+        if (ScanInteger(lang, language)) MsgLoaderFile::Instance()->SetLanguage(language);
     }
     _store->SetSubsetDNCompare(IsOn(GetPolicy("SUBSETDNCOMPARE")));
 }

@@ -164,7 +164,16 @@ TEST_F(CertInfoBaseTest, LangPolicySetsTheMessageLanguageBeforeTheChooserOpens) 
     const struct {
         std::string value;
         int language;  // 5 is the language before
-    } cases[] = {{"2", 2}, {" 3", 3}, {"4 and more", 4}, {"-1", -1}, {"   ", 0}, {"abc", 5}, {"", 5}};
+    } cases[] = {{"2", 2},
+                 {" 3", 3},
+                 {"4 and more", 4},
+                 {"-1", -1},
+                 {"   ", 0},
+                 {"abc", 5},
+                 {"", 5},
+                 {"+", 5},
+                 {"99999999999", 2147483647},
+                 {"-99999999999", -2147483648}};
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + c.value + "\"");
         MsgLoaderFile::Instance()->SetLanguage(5);
