@@ -31,6 +31,24 @@ public:
     // or it is not a signature dictionary. Raises what Signature::Load raises.
     std::unique_ptr<Signature> GetSignature() const;
 
+    // Writing the new field of a sign operation (raise PDF::Exception).
+
+    // The field's /T.
+    void SetName(const std::string& name) { _name = name; }
+    // Object number of the signature dictionary /V points to.
+    void SetSigOid(int oid) { _sigOid = oid; }
+    // The written appearance of a visible signature; not owned.
+    void SetVisual(Visual* visual) { _visual = visual; }
+    Visual* GetVisual() const { return _visual; }
+    // Writes the widget annotation (with an empty appearance first when the
+    // field has none); `page` is the 1-based page used when SetPage was not
+    // called, and whose /Rotate turns the rectangle.
+    void WriteOut(int page);
+    // Rewrites the field's page, or its /Annots array, with the widget added.
+    void WriteOutPage();
+    // Turns the rectangle for a rotated document (see WidgetRect).
+    void AdjustFieldToDocumentRotation(int rotation, double pageHeight, double pageWidth);
+
     const std::string& GetName() const { return _name; }
     int GetFf() const { return _ff; }
     int GetF() const { return _f; }
@@ -57,7 +75,8 @@ private:
     int _oid = 0;
     int _pageIndex = 0;
     int _sigOid = 0;
-    Visual* _visual = nullptr;  // not owned
+    Visual* _visual = nullptr;  // not owned, unless it is _emptyVisual
+    std::unique_ptr<Visual> _emptyVisual;
 };
 
 }  // namespace PDF

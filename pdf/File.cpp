@@ -2,18 +2,26 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <set>
 
 #include "common/Logger.h"
 #include "common/posix/FilePtr.h"
 #include "pdf/CallPDF.h"
+#include "pdf/DictEdit.h"
+#include "pdf/Env.h"
 #include "pdf/Exception.h"
+#include "pdf/Field.h"
 #include "pdf/LocaleGuard.h"
+#include "pdf/ObjectPrinter.h"
+#include "pdf/Output.h"
+#include "pdf/XRefs.h"
 
 namespace PDF {
 
@@ -241,6 +249,201 @@ int File::GetPageRotationDegrees(int page) const {
     int rotation = 0;
     CALL_PDF(ctx, rotation = pdf_to_int(ctx, pdf_dict_get_inheritable(ctx, pDdictionary, PDF_NAME(Rotate))));
     return rotation;
+}
+
+namespace {
+
+// Pieces in which the source is copied: memory does not grow with the file.
+constexpr std::size_t kCopyPiece = 2048;
+
+// The /Fields of a form with `fieldRef` appended, as a new array.
+pdf_obj* FieldsWith(fz_context* ctx, pdf_document* doc, pdf_obj* fields, pdf_obj* fieldRef) {
+    const int count = pdf_array_len(ctx, fields);
+    pdf_obj* const array = pdf_new_array(ctx, doc, count + 1);
+    for (int i = 0; i < count; ++i) pdf_array_push(ctx, array, pdf_array_get(ctx, fields, i));
+    pdf_array_push(ctx, array, fieldRef);
+    return array;
+}
+
+}  // namespace
+
+void File::CopySource() {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    fz_stream* const stream = Stream();
+    if (out == nullptr || stream == nullptr) return;
+    fz_context* const ctx = _ctx.get();
+
+    std::int64_t size = 0;
+    CALL_PDF(ctx, fz_seek(ctx, stream, 0, SEEK_END));
+    CALL_PDF(ctx, size = fz_tell(ctx, stream));
+    if (!TrySeek(ctx, stream, 0)) size = 0;
+
+    unsigned char buffer[kCopyPiece];
+    std::int64_t copied = 0;
+    while (copied < size) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kCopyPiece, size - copied));
+        const std::size_t got = TryRead(ctx, stream, buffer, want);
+        if (got == 0) break;
+        Output::Write(out, buffer, got);
+        copied += static_cast<std::int64_t>(got);
+    }
+    if (copied != size) {
+        // A source that cannot be read whole gives no usable update.
+        Logger::Get()->SetFunc("CopySource");
+        Logger::Get()->Log("Copied %lld of %lld bytes", static_cast<long long>(copied),
+                           static_cast<long long>(size));
+        throw Exception(-63, "Could not copy the document");
+    }
+    Output::Write(out, "\n", 1);
+}
+
+void File::WriteObjectHeader(pdf_obj* ref) {
+    if (_env == nullptr) throw Exception(-51, "File::WriteObjectHeader empty environment");
+    std::FILE* const out = _env->GetOutput();
+    if (out == nullptr || _env->GetXRefs() == nullptr)
+        throw Exception(-52, "File::WriteObjectHeader empty objects.");
+    fz_context* const ctx = _ctx.get();
+    if (ctx == nullptr || !pdf_is_indirect(ctx, ref))
+        throw Exception(-52, "File::WriteObjectHeader object must be indirect reference.");
+    const int num = pdf_to_num(ctx, ref);
+    const int gen = pdf_to_gen(ctx, ref);
+    _env->GetXRefs()->AddRef(num, gen, Output::Position(out));
+    Output::Printf(out, "%d %d obj\n", num, gen);
+}
+
+void File::WriteObject(pdf_obj* ref, pdf_obj* obj) {
+    WriteObjectHeader(ref);
+    const LocaleGuard cNumbers;
+    std::FILE* const out = _env->GetOutput();
+    Output::Write(out, ObjectPrinter::Print(_ctx.get(), obj));
+    Output::Write(out, "\nendobj\n", 8);
+}
+
+void File::WriteOutAppendedField(Field* field) {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    if (out == nullptr) throw Exception(-52, "File::WriteOutAppendedField - output file not set.");
+    if (field == nullptr) throw Exception(-52, "File::WriteOutAppendedField - no field object");
+    if (_env->GetXRefs() == nullptr)
+        throw Exception(-52, "File::WriteOutAppendedField - xrefs table not initialized");
+    fz_context* const ctx = _ctx.get();
+    pdf_document* const doc = _xref.get();
+
+    pdf_obj* ref = nullptr;
+    CALL_PDF(ctx, ref = pdf_new_indirect(ctx, doc, field->GetOid(), 0));
+    pdf_obj* const fieldRef = _guard.Add(AdoptObj(ctx, ref));
+
+    if (_form == nullptr) InsertAcroForm(out);
+
+    if (_formindirect == nullptr) {
+        pdf_obj* copy = nullptr;
+        CALL_PDF(ctx, copy = pdf_deep_copy_obj(ctx, _root));
+        pdf_obj* const catalog = _guard.Add(AdoptObj(ctx, copy));
+        pdf_obj* const form = UpdateFormDictionary(pdf_dict_get(ctx, catalog, PDF_NAME(AcroForm)), fieldRef);
+        CALL_PDF(ctx, DictEdit::MoveToEnd(ctx, catalog, PDF_NAME(AcroForm), form));
+        WriteObject(_rootindirect, catalog);
+    } else {
+        WriteObject(_formindirect, UpdateFormDictionary(_form, fieldRef));
+    }
+}
+
+void File::InsertAcroForm(std::FILE* out) {
+    if (out == nullptr || _env == nullptr || _env->GetXRefs() == nullptr)
+        throw Exception(-52, "File::InsertAcroForm empty objects");
+    fz_context* const ctx = _ctx.get();
+    pdf_document* const doc = _xref.get();
+
+    pdf_obj* copy = nullptr;
+    CALL_PDF(ctx, copy = pdf_deep_copy_obj(ctx, _root));
+    pdf_obj* const catalog = _guard.Add(AdoptObj(ctx, copy));
+    pdf_obj* ref = nullptr;
+    const int num = _env->NewOid();
+    CALL_PDF(ctx, ref = pdf_new_indirect(ctx, doc, num, 0));
+    _formindirect = _guard.Add(AdoptObj(ctx, ref));
+    CALL_PDF(ctx, DictEdit::Put(ctx, catalog, PDF_NAME(AcroForm), _formindirect));
+    WriteObject(_rootindirect, catalog);
+    _root = catalog;
+
+    pdf_obj* form = nullptr;
+    CALL_PDF(ctx, form = pdf_new_dict(ctx, doc, 1));
+    _form = _guard.Add(AdoptObj(ctx, form));
+}
+
+pdf_obj* File::UpdateFormDictionary(pdf_obj* form, pdf_obj* fieldRef) {
+    fz_context* const ctx = _ctx.get();
+    pdf_obj* copy = nullptr;
+    CALL_PDF(ctx, copy = pdf_deep_copy_obj(ctx, form));
+    pdf_obj* const result = _guard.Add(AdoptObj(ctx, copy));
+    if (!pdf_is_dict(ctx, result))
+        throw Exception(-53, "File::UpdateFormDictionary - form is not a dictionary");
+
+    pdf_obj* const fields = LoadFields(result);
+    pdf_obj* array = nullptr;
+    if (fields != nullptr) {
+        CALL_PDF(ctx, array = FieldsWith(ctx, _xref.get(), fields, fieldRef));
+    } else {
+        CALL_PDF(ctx, array = pdf_new_array(ctx, _xref.get(), 1); pdf_array_push(ctx, array, fieldRef));
+    }
+    const ObjPtr owner = AdoptObj(ctx, array);
+    CALL_PDF(ctx, DictEdit::MoveToEnd(ctx, result, PDF_NAME(Fields), array));
+    return result;
+}
+
+pdf_obj* File::LoadFields(pdf_obj* dict) {
+    fz_context* const ctx = _ctx.get();
+    pdf_obj* const fields = pdf_dict_get(ctx, dict, PDF_NAME(Fields));
+    if (fields == nullptr || pdf_is_null(ctx, fields)) return nullptr;
+    if (pdf_is_indirect(ctx, fields)) {
+        pdf_obj* const resolved = pdf_resolve_indirect(ctx, fields);
+        if (resolved == nullptr) throw Exception(-53, "File::LoadFields - pdf_loadindirect failed");
+        if (!pdf_is_array(ctx, resolved))
+            throw Exception(-53, "File::LoadFields - indirect fields are not an array");
+        return resolved;
+    }
+    if (pdf_is_array(ctx, fields)) return fields;
+    throw Exception(
+        -53,
+        "File::LoadFields - Failed to load fields from dict, type is unknown, we don't know what to "
+        "do.");
+}
+
+void File::WriteOutTrailer() {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    if (out == nullptr || _env->GetXRefs() == nullptr || !_xref)
+        throw Exception(-52, "File::WriteOutTrailer empty objects");
+    fz_context* const ctx = _ctx.get();
+    pdf_document* const doc = _xref.get();
+    pdf_obj* const loaded = Trailer();
+
+    pdf_obj* dict = nullptr;
+    CALL_PDF(ctx, dict = pdf_new_dict(ctx, doc, 5));
+    const ObjPtr trailer = AdoptObj(ctx, dict);
+    CALL_PDF(ctx, pdf_dict_put_int(ctx, dict, PDF_NAME(Prev), StartXRef()));
+    CALL_PDF(ctx, pdf_dict_put(ctx, dict, PDF_NAME(Root), _rootindirect));
+    pdf_obj* const info = pdf_dict_get(ctx, loaded, PDF_NAME(Info));
+    if (info != nullptr) CALL_PDF(ctx, pdf_dict_put(ctx, dict, PDF_NAME(Info), info));
+
+    pdf_obj* const id = pdf_dict_get(ctx, loaded, PDF_NAME(ID));
+    if (id != nullptr) {
+        pdf_obj* copy = nullptr;
+        CALL_PDF(ctx, copy = pdf_deep_copy_obj(ctx, pdf_resolve_indirect(ctx, id)));
+        const ObjPtr idCopy = AdoptObj(ctx, copy);
+        pdf_obj* const second = pdf_array_get(ctx, copy, 1);
+        if (pdf_is_string(ctx, second)) {
+            // The second identifier names this revision: new random bytes.
+            std::string bytes(pdf_to_str_buf(ctx, second), pdf_to_str_len(ctx, second));
+            std::random_device random;
+            for (std::size_t i = 0; i < bytes.size() && i < 16; ++i)
+                bytes[i] = static_cast<char>(random() & 0xFF);
+            CALL_PDF(ctx, pdf_array_put_drop(ctx, copy, 1, pdf_new_string(ctx, bytes.data(), bytes.size())));
+        }
+        CALL_PDF(ctx, pdf_dict_put(ctx, dict, PDF_NAME(ID), copy));
+    }
+    CALL_PDF(ctx, pdf_dict_put_int(ctx, dict, PDF_NAME(Size), _env->NewOid()));
+
+    const LocaleGuard cNumbers;
+    Output::Write(out, "trailer\n", 8);
+    Output::Write(out, ObjectPrinter::Print(ctx, dict));
+    Output::Printf(out, "\nstartxref\n%d\n%%%%EOF\n", _env->GetXRefs()->StartXRef());
 }
 
 }  // namespace PDF

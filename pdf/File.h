@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace PDF {
 
 class Env;
+class Field;
 
 // An opened PDF document: the parser handle, its catalog and interactive
 // form, and its pages in document order. Only header versions 1.3 and 1.4
@@ -30,6 +32,28 @@ public:
     // The /Rotate of 1-based page `page` as stored (inherited from the page
     // tree when the page has none); 0 for a page that does not exist.
     int GetPageRotationDegrees(int page) const;
+
+    // Writing an incremental update to the environment's output, in this
+    // order: CopySource, the new objects, WriteOutAppendedField, the
+    // cross-reference section, WriteOutTrailer. All raise PDF::Exception.
+
+    // Copies the source file to the output in pieces and adds a line feed.
+    void CopySource();
+    // Records the output position for `ref` and writes "num gen obj\n".
+    void WriteObjectHeader(pdf_obj* ref);
+    // The header, the compact form of `obj`, "\nendobj\n".
+    void WriteObject(pdf_obj* ref, pdf_obj* obj);
+    // Lists the written field in the AcroForm (made when there is none).
+    void WriteOutAppendedField(Field* field);
+    // Rewrites the catalog with a new, still empty, AcroForm.
+    void InsertAcroForm(std::FILE* out);
+    // A copy of `form` with `fieldRef` added as the last of its /Fields; kept
+    // alive by the document.
+    pdf_obj* UpdateFormDictionary(pdf_obj* form, pdf_obj* fieldRef);
+    // The /Fields array of `dict` (resolved), or null when it has none.
+    pdf_obj* LoadFields(pdf_obj* dict);
+    // "trailer", the new trailer dictionary, startxref and %%EOF.
+    void WriteOutTrailer();
 
     Env* GetEnv() const { return _env; }
     const std::string& Path() const { return _path; }

@@ -1,15 +1,27 @@
 #include "pdf/Signature.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "common/Logger.h"
+#include "crypto/CMSignature.h"
+#include "crypto/Platform.h"
+#include "pdf/ByteRange.h"
 #include "pdf/CallPDF.h"
+#include "pdf/DictEdit.h"
 #include "pdf/Env.h"
 #include "pdf/Exception.h"
 #include "pdf/File.h"
+#include "pdf/LocaleGuard.h"
+#include "pdf/ObjectPrinter.h"
+#include "pdf/Output.h"
 #include "pdf/Versions.h"
+#include "pdf/XRefs.h"
 
 namespace PDF {
 
@@ -54,6 +66,28 @@ std::string StringBytes(fz_context* ctx, pdf_obj* obj) {
     return std::string(pdf_to_str_buf(ctx, obj), pdf_to_str_len(ctx, obj));
 }
 
+// Pieces in which covered bytes are fed: memory does not grow with the file.
+constexpr std::size_t kFeedPiece = 4096;
+
+// The signature dictionary of WriteOut up to /Name. Call inside CALL_PDF.
+pdf_obj* NewSignatureDict(fz_context* ctx, const char* contents, std::size_t size, const char* name,
+                          std::size_t nameLength) {
+    pdf_obj* const dict = pdf_new_dict(ctx, nullptr, 10);
+    fz_try(ctx) {
+        pdf_obj* const range = pdf_dict_put_array(ctx, dict, PDF_NAME(ByteRange), 4);
+        for (int i = 0; i < 4; ++i) pdf_array_push_int(ctx, range, 99999999);
+        pdf_dict_put_string(ctx, dict, PDF_NAME(Contents), contents, size);
+        pdf_dict_put_name(ctx, dict, PDF_NAME(Filter), "Adobe.PPKLite");
+        pdf_dict_put_name(ctx, dict, PDF_NAME(SubFilter), "adbe.pkcs7.detached");
+        if (nameLength != 0) pdf_dict_put_string(ctx, dict, PDF_NAME(Name), name, nameLength);
+    }
+    fz_catch(ctx) {
+        pdf_drop_obj(ctx, dict);
+        fz_rethrow(ctx);
+    }
+    return dict;
+}
+
 }  // namespace
 
 Signature::Signature(Env* env) : _env(env) {}
@@ -64,6 +98,7 @@ Signature::~Signature() {
 
 void Signature::ClearData() {
     _dict.reset();
+    _cms.reset();
 }
 
 bool Signature::Load(pdf_obj* ref) {
@@ -175,6 +210,176 @@ int Signature::MatchVersion() {
     return -1;
 }
 
+void Signature::WriteOut(unsigned long size) {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    if (out == nullptr) throw Exception(-52, "Output file not selected.");
+    if (_env->GetXRefs() == nullptr) throw Exception(-52, "XRefs table not initialized in environment.");
+    const File* const file = _env->GetFile();
+    if (file == nullptr || file->Document() == nullptr)
+        throw Exception(-52, "Signature::WriteOut - no document");
+    // The range arithmetic needs 32-bit offsets (and a hole the markers fit in).
+    if (size < 3 || size > 0x10000000UL) throw Exception(-52, "Signature::WriteOut - invalid reserve");
+    _ctx = file->SharedContext();
+    fz_context* const ctx = _ctx.get();
+
+    _oid = _env->NewOid();
+    _env->GetXRefs()->AddRef(_oid, 0, Output::Position(out));
+    const LocaleGuard cNumbers;
+    Output::Printf(out, "%d %d obj\n", _oid, 0);
+    const int headerEnd = Output::Position(out);
+    const ByteRange range = ByteRange::ForDictionaryAt(headerEnd, size);
+    _range = {range.b1, range.b2, range.b3, range.b4};
+    _rangePos = ByteRange::PlaceholderOffset(headerEnd);
+
+    _time = std::time(nullptr);
+    const std::string date = FormatTime(_time);
+    std::string contents(size, '\0');
+    contents[0] = '\xF0';
+    contents[1] = '\xF2';
+    contents[2] = '\xF3';
+    pdf_obj* dict = nullptr;
+    const char* const contentsBytes = contents.data();
+    const char* const nameBytes = _name.data();
+    const std::size_t nameLength = _name.size();
+    CALL_PDF(ctx, dict = NewSignatureDict(ctx, contentsBytes, size, nameBytes, nameLength));
+    const ObjPtr owner = AdoptObj(ctx, dict);
+    if (!_location.empty()) fz_dictputunicodes(ctx, dict, "Location", _location.c_str());
+    if (!_reason.empty()) fz_dictputunicodes(ctx, dict, "Reason", _reason.c_str());
+    if (!_contact.empty()) fz_dictputunicodes(ctx, dict, "ContactInfo", _contact.c_str());
+    const char* const dateBytes = date.data();
+    const std::size_t dateLength = date.size();
+    CALL_PDF(ctx, pdf_dict_put(ctx, dict, PDF_NAME(Type), PDF_NAME(Sig));
+             pdf_dict_put_string(ctx, dict, PDF_NAME(M), dateBytes, dateLength));
+    const std::string text = ObjectPrinter::Print(ctx, dict);
+    // The offsets above count on exactly this beginning.
+    const std::string head = "<</ByteRange" + ByteRange::Placeholder() + "/Contents<F0F2F3";
+    if (text.compare(0, head.size(), head) != 0 ||
+        text.size() < static_cast<std::size_t>(range.b3 - headerEnd) || text[range.b3 - headerEnd - 1] != '>')
+        throw Exception(-52, "Signature::WriteOut - unexpected dictionary layout");
+    Output::Write(out, text);
+    Output::Write(out, "\nendobj\n", 8);
+}
+
+std::string Signature::FormatTime(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    // The zone's offset from UTC at that instant, daylight saving included.
+    const long offset = local.tm_gmtoff;
+    const long magnitude = offset < 0 ? -offset : offset;
+    char text[64];
+    std::snprintf(text, sizeof text, "D:%04d%02d%02d%02d%02d%02d%c%02ld'%02ld'", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  offset < 0 ? '-' : '+', magnitude / 3600, magnitude % 3600 / 60);
+    return text;
+}
+
+void Signature::FixRange(int end) {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    if (out == nullptr) throw Exception(-52, "Output file not selected.");
+    const ByteRange range{_range[0], _range[1], _range[2], 0};
+    const std::optional<std::string> text = range.FixedText(end);
+    if (!text) throw Exception(-57, "Byte range does not fit its placeholder");
+    _range[3] = end - _range[2];
+    Output::Seek(out, _rangePos, SEEK_SET);
+    Output::Write(out, *text);
+    Output::Seek(out, 0, SEEK_END);
+}
+
+void Signature::FillContents(Crypto::CMSignature* cms) {
+    std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
+    if (out == nullptr) throw Exception(-52, "Output file not selected.");
+    if (cms == nullptr) throw Exception(-57, "Error while signing CM signature");
+    if (std::fflush(out) != 0) throw Exception(-63, "Could not write the working file");
+
+    std::vector<unsigned char> piece(kFeedPiece);
+    const auto feed = [&](int start, int length, bool last) {
+        Output::Seek(out, start, SEEK_SET);
+        long left = length;
+        while (left > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kFeedPiece));
+            const std::size_t got = std::fread(piece.data(), 1, want, out);
+            // Every covered byte must be signed: a short read is a failure.
+            if (got != want) throw Exception(-57, "Error on feed content!");
+            left -= static_cast<long>(got);
+            if (!cms->FeedContent(piece.data(), got, last && left == 0))
+                throw Exception(-57, "Error on feed content!");
+        }
+        if (last && length == 0 && !cms->FeedContent(piece.data(), 0, true))
+            throw Exception(-57, "Error on feed content!");
+    };
+    feed(_range[0], _range[1], false);
+    feed(_range[2], _range[3], true);
+
+    const long capacity = (static_cast<long>(_range[2]) - 2 - _range[1]) / 2;
+    if (capacity <= 0) throw Exception(-57, "Error while signing CM signature");
+    std::vector<unsigned char> signature(static_cast<std::size_t>(capacity), 0);
+    unsigned long size = signature.size();
+    if (!cms->Sign(signature.data(), size) || size > signature.size())
+        throw Exception(-57, "Error while signing CM signature");
+
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(size * 2);
+    for (unsigned long i = 0; i < size; ++i) {
+        hex.push_back(kDigits[signature[i] >> 4]);
+        hex.push_back(kDigits[signature[i] & 0x0F]);
+    }
+    Output::Seek(out, static_cast<long>(_range[1]) + 1, SEEK_SET);
+    Output::Write(out, hex);
+    Output::Seek(out, 0, SEEK_END);
+    if (std::fflush(out) != 0) throw Exception(-63, "Could not write the working file");
+}
+
+bool Signature::LoadContents() {
+    fz_context* const ctx = _ctx.get();
+    pdf_obj* const contents = _dict != nullptr ? pdf_dict_get(ctx, _dict.get(), PDF_NAME(Contents)) : nullptr;
+    if (!pdf_is_string(ctx, contents)) return false;
+    _cms.reset();
+    const Crypto::Platform* const platform = _env != nullptr ? _env->GetPlatform() : nullptr;
+    const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
+    if (platform == nullptr || file == nullptr) return false;
+    _cms = platform->CreateCMSignature();
+    if (_cms == nullptr) return false;
+    return _cms->Load(reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx, contents)),
+                      pdf_to_str_len(ctx, contents), file->FileSize());
+}
+
+void Signature::FeedContents(int start, int length, bool last) {
+    fz_context* const ctx = _ctx.get();
+    fz_stream* const stream = _xref != nullptr ? _xref->file : nullptr;
+    if (ctx == nullptr || stream == nullptr || _cms == nullptr || !TrySeek(ctx, stream, start)) return;
+    std::vector<unsigned char> piece(kFeedPiece);
+    long left = length;
+    while (left > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kFeedPiece));
+        const std::size_t got = TryRead(ctx, stream, piece.data(), want);
+        if (got == 0) break;
+        left -= static_cast<long>(got);
+        _cms->FeedContent(piece.data(), got, last && left == 0);
+    }
+}
+
+Signature::VerifyError Signature::Verify() {
+    if (_ref == nullptr || _dict == nullptr) return kNoRange;
+    if (_range[0] == 0 && _range[1] == 0 && _range[2] == 0 && _range[3] == 0) return kNoRange;
+    // Only bytes of the file can be covered: a range reaching beyond its end
+    // (or overlapping the other) names no signed content.
+    const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
+    const std::int64_t size = file != nullptr ? static_cast<std::int64_t>(file->FileSize()) : 0;
+    const std::int64_t firstEnd = static_cast<std::int64_t>(_range[0]) + _range[1];
+    const std::int64_t secondEnd = static_cast<std::int64_t>(_range[2]) + _range[3];
+    if (firstEnd > size || secondEnd > size || firstEnd > _range[2]) {
+        Logger::Get()->SetFunc("Verify");
+        Logger::Get()->Log("Byte range %d-%d %d-%d outside the file of %lld bytes", _range[0], _range[1],
+                           _range[2], _range[3], static_cast<long long>(size));
+        return kNoRange;
+    }
+    if (!LoadContents()) return kNoContents;
+    FeedContents(_range[0], _range[1], false);
+    FeedContents(_range[2], _range[3], true);
+    return _cms->Verify() ? kVerified : kNotVerified;
+}
+
 std::time_t Signature::ParseTime(const std::string& date) {
     // The text ends at a NUL, as a C string would.
     std::string text = date.substr(0, date.find('\0'));
@@ -247,6 +452,26 @@ std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj) {
             text.push_back(static_cast<wchar_t>(bytes[i]));
     }
     return text;
+}
+
+void fz_dictputunicodes(fz_context* ctx, pdf_obj* dict, const char* key, const wchar_t* text) {
+    std::string bytes("\xFE\xFF", 2);
+    const auto put = [&bytes](unsigned unit) {
+        bytes.push_back(static_cast<char>(unit >> 8 & 0xFF));
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+    };
+    for (const wchar_t* c = text; c != nullptr && *c != 0; ++c) {
+        const unsigned long point = static_cast<unsigned long>(*c);
+        if (point > 0xFFFF && point <= 0x10FFFF) {
+            put(0xD800 + ((point - 0x10000) >> 10));
+            put(0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            put(static_cast<unsigned>(point & 0xFFFF));
+        }
+    }
+    const char* const data = bytes.data();
+    const std::size_t size = bytes.size();
+    CALL_PDF(ctx, pdf_dict_puts_drop(ctx, dict, key, pdf_new_string(ctx, data, size)));
 }
 
 }  // namespace PDF

@@ -2,9 +2,14 @@
 
 #include <array>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "pdf/PDFPtr.h"
+
+namespace Crypto {
+class CMSignature;
+}
 
 namespace PDF {
 
@@ -38,8 +43,39 @@ public:
     // The revision whose end the second byte range reaches, provided the
     // ranges leave out exactly the /Contents string; -1 otherwise.
     int MatchVersion();
-    // Releases the loaded dictionary.
+    // Releases the loaded dictionary and the CMS object.
     void ClearData();
+
+    // Signing, in this order, with the rest of the update written between
+    // WriteOut and FixRange. All raise PDF::Exception.
+
+    // Writes the dictionary at the end of the output with a byte-range
+    // placeholder and a /Contents hole of `size` bytes.
+    void WriteOut(unsigned long size);
+    // Writes the real byte range over the placeholder; `end` is the length
+    // of the finished file.
+    void FixRange(int end);
+    // Feeds the covered bytes to `cms` (signer set, InitSign done) and writes
+    // the signature into the hole.
+    void FillContents(Crypto::CMSignature* cms);
+
+    // Verification: 0 the covered bytes verify, 1 they do not, 2 nothing
+    // loaded or no range, 3 no usable /Contents. A range reaching outside the
+    // file does not verify.
+    VerifyError Verify();
+    // Makes the CMS object from /Contents; false without one.
+    bool LoadContents();
+    // Feeds `length` bytes at `start` of the document to the CMS object.
+    void FeedContents(int start, int length, bool last);
+    // The CMS object of the last Verify (owns the signer certificate); null before.
+    Crypto::CMSignature* GetCMS() const { return _cms.get(); }
+
+    void SetName(const std::string& name) { _name = name; }
+    void SetLocation(const std::wstring& text) { _location = text; }
+    void SetReason(const std::wstring& text) { _reason = text; }
+    void SetContact(const std::wstring& text) { _contact = text; }
+    // "D:YYYYMMDDHHmmSS+HH'mm'" of `when` in the local time zone.
+    static std::string FormatTime(std::time_t when);
 
     // The instant a /M date names, in seconds since 1970 UTC; -1 when the
     // text is not a complete date with a time zone (a date cut short before
@@ -73,7 +109,7 @@ private:
     std::wstring _contact;
     std::time_t _time = -1;
     std::array<int, 4> _range{};
-    // The CMS object of a verification (owned) joins here with Verify.
+    std::unique_ptr<Crypto::CMSignature> _cms;
     int _rangePos = 0;        // offset of the /ByteRange "[" in a written dictionary
     int _contentsStart = -1;  // offset of the "<" of /Contents
     int _contentsEnd = -1;    // offset just after its ">"
@@ -84,5 +120,9 @@ private:
 // per code unit, an odd last byte dropped), otherwise one character per byte
 // up to the first NUL. Empty for anything but a non-empty string.
 std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj);
+
+// Adds `text` under `key` as a UTF-16BE text string with a FE FF mark;
+// characters beyond U+FFFF become surrogate pairs. Raises PDF::Exception.
+void fz_dictputunicodes(fz_context* ctx, pdf_obj* dict, const char* key, const wchar_t* text);
 
 }  // namespace PDF

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <map>
 
 namespace PDF {
@@ -19,6 +20,10 @@ public:
 
     // Records an object written at `offset`; the first entry for a number wins.
     void AddRef(int oid, int gen, int offset);
+
+    // Writes the cross-reference section at the end of `out` and keeps its
+    // offset; raises PDF::Exception when the write fails.
+    void WriteOut(std::FILE* out);
 
     const std::map<int, RefData>& Entries() const { return _refs; }
     // Offset of the written cross-reference section; 0 until it is written.

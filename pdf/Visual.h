@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace PDF {
+
+class Env;
+class Surface;
+
+// Writes the appearance of a signature widget into the update: the raster of
+// a visible signature as an image XObject with the form XObject that paints
+// it, or the empty form of an invisible signature.
+class Visual {
+public:
+    explicit Visual(Env* env);
+    ~Visual();
+    Visual(const Visual&) = delete;
+    Visual& operator=(const Visual&) = delete;
+
+    // The raster to write; not owned. Null for an invisible signature.
+    void SetSurface(Surface* surface) { _surface = surface; }
+    Surface* GetSurface() const { return _surface; }
+
+    // Image and form objects of the surface; raises PDF::Exception (-62 no
+    // pixels, -61 the raster does not compress below its size, -52 no
+    // output or no surface, 0 a compression failure).
+    void WriteOut();
+    // The empty form; raises as WriteOut.
+    void WriteOutEmpty();
+    // Object number of the form XObject; 0 before it is written.
+    int GetOid() const { return _oid; }
+
+    // /Matrix text of the forms for the /Rotate of the document's first page.
+    static std::string GetTransformationMatrix(int degrees);
+
+private:
+    // Records the current position for a new object number and answers it.
+    int StartObject(const char* function);
+    std::string Matrix() const;
+
+    Env* _env;
+    std::FILE* _out;
+    int _oid = 0;
+    Surface* _surface = nullptr;  // not owned
+};
+
+}  // namespace PDF
