@@ -65,9 +65,9 @@ std::string FileManager::GenerateFileName() const {
 }
 
 Util::FilePtr FileManager::CreateNew(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
-    Util::FilePtr file(::fdopen(fd, "wb"));
+    Util::FilePtr file(::fdopen(fd, "w+b"));
     if (!file) {
         ::close(fd);
         ::unlink(path.c_str());

@@ -31,7 +31,8 @@ public:
     const std::string& Directory() const { return _dir; }
 
     // The only way a working file is created: exclusive creation, no link
-    // following, mode 0600. Null if the path exists in any form (a planted
+    // following, mode 0600, open for reading and writing (the sign operation
+    // reads back the bytes it signs). Null if the path exists in any form (a planted
     // file or link is never written through) or cannot be created.
     static Util::FilePtr CreateNew(const std::string& path);
 
