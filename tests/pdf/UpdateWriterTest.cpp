@@ -307,3 +307,46 @@ TEST(UpdateWriterTest, TransformationMatrixTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UpdateWriterTest, MalformedDocumentsAreRefused) {
+    struct Case {
+        const char* name;
+        std::string catalogExtra;
+        std::string pageExtra;
+        std::vector<std::string> extraObjects;  // objects 4, 5, ...
+        bool visible;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"/Annots neither array nor reference", "", "/Annots 5", {}, false, -53},
+        {"/Annots naming a dictionary", "", "/Annots 4 0 R", {"<</A 1>>"}, false, -53},
+        {"/Fields of another kind", "/AcroForm<</Fields 7>>", "", {}, false, -53},
+        {"/Fields naming a dictionary", "/AcroForm<</Fields 4 0 R>>", "", {"<</A 1>>"}, false, -53},
+        {"visible on a page without its own MediaBox", "", "/MediaBox 4 0 R", {"(no box)"}, true, -52},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::TempDir dir;
+        PdfBuilder builder;
+        builder.BasicDocument(1, c.catalogExtra, "");
+        // The page's own entries replace the builder's MediaBox where given.
+        std::string page = "<</Type/Page/Parent 2 0 R";
+        if (c.pageExtra.find("/MediaBox") == std::string::npos) page += "/MediaBox[0 0 612 792]";
+        builder.Object(3, page + c.pageExtra + ">>");
+        for (const std::string& body : c.extraObjects) builder.Add(body);
+        builder.EndRevision();
+        builder.Save(dir.File("in.pdf"));
+        TestSupport::SignOptions options;
+        options.visible = c.visible;
+        try {
+            TestSupport::SignDocument(dir.File("in.pdf"), dir.File("out.pdf"), options);
+            ADD_FAILURE() << "signed";
+        } catch (const PDF::Exception& e) {
+            EXPECT_EQ(e.Code(), c.code) << e.what();
+        }
+    }
+}
+
+}  // namespace
