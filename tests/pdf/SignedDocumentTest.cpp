@@ -2,8 +2,10 @@
 // qpdf, mutool, pdftoppm) and by our own verification.
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <sys/resource.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "common/Base64Stream.h"
+#include "common/posix/FilePtr.h"
 #include "crypto/openssl/PlatformOpenSSL.h"
 #include "engine/VisualRepBase.h"
 #include "pdf/Field.h"
@@ -279,6 +282,57 @@ TEST(SignedDocumentTest, RenderedAppearanceFillsItsRectangle) {
         for (const auto& [x, y] : c.blue) EXPECT_TRUE(image.Is(x, y, 0, 0, 255)) << x << "," << y;
         for (const auto& [x, y] : c.white) EXPECT_TRUE(image.Is(x, y, 255, 255, 255)) << x << "," << y;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Peak resident memory of the process so far, in KiB.
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A one-page document with a `megabytes` MiB stream, written in pieces so
+// that the test itself does not hold it in memory.
+void WriteLargeDocument(const std::string& path, int megabytes) {
+    Util::FilePtr out(std::fopen(path.c_str(), "wb"));
+    ASSERT_TRUE(out);
+    std::vector<long> offsets;
+    std::fputs("%PDF-1.4\n", out.get());
+    const char* const bodies[] = {"<</Type/Catalog/Pages 2 0 R>>", "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+                                  "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Contents 4 0 R>>"};
+    for (int i = 0; i < 3; ++i) {
+        offsets.push_back(std::ftell(out.get()));
+        std::fprintf(out.get(), "%d 0 obj\n%s\nendobj\n", i + 1, bodies[i]);
+    }
+    offsets.push_back(std::ftell(out.get()));
+    const long length = static_cast<long>(megabytes) << 20;
+    std::fprintf(out.get(), "4 0 obj\n<</Length %ld>>\nstream\n", length);
+    const std::vector<char> piece(1 << 20, ' ');
+    for (int i = 0; i < megabytes; ++i) std::fwrite(piece.data(), 1, piece.size(), out.get());
+    std::fputs("\nendstream\nendobj\n", out.get());
+    const long xref = std::ftell(out.get());
+    std::fputs("xref\n0 5\n0000000000 65535 f \n", out.get());
+    for (long offset : offsets) std::fprintf(out.get(), "%010ld 00000 n \n", offset);
+    std::fprintf(out.get(), "trailer\n<</Size 5/Root 1 0 R>>\nstartxref\n%ld\n%%%%EOF\n", xref);
+    ASSERT_TRUE(Util::FinishWrite(std::move(out)));
+}
+
+TEST(SignedDocumentTest, MemoryDoesNotGrowWithTheDocument) {
+    TestSupport::TempDir dir;
+    // Everything made once per process (keys, OpenSSL, fonts) is made first.
+    TestSupport::SignDocument(MakeSource(dir, 1, "", false), dir.File("warm.pdf"));
+    ASSERT_EQ(OurVerify(dir.File("warm.pdf"), 0), PDF::Signature::kVerified);
+
+    WriteLargeDocument(dir.File("large.pdf"), 96);
+    const long before = PeakKiB();
+    TestSupport::SignDocument(dir.File("large.pdf"), dir.File("signed.pdf"));
+    EXPECT_EQ(OurVerify(dir.File("signed.pdf"), 0), PDF::Signature::kVerified);
+    // A copy of the document in memory would add 96 MiB.
+    EXPECT_LT(PeakKiB() - before, 24 * 1024);
 }
 
 }  // namespace
