@@ -1,3 +1,5 @@
+#include "pdf/FileManager.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "pdf/FileManager.h"
 #include "support/TempDir.h"
 
 using PDF::FileManager;
@@ -22,8 +23,7 @@ TEST(FileManager, GeneratesTheFirstFreeNameWithoutCreatingIt) {
     EXPECT_EQ(manager.GenerateFileName(), dir.File("PDFF0000.pdf"));  // still free
     WriteFile(dir.File("PDFF0000.pdf"), "");
     WriteFile(dir.File("PDFF0001.pdf"), "");
-    ASSERT_EQ(::symlink("/nonexistent", dir.File("PDFF0002.pdf").c_str()),
-              0);  // dangling link takes its name
+    ASSERT_EQ(::symlink("/nonexistent", dir.File("PDFF0002.pdf").c_str()), 0);  // dangling link takes its name
     EXPECT_EQ(manager.GenerateFileName(), dir.File("PDFF0003.pdf"));
     EXPECT_FALSE(FileExists(dir.File("PDFF0003.pdf")));
 }
@@ -78,6 +78,11 @@ TEST(FileManager, CreateNewNeverWritesThroughPlantedFilesOrLinks) {
     Util::FilePtr created = FileManager::CreateNew(dir.File("PDFF0002.pdf"));
     ASSERT_NE(created, nullptr);
     std::fputs("new", created.get());
+    // The sign operation reads back what it wrote.
+    char back[4] = {};
+    ASSERT_EQ(std::fseek(created.get(), 0, SEEK_SET), 0);
+    EXPECT_EQ(std::fread(back, 1, 3, created.get()), 3u);
+    EXPECT_STREQ(back, "new");
     EXPECT_TRUE(Util::FinishWrite(std::move(created)));
     struct stat st {};
     ASSERT_EQ(::stat(dir.File("PDFF0002.pdf").c_str(), &st), 0);
