@@ -9,8 +9,10 @@
 
 #include "common/posix/FilePtr.h"
 #include "pdf/Exception.h"
+#include "pdf/File.h"
 #include "pdf/Visual.h"
 #include "pdf/XRefs.h"
+#include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
 #include "support/Process.h"
 #include "support/SignDocument.h"
@@ -347,6 +349,55 @@ TEST(UpdateWriterTest, MalformedDocumentsAreRefused) {
             EXPECT_EQ(e.Code(), c.code) << e.what();
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UpdateWriterTest, WritingNeedsOutputAndIndirectReference) {
+    TestSupport::TempDir dir;
+    PdfBuilder builder;
+    builder.BasicDocument();
+    builder.EndRevision();
+    builder.Save(dir.File("in.pdf"));
+    TestSupport::OpenedDocument document(dir.File("in.pdf"));
+    PDF::File& file = document.File();
+    Util::FilePtr out(std::fopen(dir.File("out").c_str(), "w+b"));
+    ASSERT_TRUE(out);
+
+    struct Case {
+        const char* name;
+        bool withOutput;
+        bool indirect;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"no output", false, true, -52},
+        {"direct object as reference", true, false, -52},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        document.Env().SetOutput(c.withOutput ? out.get() : nullptr);
+        try {
+            file.WriteObject(c.indirect ? file.RootIndirect() : file.Root(), file.Root());
+            ADD_FAILURE() << "written";
+        } catch (const PDF::Exception& e) {
+            EXPECT_EQ(e.Code(), c.code);
+        }
+    }
+    // Without an output, copying writes nothing and raises nothing.
+    document.Env().SetOutput(nullptr);
+    file.CopySource();
+
+    document.Env().SetOutput(out.get());
+    file.CopySource();
+    file.WriteObject(file.RootIndirect(), file.Root());
+    std::fflush(out.get());
+    EXPECT_EQ(ReadFile(dir.File("out")),
+              builder.Bytes() + "\n1 0 obj\n<</Type/Catalog/Pages 2 0 R>>\nendobj\n");
+    EXPECT_EQ(document.Env().GetXRefs()->Entries().at(1).offset,
+              static_cast<int>(builder.Bytes().size() + 1));
 }
 
 }  // namespace
