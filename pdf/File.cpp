@@ -292,7 +292,7 @@ void File::CopySource() {
         Logger::Get()->SetFunc("CopySource");
         Logger::Get()->Log("Copied %lld of %lld bytes", static_cast<long long>(copied),
                            static_cast<long long>(size));
-        throw Exception(-63, "Could not copy the document");
+        throw Exception(-64, "Could not copy the document");
     }
     Output::Write(out, "\n", 1);
 }

@@ -289,7 +289,7 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
     if (out == nullptr) throw Exception(-52, "Output file not selected.");
     if (cms == nullptr) throw Exception(-57, "Error while signing CM signature");
-    if (std::fflush(out) != 0) throw Exception(-63, "Could not write the working file");
+    if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
 
     std::vector<unsigned char> piece(kFeedPiece);
     const auto feed = [&](int start, int length, bool last) {
@@ -327,7 +327,7 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
     Output::Seek(out, static_cast<long>(_range[1]) + 1, SEEK_SET);
     Output::Write(out, hex);
     Output::Seek(out, 0, SEEK_END);
-    if (std::fflush(out) != 0) throw Exception(-63, "Could not write the working file");
+    if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
 }
 
 bool Signature::LoadContents() {

@@ -182,7 +182,7 @@ TEST(UpdateWriterTest, WriteToClosedStreamFails) {
         xrefs.WriteOut(out.get());
         FAIL() << "a failed write was taken for success";
     } catch (const PDF::Exception& e) {
-        EXPECT_EQ(e.Code(), -63);
+        EXPECT_EQ(e.Code(), -64);
     }
 }
 
