@@ -1,0 +1,32 @@
+#include "gtk/ChooseCertDlgGtk.h"
+
+#include "common/Logger.h"
+#include "gtk/ChooseCertWindow.h"
+#include "gtk/ViewFactory.h"
+
+ChooseCertDlgGtk::ChooseCertDlgGtk() {
+    Logger::Get()->SetFunc("ChooseCertDlgGtk::ChooseCertDlgGtk");
+    Logger::Get()->Log("Constructor");
+}
+
+ChooseCertDlgGtk::~ChooseCertDlgGtk() {
+    Logger::Get()->SetFunc("ChooseCertDlgGtk::~ChooseCertDlgGtk");
+    Logger::Get()->Log("Destructor");
+}
+
+bool ChooseCertDlgGtk::Show() {
+    if (!CandidatesBuilt()) {
+        BuildCandidates();
+        _views.clear();
+        for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert));
+    }
+    const long row = ChooseCertWindow(_views).Run();
+    Logger::Get()->SetFunc("ChooseCertDlgGtk::Show");
+    if (row < 0 || static_cast<size_t>(row) >= Candidates().size()) {
+        Logger::Get()->Log("No certificate chosen");
+        return false;
+    }
+    SetSelectedIndex(row);
+    Logger::Get()->Log("Certificate %ld chosen", row);
+    return true;
+}

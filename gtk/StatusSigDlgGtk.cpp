@@ -1,0 +1,24 @@
+#include "gtk/StatusSigDlgGtk.h"
+
+#include <optional>
+
+#include "common/Logger.h"
+#include "crypto/Certificate.h"
+#include "gtk/StatusSigWindow.h"
+
+StatusSigDlgGtk::StatusSigDlgGtk() {
+    Logger::Get()->SetFunc("StatusSigDlgGtk::StatusSigDlgGtk");
+    Logger::Get()->Log("Constructor");
+}
+
+StatusSigDlgGtk::~StatusSigDlgGtk() {
+    Logger::Get()->SetFunc("StatusSigDlgGtk::~StatusSigDlgGtk");
+    Logger::Get()->Log("Destructor");
+}
+
+void StatusSigDlgGtk::Show() {
+    std::optional<StatusSigWindow::Codes> codes;
+    if (const Crypto::Certificate* cert = GetCertificate())
+        codes = StatusSigWindow::Codes{cert->TimeValidity(), cert->ChainValidity(), cert->CRLValidity()};
+    StatusSigWindow(codes).Run();
+}
