@@ -1,0 +1,162 @@
+#include "gtk/CRLProgressDialogGtk.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/thread/thread.hpp>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/Util.h"
+#include "support/GuiDriver.h"
+#include "support/ScopedEnv.h"
+
+namespace {
+
+using GtkTest::GuiDriver;
+using Clock = std::chrono::steady_clock;
+
+// A download task on a worker thread that finishes (with a result or an
+// exception) only when the test releases it.
+class HeldTask {
+public:
+    enum class End { Result, Failure };
+
+    HeldTask()
+        : _task([this] {
+              std::unique_lock<std::mutex> lock(_mutex);
+              _released.wait(lock, [this] { return _end.has_value(); });
+              if (*_end == End::Failure) throw std::runtime_error("the download failed");
+              Crypto::CRLStatusItem item;
+              item.ok = true;
+              item.code = 0;
+              item.data = std::vector<unsigned char>{0x30, 0x00};
+              return item;
+          }),
+          _future(_task.get_future()),
+          _worker([this] { _task(); }) {}
+
+    ~HeldTask() {
+        Release(End::Failure);
+        _worker.join();
+    }
+
+    void Release(End end) {
+        {
+            const std::lock_guard<std::mutex> lock(_mutex);
+            if (_end) return;
+            _end = end;
+        }
+        _released.notify_all();
+    }
+
+    Crypto::CRLFuture& Future() { return _future; }
+
+private:
+    std::mutex _mutex;
+    std::condition_variable _released;
+    std::optional<End> _end;
+    Crypto::CRLTask _task;
+    Crypto::CRLFuture _future;
+    boost::thread _worker;
+};
+
+class CRLProgressDialogGtkTest : public testing::Test {
+protected:
+    void SetUp() override { GtkTest::SetLanguage(0); }
+    void TearDown() override { Crypto::CRLProgressDialog::SetFactory(nullptr); }
+    GuiDriver gui;
+    const std::string title = Util::LoadString(501);
+};
+
+}  // namespace
+
+TEST_F(CRLProgressDialogGtkTest, ClosesByItselfWhenTheTaskCompletes) {
+    HeldTask task;
+    bool result = false;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(title);
+            EXPECT_EQ(g.LabelText(title, "label"), Util::LoadString(502));
+            EXPECT_EQ(g.ButtonText(title, "cancel"), Util::LoadString(169));
+            task.Release(HeldTask::End::Result);
+            g.WaitUntil([&] { return !GuiDriver::FindWindow(title); }, "the window to close");
+        },
+        [&] { result = CRLProgressDialogGtk(task.Future()).ShowDialog(); });
+    ASSERT_EQ(error, "");
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(task.Future().has_value());
+}
+
+TEST_F(CRLProgressDialogGtkTest, CancelReturnsFalseAtOnceWhileTheTaskNeverCompletes) {
+    HeldTask task;  // released only by its destructor, after the dialog
+    bool result = true;
+    Clock::time_point clicked;
+    Clock::time_point returned;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(title);
+            clicked = Clock::now();
+            g.ClickWidget(title, "cancel");
+        },
+        [&] {
+            result = CRLProgressDialogGtk(task.Future()).ShowDialog();
+            returned = Clock::now();
+        });
+    ASSERT_EQ(error, "");
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(task.Future().is_ready());
+    EXPECT_LT(returned - clicked, std::chrono::seconds(2));
+}
+
+TEST_F(CRLProgressDialogGtkTest, ATaskThatFailedKeepsTheWindowUntilCancel) {
+    HeldTask task;
+    bool result = true;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(title);
+            task.Release(HeldTask::End::Failure);
+            g.WaitUntil([&] { return task.Future().is_ready(); }, "the task to end");
+            // The window keeps looking at the ended task for a few passes.
+            const auto seen = Clock::now();
+            g.WaitUntil([&] { return Clock::now() - seen > std::chrono::milliseconds(200); }, "some passes");
+            if (!g.Showing(title)) throw std::runtime_error("the window closed without a result");
+            g.ClickWidget(title, "cancel");
+        },
+        [&] { result = CRLProgressDialogGtk(task.Future()).ShowDialog(); });
+    ASSERT_EQ(error, "");
+    EXPECT_FALSE(result);
+}
+
+TEST_F(CRLProgressDialogGtkTest, InstallMakesDownloadsShowTheWindowWhenWindowsAreAvailable) {
+    HeldTask task;
+    CRLProgressDialogGtk::Install();
+    EXPECT_NE(dynamic_cast<CRLProgressDialogGtk*>(Crypto::CRLProgressDialog::Create(task.Future()).get()),
+              nullptr);
+    const TestSupport::ScopedEnv none("PENDREL_DIALOGS", "none");
+    const auto windowless = Crypto::CRLProgressDialog::Create(task.Future());
+    EXPECT_NE(dynamic_cast<Crypto::CRLProgressWait*>(windowless.get()), nullptr);
+    task.Release(HeldTask::End::Result);
+    EXPECT_TRUE(windowless->ShowDialog());
+}
+
+TEST_F(CRLProgressDialogGtkTest, ScreenshotsInBothLanguages) {
+    for (const int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        GtkTest::SetLanguage(language);
+        HeldTask task;
+        const std::string shownTitle = Util::LoadString(501);
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                g.Screenshot(shownTitle, GuiDriver::ScreenshotPath(std::string("CRLProgressDialogGtk-") +
+                                                                   (language == 0 ? "en" : "de") + ".png"));
+                g.ClickWidget(shownTitle, "cancel");
+            },
+            [&] { CRLProgressDialogGtk(task.Future()).ShowDialog(); });
+        EXPECT_EQ(error, "");
+    }
+}

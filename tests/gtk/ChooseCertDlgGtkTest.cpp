@@ -1,0 +1,190 @@
+#include "gtk/ChooseCertDlgGtk.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/Util.h"
+#include "crypto/Certificate.h"
+#include "crypto/KeyUsage.h"
+#include "crypto/openssl/CertStoreFile.h"
+#include "support/GuiDriver.h"
+#include "support/Process.h"
+#include "support/ScopedEnv.h"
+#include "support/TestPKI.h"
+
+namespace {
+
+using GtkTest::GuiDriver;
+using TestSupport::TestPKI;
+using Row = std::vector<std::string>;
+
+std::string Title() {
+    return Util::LoadString(163);
+}
+
+std::vector<Row> Rows(GuiDriver& gui) {
+    return gui.OnGui([] {
+        GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(GuiDriver::FindWidget(Title(), "tableView")));
+        std::vector<Row> rows;
+        GtkTreeIter iter;
+        for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
+             more = gtk_tree_model_iter_next(model, &iter)) {
+            Row cells;
+            for (int column = 0; column < 4; ++column) {
+                gchar* text = nullptr;
+                gtk_tree_model_get(model, &iter, column, &text, -1);
+                cells.push_back(text != nullptr ? text : "");
+                g_free(text);
+            }
+            rows.push_back(cells);
+        }
+        return rows;
+    });
+}
+
+// The serial of the test PKI ("10 07") in decimal.
+std::string Decimal(std::string hex) {
+    hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+    return std::to_string(std::stoull(hex, nullptr, 16));
+}
+
+// The local expiry date "dd.mm.yyyy" of the notAfter that `openssl x509` reports.
+std::string ExpiryFromOpenSSL(const std::string& pem) {
+    std::string out;
+    EXPECT_EQ(TestSupport::RunProgram({"openssl", "x509", "-in", pem, "-noout", "-enddate"}, &out), 0);
+    std::tm gmt{};
+    if (strptime(out.c_str(), "notAfter=%b %d %H:%M:%S %Y GMT", &gmt) == nullptr) return "unparsed " + out;
+    const std::time_t when = timegm(&gmt);
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
+    return text;
+}
+
+const Row* FindSerial(const std::vector<Row>& rows, const std::string& serial) {
+    for (const Row& row : rows)
+        if (row[3] == serial) return &row;
+    return nullptr;
+}
+
+class ChooseCertDlgGtkTest : public testing::Test {
+protected:
+    void SetUp() override {
+        GtkTest::SetLanguage(0);
+        ASSERT_TRUE(store.Open(Crypto::CertStore::Personal));
+        store.SetCheckTimeValidity(true);
+    }
+    GuiDriver gui;
+    const TestPKI& pki = TestPKI::Shared();
+    TestSupport::ScopedEnv keychain{"PENDREL_KEYCHAIN", pki.Keychain().c_str()};
+    Crypto::CertStoreFile store;
+};
+
+}  // namespace
+
+TEST_F(ChooseCertDlgGtkTest, OffersTheKeychainsIdentitiesAndAnswersTheChosenRow) {
+    ChooseCertDlgGtk dialog;
+    dialog.AddStore(&store);
+    const std::string signerSerial = Decimal(pki.Get(TestPKI::Signer).serialHex);
+    std::vector<Row> rows;
+    bool answer = false;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(Title());
+            rows = Rows(g);
+            int row = 0;
+            while (row < static_cast<int>(rows.size()) && rows[row][3] != signerSerial) ++row;
+            if (row == static_cast<int>(rows.size())) throw std::runtime_error("no row of the signer");
+            g.ClickRow(Title(), "tableView", row);
+            g.ClickWidget(Title(), "okButton");
+        },
+        [&] { answer = dialog.Show(); });
+    ASSERT_EQ(error, "");
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(rows.size(), dialog.Candidates().size());
+    ASSERT_GE(dialog.SelectedIndex(), 0);
+    EXPECT_EQ(rows[dialog.SelectedIndex()][3], signerSerial);
+    EXPECT_EQ(dialog.Candidates()[dialog.SelectedIndex()]->SerialNumber().str(), signerSerial);
+
+    const Row* signer = FindSerial(rows, signerSerial);
+    ASSERT_NE(signer, nullptr);
+    EXPECT_EQ((*signer)[0], "Pendrel Test Signer");
+    EXPECT_EQ((*signer)[1], "Pendrel Test CA Unit");  // the issuer's unit comes before its common name
+    EXPECT_EQ((*signer)[2], ExpiryFromOpenSSL(pki.Get(TestPKI::Signer).certPem));
+    // The time policy keeps these out.
+    EXPECT_EQ(FindSerial(rows, Decimal(pki.Get(TestPKI::Expired).serialHex)), nullptr);
+    EXPECT_EQ(FindSerial(rows, Decimal(pki.Get(TestPKI::NotYetValid).serialHex)), nullptr);
+}
+
+TEST_F(ChooseCertDlgGtkTest, TheListBuiltOnceStaysAfterPoliciesChange) {
+    ChooseCertDlgGtk dialog;
+    dialog.AddStore(&store);
+    std::vector<Row> first, second;
+    bool answer = false;
+    std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(Title());
+            first = Rows(g);
+            g.ClickRow(Title(), "tableView", 1);
+            g.ClickWidget(Title(), "okButton");
+        },
+        [&] { answer = dialog.Show(); });
+    ASSERT_EQ(error, "");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(dialog.SelectedIndex(), 1);
+
+    store.SetCheckTimeValidity(false);
+    store.SetKeyUsage(Crypto::KeyUsage::KeyEncipherment);
+    error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(Title());
+            second = Rows(g);
+            g.ClickRow(Title(), "tableView", 0);
+            g.ClickWidget(Title(), "cancelButton");
+        },
+        [&] { answer = dialog.Show(); });
+    ASSERT_EQ(error, "");
+    EXPECT_FALSE(answer);
+    EXPECT_EQ(dialog.SelectedIndex(), 1);  // a cancel keeps the previous choice
+    EXPECT_EQ(second, first);
+
+    // A new chooser under the changed policies offers another list, so the
+    // first one really was kept rather than rebuilt alike.
+    const TestSupport::ScopedEnv none("PENDREL_DIALOGS", "none");
+    ChooseCertDlgGtk fresh;
+    fresh.AddStore(&store);
+    EXPECT_FALSE(fresh.Show());
+    EXPECT_NE(fresh.Candidates(), dialog.Candidates());
+}
+
+TEST_F(ChooseCertDlgGtkTest, WithoutWindowsAnswersCancelled) {
+    const TestSupport::ScopedEnv none("PENDREL_DIALOGS", "none");
+    ChooseCertDlgGtk dialog;
+    dialog.AddStore(&store);
+    EXPECT_FALSE(dialog.Show());
+    EXPECT_EQ(dialog.SelectedIndex(), -1);
+}
+
+TEST_F(ChooseCertDlgGtkTest, ScreenshotsInBothLanguages) {
+    ChooseCertDlgGtk dialog;
+    dialog.AddStore(&store);
+    for (const int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        GtkTest::SetLanguage(language);
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                g.ClickRow(Title(), "tableView", 0);
+                g.Screenshot(Title(), GuiDriver::ScreenshotPath(std::string("ChooseCertDlgGtk-") +
+                                                                (language == 0 ? "en" : "de") + ".png"));
+                g.ClickWidget(Title(), "cancelButton");
+            },
+            [&] { dialog.Show(); });
+        EXPECT_EQ(error, "");
+    }
+}
