@@ -1,5 +1,3 @@
-#include "gtk/StatusDlgGtk.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,6 +9,7 @@
 
 #include "common/Util.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
+#include "gtk/StatusDlgGtk.h"
 #include "pdf/Field.h"
 #include "pdf/Fields.h"
 #include "pdf/Signature.h"
@@ -92,6 +91,7 @@ class StatusDlgGtkTest : public testing::Test {
 protected:
     void SetUp() override {
         GtkTest::SetLanguage(0);
+        title = Util::LoadString(165);
         pdf.Save(dir.File("signed.pdf"));
         doc = std::make_unique<TestSupport::OpenedDocument>(dir.File("signed.pdf"));
         fields = std::make_unique<PDF::Fields>(&doc->Env());
@@ -131,7 +131,7 @@ protected:
     Crypto::CertificateOpenSSL approvalSigner = Load(TestPKI::Signer);
     Crypto::CertificateOpenSSL reviewSigner = Load(TestPKI::Expired);
     std::map<const PDF::Signature*, const Crypto::Certificate*> signers;
-    const std::string title = Util::LoadString(165);
+    std::string title;
 };
 
 struct Expected {
@@ -178,8 +178,8 @@ TEST_F(StatusDlgGtkTest, ShowsEachSignatureOfTheDocumentWithItsChecks) {
             {
                 SCOPED_TRACE("Review");
                 ExpectShown(g, title,
-                            {"Max Muster", "Geprüft", "Köln", "", "Unknown", "4103", "Pendrel Expired", kBad, kBad,
-                             129, 138});
+                            {"Max Muster", "Geprüft", "Köln", "", "Unknown", "4103", "Pendrel Expired", kBad,
+                             kBad, 129, 138});
             }
             g.ClickWidget(title, "buttonOk");
         },

@@ -1,11 +1,10 @@
-#include "gtk/StatusSigDlgGtk.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/Util.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
+#include "gtk/StatusSigDlgGtk.h"
 #include "support/GuiDriver.h"
 #include "support/ScopedEnv.h"
 #include "support/TestPKI.h"

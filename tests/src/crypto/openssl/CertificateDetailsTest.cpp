@@ -1,5 +1,3 @@
-#include "crypto/openssl/CertificateDetails.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/openssl/CertificateDetails.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
 #include "support/Process.h"
 #include "support/TestPKI.h"
@@ -73,7 +72,10 @@ const DetailsCase kCases[] = {
     {TestPKI::DSASigner, nullptr, "dsaEncryption", "DSA", {"digitalSignature", "nonRepudiation"}},
     {TestPKI::NoKeyUsage, nullptr, "rsaEncryption", "RSA", {}},
     {TestPKI::KeyEnciphermentOnly, nullptr, "rsaEncryption", "RSA", {"keyEncipherment"}},
-    {TestPKI::LeadingZeroSerial, "652187824516283992474259", "rsaEncryption", "RSA",
+    {TestPKI::LeadingZeroSerial,
+     "652187824516283992474259",
+     "rsaEncryption",
+     "RSA",
      {"digitalSignature", "nonRepudiation"}},
 };
 
