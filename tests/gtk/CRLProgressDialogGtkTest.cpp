@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "common/Util.h"
+#include "crypto/openssl/CRLDownloaderOpenSSL.h"
 #include "gtk/CRLProgressDialogGtk.h"
 #include "support/GuiDriver.h"
+#include "support/HttpServer.h"
 #include "support/ScopedEnv.h"
+#include "support/TestPKI.h"
 
 namespace {
 
@@ -144,6 +147,46 @@ TEST_F(CRLProgressDialogGtkTest, InstallMakesDownloadsShowTheWindowWhenWindowsAr
     EXPECT_NE(dynamic_cast<Crypto::CRLProgressWait*>(windowless.get()), nullptr);
     task.Release(HeldTask::End::Result);
     EXPECT_TRUE(windowless->ShowDialog());
+}
+
+// The whole download as a verification runs it: the installed window shows
+// while the worker asks a server.
+TEST_F(CRLProgressDialogGtkTest, InstalledWindowDuringARealDownload) {
+    using TestSupport::HttpServer;
+    CRLProgressDialogGtk::Install();
+    HttpServer server;
+    server.Serve("/ca.crl", 200, TestSupport::ReadFile(TestSupport::TestPKI::Shared().EmptyCRLDer()));
+    HttpServer silent(HttpServer::Mode::Silent);
+    const struct {
+        const char* what;
+        std::string url;
+        bool delivered;
+    } cases[] = {{"answering server", server.Url("/ca.crl"), true},
+                 {"server that never answers, cancelled", silent.Url("/ca.crl"), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TestSupport::TestPKI pki(TestSupport::TestPKI::Options{c.url});
+        const std::string der = TestSupport::ReadFile(pki.Get(TestSupport::TestPKI::Signer).certDer);
+        std::vector<unsigned char> crl;
+        int code = 0;
+        bool result = !c.delivered;
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                if (c.delivered) return;  // the window may come and go before it is seen
+                g.WaitForWindow(title);
+                if (!silent.WaitForRequest("/ca.crl", GuiDriver::kDeadline))
+                    throw std::runtime_error("no request arrived");
+                g.ClickWidget(title, "cancel");
+            },
+            [&] {
+                result = Crypto::CRLDownloaderOpenSSL::DownloadCRL(
+                    std::vector<unsigned char>(der.begin(), der.end()), crl, code);
+            });
+        ASSERT_EQ(error, "");
+        EXPECT_EQ(result, c.delivered);
+        EXPECT_EQ(crl.empty(), !c.delivered);
+        EXPECT_FALSE(gui.Showing(title));
+    }
 }
 
 TEST_F(CRLProgressDialogGtkTest, ScreenshotsInBothLanguages) {

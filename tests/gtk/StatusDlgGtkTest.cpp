@@ -240,6 +240,7 @@ TEST_F(StatusDlgGtkTest, ShowCertificateListsTheSignersDetails) {
             subjectDN = g.LabelText(viewer, "textSubjectDN");
             usage = g.LabelText(viewer, "textKeyUsage");
             key = g.LabelText(viewer, "textKey");
+            g.Screenshot(viewer, GuiDriver::ScreenshotPath("CertViewerOfSigner-en.png"));
             g.ClickWidget(viewer, "buttonOk");
             g.ClickWidget(title, "buttonOk");
         },
