@@ -7,13 +7,13 @@
 #include "gtk/ProgressWindow.h"
 
 CRLProgressDialogGtk::CRLProgressDialogGtk(Crypto::CRLFuture& future) : CRLProgressDialog(future) {
-    Logger::Get()->SetFunc("CRLProgressDialogGtk::CRLProgressDialogGtk");
-    Logger::Get()->Log("Constructor");
+    Logger::Get()->SetFunc("CRLProgressDialogGtk");
+    Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
 }
 
 CRLProgressDialogGtk::~CRLProgressDialogGtk() {
-    Logger::Get()->SetFunc("CRLProgressDialogGtk::~CRLProgressDialogGtk");
-    Logger::Get()->Log("Destructor");
+    Logger::Get()->SetFunc("~CRLProgressDialogGtk");
+    Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
 }
 
 bool CRLProgressDialogGtk::ShowDialog() {

@@ -5,18 +5,18 @@
 #include "gtk/ViewFactory.h"
 
 ChooseCertDlgGtk::ChooseCertDlgGtk() {
-    Logger::Get()->SetFunc("ChooseCertDlgGtk::ChooseCertDlgGtk");
-    Logger::Get()->Log("Constructor");
+    Logger::Get()->SetFunc("ChooseCertDlgGtk");
+    Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
 }
 
 ChooseCertDlgGtk::~ChooseCertDlgGtk() {
-    Logger::Get()->SetFunc("ChooseCertDlgGtk::~ChooseCertDlgGtk");
-    Logger::Get()->Log("Destructor");
+    Logger::Get()->SetFunc("~ChooseCertDlgGtk");
+    Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
 }
 
 bool ChooseCertDlgGtk::Show() {
-    if (!CandidatesBuilt()) {
-        BuildCandidates();
+    BuildCandidates();  // once per dialog: later showings keep the list
+    if (_views.size() != Candidates().size()) {
         _views.clear();
         for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert));
     }

@@ -8,13 +8,13 @@
 #include "pdf/Versions.h"
 
 StatusDlgGtk::StatusDlgGtk(SignerLookup signerOf) : _signerOf(std::move(signerOf)) {
-    Logger::Get()->SetFunc("StatusDlgGtk::StatusDlgGtk");
-    Logger::Get()->Log("Constructor");
+    Logger::Get()->SetFunc("StatusDlgGtk");
+    Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
 }
 
 StatusDlgGtk::~StatusDlgGtk() {
-    Logger::Get()->SetFunc("StatusDlgGtk::~StatusDlgGtk");
-    Logger::Get()->Log("Destructor");
+    Logger::Get()->SetFunc("~StatusDlgGtk");
+    Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
 }
 
 std::string StatusDlgGtk::VersionFile(size_t index) const {

@@ -7,13 +7,13 @@
 #include "gtk/StatusSigWindow.h"
 
 StatusSigDlgGtk::StatusSigDlgGtk() {
-    Logger::Get()->SetFunc("StatusSigDlgGtk::StatusSigDlgGtk");
-    Logger::Get()->Log("Constructor");
+    Logger::Get()->SetFunc("StatusSigDlgGtk");
+    Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
 }
 
 StatusSigDlgGtk::~StatusSigDlgGtk() {
-    Logger::Get()->SetFunc("StatusSigDlgGtk::~StatusSigDlgGtk");
-    Logger::Get()->Log("Destructor");
+    Logger::Get()->SetFunc("~StatusSigDlgGtk");
+    Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
 }
 
 void StatusSigDlgGtk::Show() {
