@@ -17,7 +17,7 @@ public:
     // unknown), as the verification found it.
     using SignerLookup = std::function<const Crypto::Certificate*(const PDF::Signature&)>;
 
-    explicit StatusDlgGtk(SignerLookup signerOf);
+    explicit StatusDlgGtk(SignerLookup signerOf = nullptr);
     ~StatusDlgGtk() override;
 
     void Show() override;

@@ -187,6 +187,29 @@ TEST_F(StatusDlgGtkTest, ShowsEachSignatureOfTheDocumentWithItsChecks) {
     ASSERT_EQ(error, "");
 }
 
+TEST_F(StatusDlgGtkTest, ASignatureWithoutKnownSignerKeepsThePreviousDetails) {
+    StatusDlgGtk dialog(Lookup());
+    dialog.AddSignature("Approval", signatures[0].get(), PDF::Signature::kVerified);
+    signers.erase(signatures[1].get());
+    dialog.AddSignature("Review", signatures[1].get(), PDF::Signature::kNoContents);
+    dialog.AddSignature("Missing", nullptr, PDF::Signature::kNoRange);
+    std::vector<std::string> shown;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            g.WaitForWindow(title);
+            for (int index = 1; index < 3; ++index) {
+                SelectNext(g, title, index);
+                shown.push_back(g.LabelText(title, "textSigner") + "|" + g.LabelText(title, "textSerial") +
+                                "|" + g.LabelText(title, "textSig"));
+            }
+            g.ClickWidget(title, "buttonOk");
+        },
+        [&] { dialog.Show(); });
+    ASSERT_EQ(error, "");
+    const std::string first = "Jane Doe|4097|" + Util::LoadString(137);
+    EXPECT_EQ(shown, (std::vector<std::string>{first, first}));
+}
+
 TEST_F(StatusDlgGtkTest, ViewVersionHandsTheCoveredRevisionToXdgOpen) {
     const GtkTest::FakeXdgOpen opener;
     StatusDlgGtk dialog(Lookup());
