@@ -94,6 +94,7 @@ NPVariant Int(int32_t v) {
 
 class BaseTest : public ::testing::Test {
 protected:
+    const TestSupport::LogCapture scratchLog;  // keeps the log out of the user's preferences
     void SetUp() override {
         gDestroyed = 0;
         NPEngine::ResetForTests();

@@ -7,11 +7,13 @@
 #include "common/npruntime/NPEngine.h"
 #include "common/npruntime/NPUtils.h"
 #include "support/FakeBrowser.h"
+#include "support/LogCapture.h"
 
 namespace {
 
 class NPUtilsTest : public ::testing::Test {
 protected:
+    const TestSupport::LogCapture scratchLog;  // keeps the log out of the user's preferences
     void SetUp() override {
         NPEngine::ResetForTests();
         const NPNetscapeFuncs table = TestSupport::FakeBrowser::Table();

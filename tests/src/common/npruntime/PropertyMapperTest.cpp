@@ -3,11 +3,13 @@
 #include "common/npruntime/NPEngine.h"
 #include "common/npruntime/PropertyMapper.h"
 #include "support/FakeBrowser.h"
+#include "support/LogCapture.h"
 
 namespace {
 
 class PropertyMapperTest : public ::testing::Test {
 protected:
+    const TestSupport::LogCapture scratchLog;  // keeps the log out of the user's preferences
     void SetUp() override {
         NPEngine::ResetForTests();
         const NPNetscapeFuncs table = TestSupport::FakeBrowser::Table();
