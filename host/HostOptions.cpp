@@ -1,5 +1,7 @@
 #include "host/HostOptions.h"
 
+#include "npapi/npfunctions.h"
+
 namespace {
 
 bool ParseAnswer(const std::string& text, HostOptions::Answer& out) {
@@ -15,6 +17,16 @@ bool ParseAnswer(const std::string& text, HostOptions::Answer& out) {
     return true;
 }
 
+// A decimal size from min to max.
+bool ParseSize(const std::string& text, unsigned min, unsigned max, unsigned& out) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long value = std::stoul(text);
+    if (value < min || value > max) return false;
+    out = static_cast<unsigned>(value);
+    return true;
+}
+
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -24,6 +36,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 const char* HostOptions::Usage() {
     return "usage: pendrel-host [--plugin PATH] [--leaks] [--cocoa=yes|no|error] "
            "[--coregraphics=yes|no|error]\n"
+           "                    [--plugin-table-size=N] [--browser-table-size=N]\n"
            "                    SCRIPT.js [ARGS...]\n";
 }
 
@@ -75,6 +88,16 @@ bool HostOptions::Parse(const std::vector<std::string>& argv,
         } else if (StartsWith(arg, "--coregraphics=")) {
             if (!ParseAnswer(arg.substr(15), out.coreGraphics)) {
                 error = "--coregraphics must be yes, no or error";
+                return false;
+            }
+        } else if (StartsWith(arg, "--plugin-table-size=")) {
+            if (!ParseSize(arg.substr(20), 4, sizeof(NPPluginFuncs), out.pluginTableSize)) {
+                error = "--plugin-table-size must be from 4 to " + std::to_string(sizeof(NPPluginFuncs));
+                return false;
+            }
+        } else if (StartsWith(arg, "--browser-table-size=")) {
+            if (!ParseSize(arg.substr(21), 4, kMaxBrowserTableSize, out.browserTableSize)) {
+                error = "--browser-table-size must be from 4 to " + std::to_string(kMaxBrowserTableSize);
                 return false;
             }
         } else {

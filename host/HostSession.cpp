@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "host/Browser.h"
 #include "host/PluginLibrary.h"
@@ -20,13 +22,19 @@ int HostSession::Run() {
     }
     PluginLibrary library;  // unloaded last, after every call into it
     std::string error;
-    if (!library.Load(_options.pluginPath, error)) {
+    if (!library.Load(_options.pluginPath, error, _options.pluginTableSize)) {
         std::fprintf(stderr, "pendrel-host: %s\n", error.c_str());
         return kSetupFailed;
     }
     Browser browser(_options);
+    // The table in a buffer that holds whatever size it claims; bytes beyond
+    // the structure are zero.
+    std::vector<unsigned char> buffer(std::max<size_t>(sizeof(NPNetscapeFuncs), _options.browserTableSize),
+                                      0);
     NPNetscapeFuncs table = Browser::FunctionTable();
-    const NPError rc = library.Initialize(&table);
+    if (_options.browserTableSize != 0) table.size = static_cast<uint16_t>(_options.browserTableSize);
+    std::memcpy(buffer.data(), &table, sizeof table);
+    const NPError rc = library.Initialize(reinterpret_cast<NPNetscapeFuncs*>(buffer.data()));
     if (rc != NPERR_NO_ERROR) {
         std::fprintf(stderr, "pendrel-host: NP_Initialize answered %d\n", rc);
         return kSetupFailed;

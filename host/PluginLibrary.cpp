@@ -6,7 +6,7 @@ PluginLibrary::~PluginLibrary() {
     if (_handle != nullptr) dlclose(_handle);
 }
 
-bool PluginLibrary::Load(const std::string& path, std::string& error) {
+bool PluginLibrary::Load(const std::string& path, std::string& error, unsigned tableSize) {
     _handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (_handle == nullptr) {
         const char* reason = dlerror();
@@ -21,7 +21,7 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
         return false;
     }
     _funcs = NPPluginFuncs{};
-    _funcs.size = sizeof(NPPluginFuncs);
+    _funcs.size = static_cast<uint16_t>(tableSize != 0 ? tableSize : sizeof(NPPluginFuncs));
     const NPError rc = getEntryPoints(&_funcs);
     if (rc != NPERR_NO_ERROR) {
         error = "NP_GetEntryPoints answered " + std::to_string(rc);

@@ -14,8 +14,9 @@ public:
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     // Loads the library and fills the plug-in's function table through
-    // NP_GetEntryPoints. False with `error` set when anything is missing.
-    bool Load(const std::string& path, std::string& error);
+    // NP_GetEntryPoints, stating tableSize bytes (0: the whole structure).
+    // False with `error` set when anything is missing.
+    bool Load(const std::string& path, std::string& error, unsigned tableSize = 0);
 
     NPError Initialize(NPNetscapeFuncs* browserFuncs) const { return _initialize(browserFuncs); }
     NPError Shutdown() const { return _shutdown(); }

@@ -108,6 +108,30 @@ TEST(HostOptions, ParsesCommandLineAndEnvironment) {
     }
 }
 
+TEST(HostOptions, TableSizes) {
+    const Env env{{}};
+    HostOptions options;
+    std::string error;
+    ASSERT_TRUE(HostOptions::Parse({"--plugin-table-size=116", "--browser-table-size=600", "s.js"},
+                                   env.Getter(), "/default.so", options, error))
+        << error;
+    EXPECT_EQ(options.pluginTableSize, 116u);
+    EXPECT_EQ(options.browserTableSize, 600u);
+    ASSERT_TRUE(HostOptions::Parse({"s.js"}, env.Getter(), "/default.so", options, error));
+    EXPECT_EQ(options.pluginTableSize, 0u);
+    EXPECT_EQ(options.browserTableSize, 0u);
+    for (const std::vector<std::string>& argv : {std::vector<std::string>{"--plugin-table-size=", "s.js"},
+                                                 {"--plugin-table-size=3", "s.js"},
+                                                 {"--plugin-table-size=1000", "s.js"},
+                                                 {"--browser-table-size=1025", "s.js"},
+                                                 {"--browser-table-size=-5", "s.js"},
+                                                 {"--browser-table-size=0x10", "s.js"}}) {
+        SCOPED_TRACE(argv[0]);
+        EXPECT_FALSE(HostOptions::Parse(argv, env.Getter(), "/default.so", options, error));
+        EXPECT_NE(error.find("table-size must be"), std::string::npos) << error;
+    }
+}
+
 TEST(HostOptions, RejectsBadCommandLines) {
     const struct {
         std::vector<std::string> argv;
