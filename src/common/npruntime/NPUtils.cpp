@@ -83,6 +83,14 @@ bool IsNumber(const NPVariant* v) {
     return v != nullptr && (NPVARIANT_IS_INT32(*v) || NPVARIANT_IS_DOUBLE(*v));
 }
 
+void ObjectToVariant(NPObject* object, NPVariant* v) {
+    if (object == nullptr) {
+        NULL_TO_NPVARIANT(*v);
+    } else {
+        OBJECT_TO_NPVARIANT(object, *v);
+    }
+}
+
 bool IsObjectOfClass(const NPVariant* v, const NPClass* cls) {
     return v != nullptr && NPVARIANT_IS_OBJECT(*v) && NPVARIANT_TO_OBJECT(*v) != nullptr &&
            NPVARIANT_TO_OBJECT(*v)->_class == cls;

@@ -35,6 +35,10 @@ bool VariantToBool(const NPVariant* v, bool& out);
 
 bool IsString(const NPVariant* v);
 bool IsNumber(const NPVariant* v);
+// An object variant taking over one reference the caller holds; a null
+// object gives a null variant.
+void ObjectToVariant(NPObject* object, NPVariant* v);
+
 // An object variant whose object has the given class.
 bool IsObjectOfClass(const NPVariant* v, const NPClass* cls);
 

@@ -186,6 +186,12 @@ TEST_F(NPUtilsTest, ObjectClassTestComparesTheClassRecord) {
     const NPVariant null = Null();
     EXPECT_FALSE(NPUtils::IsObjectOfClass(&null, &mine));
     EXPECT_FALSE(NPUtils::IsObjectOfClass(nullptr, &mine));
+
+    NPVariant none;
+    NPUtils::ObjectToVariant(nullptr, &none);
+    EXPECT_TRUE(NPVARIANT_IS_NULL(none));  // not an object variant with a null pointer
+    NPUtils::ObjectToVariant(&object, &v);
+    EXPECT_TRUE(NPUtils::IsObjectOfClass(&v, &mine));
 }
 
 }  // namespace
