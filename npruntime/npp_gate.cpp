@@ -21,10 +21,17 @@ void Log(const char* func, const char* message) {
     Logger::Get()->Log("%s", message);
 }
 
+// Asks the browser a yes/no question. The answer lands in a zeroed buffer
+// wider than NPBool: a browser that writes a wider boolean writes into it
+// rather than over the stack.
+bool BrowserSupports(NPP instance, NPNVariable variable) {
+    alignas(8) NPBool answer[8] = {};
+    return NPN_GetValue(instance, variable, answer) == NPERR_NO_ERROR && answer[0] != 0;
+}
+
 // Negotiates the models with the browser: 0, or 8 when it lacks one of them.
 NPError SelectModels(NPP instance) {
-    NPBool supported = false;
-    if (NPN_GetValue(instance, NPNVsupportsCocoaBool, &supported) != NPERR_NO_ERROR || !supported) {
+    if (!BrowserSupports(instance, NPNVsupportsCocoaBool)) {
         Log("NPP_New", "Browser does not support Cocoa event model!");
         return NPERR_INCOMPATIBLE_VERSION_ERROR;
     }
@@ -34,8 +41,7 @@ NPError SelectModels(NPP instance) {
         return NPERR_INCOMPATIBLE_VERSION_ERROR;
     }
     Log("NPP_New", "Cocoa event model selected");
-    supported = false;
-    if (NPN_GetValue(instance, NPNVsupportsCoreGraphicsBool, &supported) != NPERR_NO_ERROR || !supported) {
+    if (!BrowserSupports(instance, NPNVsupportsCoreGraphicsBool)) {
         Log("NPP_New", "Browser does not support Core Graphiscs drawing model!");
         return NPERR_INCOMPATIBLE_VERSION_ERROR;
     }

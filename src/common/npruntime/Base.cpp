@@ -182,21 +182,3 @@ bool Base::_Construct(NPObject* npobj, const NPVariant* args, uint32_t argCount,
     return npobj != nullptr &&
            Guarded("Construct", [&] { return Self(npobj)->Construct(args, argCount, result); });
 }
-
-NPClass Base::MakeClass(NPAllocateFunctionPtr allocate) {
-    NPClass cls{};
-    cls.structVersion = NP_CLASS_STRUCT_VERSION;
-    cls.allocate = allocate;
-    cls.deallocate = &Base::_Deallocate;
-    cls.invalidate = &Base::_Invalidate;
-    cls.hasMethod = &Base::_HasMethod;
-    cls.invoke = &Base::_Invoke;
-    cls.invokeDefault = &Base::_InvokeDefault;
-    cls.hasProperty = &Base::_HasProperty;
-    cls.getProperty = &Base::_GetProperty;
-    cls.setProperty = &Base::_SetProperty;
-    cls.removeProperty = &Base::_RemoveProperty;
-    cls.enumerate = nullptr;
-    cls.construct = nullptr;
-    return cls;
-}

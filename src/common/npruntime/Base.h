@@ -54,8 +54,23 @@ public:
     static bool _Construct(NPObject* npobj, const NPVariant* args, uint32_t argCount, NPVariant* result);
 
     // A class record over the entry points above with the class's own
-    // allocation function; enumerate and construct are left out.
-    static NPClass MakeClass(NPAllocateFunctionPtr allocate);
+    // allocation function; enumerate and construct are left out. Constant,
+    // so a class record is ready before any code runs.
+    static constexpr NPClass MakeClass(NPAllocateFunctionPtr allocate) {
+        return NPClass{NP_CLASS_STRUCT_VERSION,
+                       allocate,
+                       &_Deallocate,
+                       &_Invalidate,
+                       &_HasMethod,
+                       &_Invoke,
+                       &_InvokeDefault,
+                       &_HasProperty,
+                       &_GetProperty,
+                       &_SetProperty,
+                       &_RemoveProperty,
+                       nullptr,
+                       nullptr};
+    }
 
     // Body of an allocation function: the object for npp, or null when its
     // construction fails (logged; nothing is thrown to the browser).
