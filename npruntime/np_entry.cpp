@@ -11,6 +11,7 @@
 #include "common/MsgLoaderFile.h"
 #include "common/npruntime/Base.h"
 #include "common/npruntime/NPEngine.h"
+#include "gtk/CRLProgressDialogGtk.h"
 #include "npapi/npfunctions.h"
 #include "npruntime/PluginIdentity.h"
 #include "npruntime/npp_gate.h"
@@ -63,6 +64,7 @@ NPError NP_Initialize(NPNetscapeFuncs* browserFuncs) {
                            PluginIdentity::kVersion, now);
         if (!NPEngine::Init(browserFuncs)) return NPERR_INVALID_FUNCTABLE_ERROR;
         MsgLoaderFile::Instance();
+        CRLProgressDialogGtk::Install();
         return NPERR_NO_ERROR;
     } catch (...) {
         Base::LogCurrentException("NP_Initialize");
