@@ -1,8 +1,25 @@
 #!/usr/bin/env bash
-# The demo: what has been built so far.
+# The demo: a keychain with a demo root and signer (made once), a generated
+# sample document signed with a visible signature through the plug-in's
+# page scripts, and the verification of the signed copy.
 set -euo pipefail
 BUILD="$1"
-echo "Pendrel PDF 1.2.27"
-echo "Built in $BUILD:"
-find "$BUILD" -maxdepth 3 -type f \( -name '*.a' -o -name '*.so' -o -name '*_tests' -o -name 'pendrel-host' \) \
-  -printf '  %P\n' | sort
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KEYCHAIN="${HOME}/.local/share/pendrel/demo-keychain"
+OUT="$BUILD/demo"
+
+"$ROOT/scripts/make-keychain.sh" "$KEYCHAIN"
+mkdir -p "$OUT"
+"$ROOT/scripts/make-sample.py" "$OUT/sample.pdf" "$OUT/seal.jpg"
+rm -f "$OUT/sample-signed.pdf"
+
+export PENDREL_KEYCHAIN="$KEYCHAIN"
+HOST=("$BUILD/pendrel-host")
+echo "Pendrel PDF demo: signing $OUT/sample.pdf with the demo identity"
+"${HOST[@]}" "$ROOT/scripts/sign.js" "$OUT/sample.pdf" "$OUT/sample-signed.pdf" \
+  --subject "Pendrel Demo Signer" --reason "Demonstration" --location "Pendrel demo" \
+  --field DemoSignature --visible "1,254,500,800,250" --image "$OUT/seal.jpg" \
+  --text 'Signed by $Subject\n$Time'
+echo "Verifying $OUT/sample-signed.pdf:"
+echo -e "field\tstatus\tsigner\tsigning time\trevision\terror"
+"${HOST[@]}" "$ROOT/scripts/verify.js" "$OUT/sample-signed.pdf"
