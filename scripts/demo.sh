@@ -18,7 +18,7 @@ HOST=("$BUILD/pendrel-host")
 echo "Pendrel PDF demo: signing $OUT/sample.pdf with the demo identity"
 "${HOST[@]}" "$ROOT/scripts/sign.js" "$OUT/sample.pdf" "$OUT/sample-signed.pdf" \
   --subject "Pendrel Demo Signer" --reason "Demonstration" --location "Pendrel demo" \
-  --field DemoSignature --visible "1,254,500,800,250" --image "$OUT/seal.jpg" \
+  --field DemoSignature --visible "1,254,500,900,250" --image "$OUT/seal.jpg" \
   --text 'Signed by $Subject\n$Time'
 echo "Verifying $OUT/sample-signed.pdf:"
 echo -e "field\tstatus\tsigner\tsigning time\trevision\terror"

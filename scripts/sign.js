@@ -35,6 +35,15 @@ function number(text, what) {
 }
 
 var opts = parse(args);
+var box = null;
+if (opts.visible !== undefined) {
+    var parts = opts.visible.split(",");
+    if (parts.length !== 5) usage("--visible needs PAGE,X,Y,W,H");
+    box = { page: number(parts[0], "page"), x: number(parts[1], "x"), y: number(parts[2], "y"),
+            width: number(parts[3], "width"), height: number(parts[4], "height") };
+}
+if (opts.options !== undefined) number(opts.options, "--options");
+if (opts.lang !== undefined) number(opts.lang, "--lang");
 
 var request = plugin.createPropObject();
 request.file = opts.files[0];
@@ -42,9 +51,20 @@ if (request.pages <= 0) throw new Error("cannot load " + opts.files[0] + " (erro
 
 var signer = plugin.createCertInfoObject();
 if (opts.subject !== undefined) signer.subject = opts.subject;
-if (opts.hash !== undefined) signer.certHash = opts.hash;
+if (opts.hash !== undefined) {
+    // The certificate-info object reads pairs of hex digits with one separator
+    // between them: "EF5110..." and "EF:51:10:..." both become "EF 51 10 ...".
+    var digits = opts.hash.replace(/[\s:]/g, "");
+    if (!/^([0-9a-fA-F]{2})+$/.test(digits)) usage("--hash needs hexadecimal digits: " + opts.hash);
+    signer.certHash = digits.match(/../g).join(" ");
+}
 if (opts.lang !== undefined) signer.setPolicy("lang", String(number(opts.lang, "--lang")));
-if (!signer.search()) throw new Error("no signing certificate found");
+if (opts.subject !== undefined || opts.hash !== undefined) {
+    if (!signer.search()) throw new Error("no signing certificate found");
+} else if (!signer.showDialog()) {
+    // Without criteria the user chooses; without windows nothing is chosen.
+    throw new Error("no signing certificate chosen (give --subject NAME or --hash HEX)");
+}
 request.certificate = signer;
 
 if (opts.options !== undefined) request.options = number(opts.options, "--options");
@@ -54,12 +74,9 @@ if (opts.location !== undefined) request.location = opts.location;
 if (opts.contact !== undefined) request.contact = opts.contact;
 if (opts.field !== undefined) request.sigId = opts.field;
 
-if (opts.visible !== undefined) {
-    var box = opts.visible.split(",");
-    if (box.length !== 5) usage("--visible needs PAGE,X,Y,W,H");
-    var page = number(box[0], "page"), x = number(box[1], "x"), y = number(box[2], "y");
-    var width = number(box[3], "width"), height = number(box[4], "height");
-    var visual = request.createVisualRepObject(page, x, y, width, height, 255, 255, 255);
+if (box !== null) {
+    var width = box.width;
+    var visual = request.createVisualRepObject(box.page, box.x, box.y, box.width, box.height, 255, 255, 255);
     if (visual === null) throw new Error("cannot draw the signature");
     var left = 20;
     if (opts.image !== undefined) {
@@ -67,7 +84,7 @@ if (opts.visible !== undefined) {
         visual.posX = 20;
         visual.posY = 20;
         visual.putImage(100, 100);
-        left = Math.floor(width / 3);
+        left = Math.min(Math.floor(width / 3), 160);
     }
     var lines = (opts.text !== undefined ? opts.text : "Signed by $Subject\n$Time").split("\\n");
     var size = 35;

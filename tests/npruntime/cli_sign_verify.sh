@@ -23,11 +23,14 @@ expect() {
 sign() { "${HOST[@]}" "$SCRIPTS/sign.js" "$@"; }
 verify() { "${HOST[@]}" "$SCRIPTS/verify.js" "$@"; }
 
+SIGNER_SHA1="$(openssl x509 -in "$PENDREL_KEYCHAIN/identities/signer.pem" -noout -fingerprint -sha1 |
+  sed 's/.*=//; s/://g')"
+
 # Visible signature with text and picture, then an invisible one on top.
 expect 0 "signed" sign "$DIR/sample.pdf" "$DIR/one.pdf" --subject "Pendrel Test Signer" --reason "Checked" \
   --location "Bench" --contact "me@example.org" --field Visible --visible 1,254,500,800,250 \
   --image "$DIR/seal.jpg" --text 'Signed by $Subject\n$Time'
-expect 0 "signed" sign "$DIR/one.pdf" "$DIR/two.pdf" --field Invisible --options 0
+expect 0 "signed" sign "$DIR/one.pdf" "$DIR/two.pdf" --field Invisible --options 0 --hash "$SIGNER_SHA1"
 # One line per signature: field, status, signer, UTC time, revision, error.
 TAB=$'\t'
 TIME='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z'
@@ -46,6 +49,7 @@ fi
 expect 1 "" verify "$DIR/sample.pdf"
 expect 1 "no signing certificate" sign "$DIR/sample.pdf" "$DIR/x.pdf" --subject "Nobody Known"
 [ ! -e "$DIR/x.pdf" ] || fail "a failed signing left $DIR/x.pdf"
+expect 1 "give --subject NAME or --hash HEX" sign "$DIR/sample.pdf" "$DIR/x.pdf"
 expect 1 "usage" sign "$DIR/sample.pdf"
 expect 1 "unknown option" sign "$DIR/sample.pdf" "$DIR/x.pdf" --colour red
 expect 1 "PAGE,X,Y,W,H" sign "$DIR/sample.pdf" "$DIR/x.pdf" --visible 1,2,3

@@ -102,9 +102,14 @@ eq(signed2.saveFile(dir + "/twice.pdf"), true, "saveFile of the twice-signed cop
 throws(function () { signed2.saveFile(); }, "saveFile without a path");
 throws(function () { signed2.saveFile(1); }, "saveFile with a number");
 throws(function () { signed2.readStreamData(1); }, "readStreamData with an argument");
-// error is a mapped int: a page that sets it stops the stream.
-signed2.error = 0;
+// error is a mapped int: a page that sets it while streaming stops the
+// stream, and setting it back lets the stream go on.
+check(signed2.readStreamData().length > 0, "first piece of the second copy");
+signed2.error = npDouble(0.5);
+eq(signed2.error, 0, "error after 0.5");
 throws(function () { signed2.readStreamData(); }, "readStreamData after error = 0");
+signed2.error = 1;
+check(signed2.readStreamData().length > 0, "readStreamData after error = 1");
 
 // 3. Verification of the twice-signed document.
 var check2 = plugin.createPropObject();
