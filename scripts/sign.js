@@ -34,7 +34,14 @@ function number(text, what) {
     return parseInt(text, 10);
 }
 
+// A bare file name would name a file in the home folder (as for a web page);
+// on the command line it names one in the current folder.
+function local(path) {
+    return path.indexOf("/") >= 0 ? path : "./" + path;
+}
+
 var opts = parse(args);
+opts.files = opts.files.map(local);
 var box = null;
 if (opts.visible !== undefined) {
     var parts = opts.visible.split(",");

@@ -20,6 +20,13 @@ for (var i = 0; i < args.length; i++) {
 }
 if (file === undefined) usage();
 
+// A bare file name would name a file in the home folder (as for a web page);
+// on the command line it names one in the current folder.
+function local(path) {
+    return path.indexOf("/") >= 0 ? path : "./" + path;
+}
+file = local(file);
+
 // Seconds since 1970 in the low 32 bits, as the signature list gives them.
 function isoTime(seconds) {
     if (seconds < 0) seconds += 4294967296;

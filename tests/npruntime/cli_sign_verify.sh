@@ -3,8 +3,8 @@
 # them, on the fixtures of with_fixtures.sh.
 # usage: cli_sign_verify.sh HOST PLUGIN SCRIPTS-FOLDER FIXTURES-FOLDER
 set -uo pipefail
-HOST=("$1" --plugin "$2")
-SCRIPTS="$3"
+HOST=("$(realpath "$1")" --plugin "$(realpath "$2")")
+SCRIPTS="$(realpath "$3")"
 DIR="$4"
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
@@ -38,6 +38,10 @@ expect 0 "^Visible${TAB}[01X]{2}1[01X]${TAB}.*Pendrel Test Signer.*${TAB}${TIME}
   verify "$DIR/two.pdf"
 expect 0 "^Invisible${TAB}" verify "$DIR/two.pdf" --options 0
 [ "$(verify "$DIR/two.pdf" | grep -c "$TAB")" -eq 2 ] || fail "two signature lines expected"
+
+# Bare file names are in the current folder, as on any command line.
+(cd "$DIR" && expect 0 "signed" sign sample.pdf bare.pdf --subject "Pendrel Test Signer" &&
+  [ -s bare.pdf ] && expect 0 "^Signature" verify bare.pdf) || fail "bare file names"
 
 # An independent verifier accepts both signatures.
 if command -v pdfsig >/dev/null; then
