@@ -103,6 +103,9 @@ public:
     Crypto::Platform* Platform() const { return _platform.get(); }
     // Whether Base64 data is being fed.
     bool Feeding() const { return _feeding; }
+    // Names and registers the request's working files, and the signed
+    // copies of a sign operation.
+    PDF::FileManager* Files();
 
 protected:
     // Fields the scriptable request maps to script properties.
@@ -117,7 +120,6 @@ protected:
     std::string _sigId;
 
 private:
-    PDF::FileManager* Files();
     // A new registered name in _localFile and its file created; null when
     // it could not be created (logged under `func`).
     Util::FilePtr CreateWorkingCopy(const char* func);

@@ -1,0 +1,443 @@
+#include "engine/PendrelBase.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Logger.h"
+#include "common/MsgLoaderFile.h"
+#include "common/posix/FilePtr.h"
+#include "crypto/CMSignature.h"
+#include "crypto/Certificate.h"
+#include "crypto/Exception.h"
+#include "crypto/Hash.h"
+#include "crypto/Platform.h"
+#include "engine/CertInfoBase.h"
+#include "engine/PropBase.h"
+#include "engine/ResultBase.h"
+#include "engine/SignatureBase.h"
+#include "engine/StatusDlg.h"
+#include "engine/StatusSigDlg.h"
+#include "engine/VisualRepBase.h"
+#include "pdf/Env.h"
+#include "pdf/Exception.h"
+#include "pdf/Field.h"
+#include "pdf/Fields.h"
+#include "pdf/File.h"
+#include "pdf/FileManager.h"
+#include "pdf/Output.h"
+#include "pdf/Signature.h"
+#include "pdf/Visual.h"
+#include "pdf/XRefs.h"
+
+namespace {
+
+// Result codes of the two operations.
+constexpr int kSuccess = 1;
+constexpr int kNoDocument = -2;
+constexpr int kNoCertificate = -3;
+constexpr int kSetupFailed = -8;
+constexpr int kTimeFailed = -30;
+constexpr int kChainFailed = -31;
+constexpr int kRevocationFailed = -32;
+constexpr int kNoSignatureFound = -63;
+
+// The certificate's code when revocation checking found no distribution
+// point to fetch a list from: the test is passed over.
+constexpr int kNoDistributionPoint = -34;
+
+// Extra room in the /Contents hole beyond the CMS size estimate.
+constexpr unsigned long kReserveMargin = 512;
+
+constexpr char kDetachedSubFilter[] = "adbe.pkcs7.detached";
+
+void LogSign(const char* text) {
+    Logger::Get()->SetFunc("Sign");
+    Logger::Get()->Log("%s", text);
+}
+
+// The code a failed certificate test reports: the certificate's own code when
+// it names a failure (2 or more read as unsigned, so negative codes too);
+// otherwise `fallback`, since Error() is 1 (success) after a completed
+// validation and 0 when it did not complete.
+int FailureCode(int certificateError, int fallback) {
+    return static_cast<unsigned>(certificateError) >= 2 ? certificateError : fallback;
+}
+
+// A validity value as one character of the status text.
+char StatusChar(int validity) {
+    if (validity == Crypto::Certificate::Valid) return '1';
+    if (validity == Crypto::Certificate::Invalid) return '0';
+    return 'X';
+}
+
+// A written update leaves its objects in the environment (object numbers,
+// cross-reference entries, the document's rewritten catalog and form):
+// opening the document again starts afresh, so that every signed copy lists
+// only its own objects and verification reads the document as it is on disk.
+bool FreshDocument(PropBase& request) {
+    const PDF::XRefs* const xrefs = request.Env().GetXRefs();
+    if (xrefs != nullptr && xrefs->Entries().size() <= 1) return true;
+    return request.Reload();
+}
+
+// The signed copy while it is written. It is created exclusively under a new
+// name of the file manager (registered even when it cannot be created), and
+// deleted on every way out unless its name was handed over.
+class WorkingFile {
+public:
+    explicit WorkingFile(PDF::FileManager* files) {
+        if (files == nullptr) return;
+        _name = files->GenerateFileName();
+        if (_name.empty()) return;
+        _out = PDF::FileManager::CreateNew(_name);
+        files->Register(_name);
+        _created = _out != nullptr;
+    }
+    ~WorkingFile() { Discard(); }
+    WorkingFile(const WorkingFile&) = delete;
+    WorkingFile& operator=(const WorkingFile&) = delete;
+
+    std::FILE* Get() const { return _out.get(); }
+
+    // Closes the finished file; false when its last writes failed.
+    bool Finish() { return Util::FinishWrite(std::move(_out)); }
+
+    // The name, which is no longer deleted here.
+    std::string Release() {
+        _created = false;
+        return _name;
+    }
+
+    // Closes the file and deletes it if this object created it (a file that
+    // was already there under the name is never touched).
+    void Discard() {
+        _out.reset();
+        if (!_created) return;
+        _created = false;
+        if (std::remove(_name.c_str()) != 0) LogSign("Could not delete temp file.");
+    }
+
+private:
+    std::string _name;
+    Util::FilePtr _out;
+    bool _created = false;
+};
+
+// Clears the environment's output when the working file goes, so that no
+// closed stream is left behind in it.
+class OutputReset {
+public:
+    explicit OutputReset(PDF::Env& env) : _env(env) {}
+    ~OutputReset() { _env.SetOutput(nullptr); }
+    OutputReset(const OutputReset&) = delete;
+    OutputReset& operator=(const OutputReset&) = delete;
+
+private:
+    PDF::Env& _env;
+};
+
+// The objects of one sign operation's update. The working file is deleted
+// unless its name was handed to the result.
+struct SignWork {
+    explicit SignWork(PDF::Env& env) : env(env) {}
+    ~SignWork() { Destroy(); }
+    SignWork(const SignWork&) = delete;
+    SignWork& operator=(const SignWork&) = delete;
+
+    // Stops writing: the environment forgets the working file, which goes.
+    void Abandon() {
+        env.SetOutput(nullptr);
+        if (working) working->Discard();
+    }
+    // In this order: the field refers to the visual.
+    void Destroy() {
+        signature.reset();
+        field.reset();
+        cms.reset();
+        fields.reset();
+        visual.reset();
+        Abandon();
+        working.reset();
+    }
+
+    PDF::Env& env;
+    std::unique_ptr<PDF::Visual> visual;
+    std::unique_ptr<PDF::Fields> fields;
+    std::unique_ptr<PDF::Field> field;
+    std::unique_ptr<PDF::Signature> signature;
+    std::unique_ptr<Crypto::CMSignature> cms;
+    std::unique_ptr<WorkingFile> working;
+};
+
+// Writes the signed copy: the update appended to a copy of the document, the
+// byte range fixed and the CMS signature written into the hole; the copy is
+// then named in the result. False (logged, code set, nothing left on disk)
+// when a set-up step fails; raises what the writer and the CMS object raise.
+bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, ResultBase& result,
+                     SignWork& work) {
+    PDF::Env& env = request.Env();
+    PDF::File* const document = request.Document();
+    work.visual = std::make_unique<PDF::Visual>(&env);
+    work.fields = std::make_unique<PDF::Fields>(&env);
+    work.fields->Load();
+
+    work.working = std::make_unique<WorkingFile>(request.Files());
+    std::FILE* const out = work.working->Get();
+    if (out == nullptr) {
+        LogSign("Temporary file-name problem!!!");
+        result.SetError(kNoDocument);
+        return false;
+    }
+    env.SetOutput(out);
+
+    const Crypto::Platform* const platform = env.GetPlatform();
+    if (platform != nullptr) work.cms = platform->CreateCMSignature();
+    if (!work.cms) {
+        // Without the request's crypto factory nothing can be signed.
+        LogSign("CMS signature could not be created");
+        result.SetError(kSetupFailed);
+        work.Abandon();
+        return false;
+    }
+    work.cms->SetSigner(&certificate);
+
+    const unsigned long estimate = work.cms->GetSize(Crypto::Hash::SHA1);
+    if (estimate == 0) {
+        LogSign("Size estimate!!!");
+        result.SetError(kSetupFailed);
+        work.Abandon();
+        return false;
+    }
+
+    document->CopySource();
+
+    work.field = std::make_unique<PDF::Field>(&env);
+    PDF::Field& field = *work.field;
+    field.SetName(!request.SigId().empty() ? request.SigId()
+                                           : "Signature " + std::to_string(work.fields->Count() + 1));
+
+    work.signature = std::make_unique<PDF::Signature>(&env);
+    PDF::Signature& signature = *work.signature;
+    signature.SetName(certificate.Subject());
+    signature.SetLocation(request.Location());
+    signature.SetReason(request.Reason());
+    signature.SetContact(request.Contact());
+    signature.WriteOut(estimate + kReserveMargin);
+
+    VisualRepBase* const rep = request.GetVisualRep();
+    if (rep != nullptr && rep->GetSurface() != nullptr) {
+        work.visual->SetSurface(rep->GetSurface());
+        field.SetPage(rep->GetPage());
+        work.visual->WriteOut();
+        field.SetVisual(work.visual.get());
+    }
+
+    field.SetSigOid(signature.GetOid());
+    field.WriteOut(1);
+    field.WriteOutPage();
+    document->WriteOutAppendedField(&field);
+    env.GetXRefs()->WriteOut(out);
+    document->WriteOutTrailer();
+
+    signature.FixRange(PDF::Output::Position(out));
+
+    if (!work.cms->InitSign()) {
+        LogSign("InitSign failed");
+        result.SetError(kSetupFailed);
+        work.Abandon();
+        return false;
+    }
+    signature.FillContents(work.cms.get());
+    env.SetOutput(nullptr);
+    // A copy whose last writes failed is never handed out.
+    if (!work.working->Finish()) throw PDF::Exception(-64, "Could not write the working file");
+    result.SetFile(work.working->Release());
+    return true;
+}
+
+}  // namespace
+
+ResultBase* PendrelBase::Sign(PropBase* request) {
+    if (request == nullptr) {
+        Logger::Get()->SetFunc("Sign");
+        Logger::Get()->Log("Failing because %p %p", static_cast<void*>(request), static_cast<void*>(this));
+        return nullptr;
+    }
+    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
+
+    ResultBase* const result = CreateResultObject();
+    if (result == nullptr) return nullptr;
+
+    PDF::Env& env = request->Env();
+    if (env.GetFile() == nullptr || request->Document() == nullptr) {
+        LogSign("File is empty!!!");
+        result->SetError(kNoDocument);
+        return result;
+    }
+
+    const int options = request->Options();
+    Crypto::Certificate* const certificate = request->GetCertificate();
+    if (certificate == nullptr) {
+        LogSign("Certificate was empty!!!");
+        result->SetError(kNoCertificate);
+        return result;
+    }
+
+    const std::unique_ptr<StatusSigDlg> dialog = CreateStatusSigDlg();
+    if (dialog) dialog->SetCertificate(certificate);
+    const auto showDialog = [&]() {
+        if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
+    };
+
+    certificate->Validate((options & PropBase::kCheckRevocation) != 0);
+
+    // The certificate tests; the first that fails ends the operation.
+    if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
+        LogSign("Time validity");
+        showDialog();
+        result->SetError(FailureCode(certificate->Error(), kTimeFailed));
+        return result;
+    }
+    if ((options & PropBase::kSkipChainValidity) == 0 && certificate->ChainValidity() != 0) {
+        LogSign("Chain validity");
+        showDialog();
+        result->SetError(FailureCode(certificate->Error(), kChainFailed));
+        return result;
+    }
+    if ((options & PropBase::kCheckRevocation) != 0 && certificate->CRLValidity() != 0 &&
+        certificate->Error() != kNoDistributionPoint) {
+        LogSign("CRL validity");
+        showDialog();
+        result->SetError(FailureCode(certificate->Error(), kRevocationFailed));
+        return result;
+    }
+
+    // A document that an earlier sign wrote an update for is opened again.
+    if (!FreshDocument(*request)) {
+        LogSign("File is empty!!!");
+        result->SetError(kNoDocument);
+        return result;
+    }
+
+    bool completed = false;
+    {
+        SignWork work(env);
+        try {
+            if (WriteSignedCopy(*request, *certificate, *result, work)) {
+                CertInfoBase* const certInfo = CreateCertificateObject();
+                if (certInfo == nullptr) {
+                    result->SetError(0);
+                    LogSign("Certificate object creation !!!");
+                } else {
+                    certInfo->LoadCertificate(certificate);
+                    SignatureBase* const list = CreateSignatureObject();
+                    if (list == nullptr) {
+                        result->SetError(0);
+                        LogSign("Signature Object creation!!!");
+                    } else {
+                        list->AddSignature(work.field->GetName(), work.signature.get(), 0,
+                                           certificate->Status(), certInfo);
+                        result->SetSignatures(list);
+                        if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
+                        showDialog();
+                        completed = true;
+                    }
+                }
+            }
+        } catch (const PDF::Exception& e) {
+            Logger::Get()->SetFunc("Sign");
+            Logger::Get()->Log("PDFException %d - %s", e.Code(), e.what());
+            result->SetError(e.Code());
+            work.Abandon();
+        } catch (const Crypto::Exception& e) {
+            Logger::Get()->SetFunc("Sign");
+            Logger::Get()->Log("Crypto Exception %d - %s", e.Code(), e.what());
+            result->SetError(e.Code());
+            work.Abandon();
+        }
+        work.Destroy();
+    }
+
+    if (completed) LogSign("Returning ok result");
+    return result;
+}
+
+ResultBase* PendrelBase::Verify(PropBase* request) {
+    if (request == nullptr) return nullptr;
+    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
+
+    std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
+    ResultBase* const result = CreateResultObject();
+    if (result == nullptr) return nullptr;
+
+    PDF::Env& env = request->Env();
+    if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
+        result->SetError(kNoDocument);
+        return result;
+    }
+
+    const int options = request->Options();
+    // The loaded signatures live until the dialog has been shown: it reads them.
+    std::vector<std::unique_ptr<PDF::Signature>> loaded;
+    std::unique_ptr<PDF::Fields> fields;
+    try {
+        fields = std::make_unique<PDF::Fields>(&env);
+        fields->Load();
+        if (dialog) dialog->SetVersions(env.GetVersions());
+
+        SignatureBase* const list = CreateSignatureObject();
+        if (list == nullptr) {
+            result->SetError(0);
+            return result;
+        }
+        result->SetSignatures(list);
+
+        bool reported = false;
+        const std::int32_t count = static_cast<std::int32_t>(fields->Count());
+        for (std::int32_t i = 0; i < count; ++i) {
+            PDF::Field* const field = fields->At(static_cast<std::size_t>(i));
+            std::unique_ptr<PDF::Signature> signature = field->GetSignature();
+            if (!signature) continue;
+            if (signature->GetSubFilter() != kDetachedSubFilter) continue;
+            const PDF::Signature::VerifyError code = signature->Verify();
+            if (code != PDF::Signature::kVerified && code != PDF::Signature::kNotVerified) continue;
+
+            std::string status = "XXXX";
+            status[2] = code == PDF::Signature::kVerified ? '1' : '0';
+
+            Crypto::CMSignature* const cms = signature->GetCMS();
+            Crypto::Certificate* const signer = cms != nullptr ? cms->SignerCert() : nullptr;
+            if (signer == nullptr) continue;
+            signer->Validate((options & PropBase::kCheckRevocation) != 0);
+            status[0] = StatusChar(signer->TimeValidity());
+            status[1] = StatusChar(signer->ChainValidity());
+            status[3] = StatusChar(signer->CRLValidity());
+
+            CertInfoBase* const certInfo = CreateCertificateObject();
+            if (certInfo == nullptr) {
+                // The entries so far stay; no dialog.
+                result->SetError(0);
+                return result;
+            }
+            certInfo->LoadCertificate(signer);
+            signature->MatchVersion();
+            list->AddSignature(field->GetName(), signature.get(), static_cast<short>(signer->Error()), status,
+                               certInfo);
+            if (dialog) dialog->AddSignature(field->GetName(), signature.get(), code);
+            loaded.push_back(std::move(signature));
+            reported = true;
+        }
+
+        if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
+        result->SetError(reported ? kSuccess : kNoSignatureFound);
+    } catch (const PDF::Exception& e) {
+        result->SetError(e.Code());
+    } catch (const Crypto::Exception& e) {
+        result->SetError(e.Code());
+    }
+    return result;
+}
