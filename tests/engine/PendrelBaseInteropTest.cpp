@@ -146,14 +146,16 @@ TEST_F(PendrelBaseInteropTest, TwoSignsInARowGiveTwoValidCopies) {
 std::string OnlyNick(const std::string& db) {
     std::string list;
     RunProgram({"pdfsig", "-nssdir", db, "-list-nicks"}, &list);
-    const std::size_t end = list.find('\n');
-    return list.substr(0, end);
+    // "Certificate nicknames available:" and then one name a line.
+    const std::size_t start = list.find(":\n");
+    if (start == std::string::npos) return "";
+    return list.substr(start + 2, list.find('\n', start + 2) - start - 2);
 }
 
 TEST_F(PendrelBaseInteropTest, VerifiesWhatOthersSigned) {
     const std::string p12 = TestPKI::Shared().Get(TestPKI::Signer).p12;
     TestSupport::TempDir signing;
-    const std::string signingDb = TestSupport::MakeSigningNssDb(signing, p12, "signer");
+    const std::string signingDb = TestSupport::MakeSigningNssDb(signing, p12);
     const std::string nick = OnlyNick(signingDb);
     ASSERT_FALSE(nick.empty());
 

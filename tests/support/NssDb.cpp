@@ -21,11 +21,10 @@ std::string MakeNssDb(const TempDir& dir) {
     return db;
 }
 
-std::string MakeSigningNssDb(const TempDir& dir, const std::string& p12, const std::string& nick) {
+std::string MakeSigningNssDb(const TempDir& dir, const std::string& p12) {
     const std::string db = MakeNssDb(dir);
     std::string output;
     EXPECT_EQ(RunProgram({"pk12util", "-i", p12, "-d", db, "-W", "", "-K", ""}, &output), 0) << output;
-    (void)nick;
     return db;
 }
 

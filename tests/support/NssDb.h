@@ -11,8 +11,7 @@ namespace TestSupport {
 std::string MakeNssDb(const TempDir& dir);
 
 // An NSS database in `dir` holding the identity of `p12` (without
-// passphrase) under the nickname `nick`, with the shared root trusted, for
-// signing with pdfsig.
-std::string MakeSigningNssDb(const TempDir& dir, const std::string& p12, const std::string& nick);
+// passphrase), with the shared root trusted, for signing with pdfsig.
+std::string MakeSigningNssDb(const TempDir& dir, const std::string& p12);
 
 }  // namespace TestSupport
