@@ -23,6 +23,7 @@
 #include "support/LogCapture.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
@@ -383,6 +384,35 @@ TEST_F(PendrelBaseTest, SignedCopyAndItsRecord) {
     ASSERT_NE(record.certificate, nullptr);
     EXPECT_EQ(record.certificate->Subject(), "Pendrel Test Signer");
     EXPECT_EQ(record.certificate->Error(), 1);
+
+    // Read back as the page reads it: Base64 pieces, equal to coreutils' encoding of the copy.
+    std::string text;
+    for (int pieces = 0; pieces < 100000; ++pieces) {
+        const std::string piece = result->ReadStreamData();
+        if (piece.empty()) break;
+        text += piece;
+    }
+    EXPECT_EQ(result->Error(), 1);
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+    std::string reference;
+    TestSupport::RunProgram({"base64", "-w0", result->File()}, &reference);
+    EXPECT_EQ(text, reference);
+}
+
+// The signer's details stay with the result when the request (and the
+// certificate it held) are gone.
+TEST_F(PendrelBaseTest, SignedRecordOutlivesTheRequest) {
+    TestEngine engine;
+    auto request = Request(Plain());
+    const auto result = engine.SignRequest(request.get());
+    ASSERT_EQ(result->Error(), 1);
+    request.reset();
+    const CertInfoBase* const info = result->List()->At(0).certificate;
+    ASSERT_NE(info, nullptr);
+    ASSERT_NE(info->GetCertificate(), nullptr);
+    EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
+    EXPECT_TRUE(info->GetCertificate()->HasPrivateKey());
+    EXPECT_TRUE(TestSupport::FileExists(result->File()));
 }
 
 TEST_F(PendrelBaseTest, FieldNames) {
