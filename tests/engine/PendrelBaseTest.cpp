@@ -274,6 +274,22 @@ TEST_F(PendrelBaseTest, SignFailures) {
     }
 }
 
+// A document refused at load leaves the request without one: both
+// operations report -2, the request's pages the load code.
+TEST_F(PendrelBaseTest, DocumentRefusedAtLoad) {
+    PdfBuilder v15("1.5");
+    v15.BasicDocument(1);
+    v15.EndRevision();
+    v15.Save(_dir.File("v15.pdf"));
+    TestEngine engine;
+    const auto request = Request(_dir.File("v15.pdf"));
+    EXPECT_EQ(request->Pages(), -58);
+    request->SetOptions(0x10);
+    EXPECT_EQ(engine.SignRequest(request.get())->Error(), -2);
+    EXPECT_EQ(engine.VerifyRequest(request.get())->Error(), -2);
+    EXPECT_EQ(engine.dialogs.sigShows + engine.dialogs.statusShows, 0);
+}
+
 TEST_F(PendrelBaseTest, WorkingFileThatCannotBeCreated) {
     PDF::FileManager missing(_dir.File("no-such-folder"));
     TestEngine engine;
