@@ -279,7 +279,7 @@ duk_ret_t ScriptEngine::NativePrint(duk_context* ctx) {
 }
 
 int ScriptEngine::PrintImpl() {
-    try {
+    return Guarded("print", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         std::string line;
         const duk_idx_t count = duk_get_top(_ctx);
@@ -293,11 +293,7 @@ int ScriptEngine::PrintImpl() {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
         return 0;
-    } catch (const std::exception& e) {
-        return Fail(std::string("print: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("print: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::NativeReadFileBase64(duk_context* ctx) {
@@ -316,7 +312,7 @@ duk_ret_t ScriptEngine::NativeReadText(duk_context* ctx) {
 
 int ScriptEngine::ReadFileImpl(bool base64) {
     const char* name = base64 ? "readFileBase64" : "readText";
-    try {
+    return Guarded(name, [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (!duk_is_string(_ctx, 0)) return Fail(std::string(name) + ": the path must be a string");
         const std::string path = KeyText(0);
@@ -326,11 +322,7 @@ int ScriptEngine::ReadFileImpl(bool base64) {
             return Fail(std::string(name) + ": cannot read " + path + ": " + error);
         const std::string text = base64 ? TextCodec::Base64(bytes) : TextCodec::Utf8ToScript(bytes);
         return PushString(text) ? 1 : kThrow;
-    } catch (const std::exception& e) {
-        return Fail(std::string(name) + ": " + e.what());
-    } catch (...) {
-        return Fail(std::string(name) + ": unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::NativeWriteText(duk_context* ctx) {
@@ -341,7 +333,7 @@ duk_ret_t ScriptEngine::NativeWriteText(duk_context* ctx) {
 }
 
 int ScriptEngine::WriteTextImpl() {
-    try {
+    return Guarded("writeText", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (!duk_is_string(_ctx, 0)) return Fail("writeText: the path must be a string");
         if (duk_is_undefined(_ctx, 1)) return Fail("writeText: no text given");
@@ -353,11 +345,7 @@ int ScriptEngine::WriteTextImpl() {
             return Fail("writeText: cannot write " + path + ": " + error);
         }
         return 0;
-    } catch (const std::exception& e) {
-        return Fail(std::string("writeText: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("writeText: ") + "unknown exception");
-    }
+    });
 }
 
 // npDouble(x): an object that carries x as a number and reaches the plug-in
@@ -511,7 +499,7 @@ duk_ret_t ScriptEngine::TrapGet(duk_context* ctx) {
 }
 
 int ScriptEngine::GetImpl() {
-    try {
+    return Guarded("reading a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
@@ -546,11 +534,7 @@ int ScriptEngine::GetImpl() {
         }
         _browser.TakeException(ignored);
         return kFallback;
-    } catch (const std::exception& e) {
-        return Fail(std::string("reading a property of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("reading a property of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::TrapSet(duk_context* ctx) {
@@ -567,7 +551,7 @@ duk_ret_t ScriptEngine::TrapSet(duk_context* ctx) {
 }
 
 int ScriptEngine::SetImpl() {
-    try {
+    return Guarded("setting a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
@@ -587,11 +571,7 @@ int ScriptEngine::SetImpl() {
             return Fail("setting property '" + key + "': the value cannot be passed");
         const bool ok = cls->setProperty != nullptr && cls->setProperty(object, id, &value[0]);
         return FailAfterCall(ok, "setting property", key);
-    } catch (const std::exception& e) {
-        return Fail(std::string("setting a property of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("setting a property of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::TrapHas(duk_context* ctx) {
@@ -606,7 +586,7 @@ duk_ret_t ScriptEngine::TrapHas(duk_context* ctx) {
 }
 
 int ScriptEngine::HasImpl() {
-    try {
+    return Guarded("looking up a member of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
@@ -622,11 +602,7 @@ int ScriptEngine::HasImpl() {
         if (!has) return kFallback;
         duk_push_true(_ctx);
         return 1;
-    } catch (const std::exception& e) {
-        return Fail(std::string("looking up a member of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("looking up a member of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::TrapDelete(duk_context* ctx) {
@@ -643,7 +619,7 @@ duk_ret_t ScriptEngine::TrapDelete(duk_context* ctx) {
 }
 
 int ScriptEngine::DeleteImpl() {
-    try {
+    return Guarded("removing a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         if (duk_is_symbol(_ctx, 1)) return kFallback;
         NPObject* object = WrappedObject(0);
@@ -655,11 +631,7 @@ int ScriptEngine::DeleteImpl() {
         NPClass* cls = object->_class;
         const bool ok = cls->removeProperty != nullptr && cls->removeProperty(object, id);
         return FailAfterCall(ok, "removing property", key);
-    } catch (const std::exception& e) {
-        return Fail(std::string("removing a property of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("removing a property of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::TrapOwnKeys(duk_context* ctx) {
@@ -674,7 +646,7 @@ duk_ret_t ScriptEngine::TrapOwnKeys(duk_context* ctx) {
 }
 
 int ScriptEngine::OwnKeysImpl() {
-    try {
+    return Guarded("listing the members of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         NPObject* object = WrappedObject(0);
         if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
@@ -705,11 +677,7 @@ int ScriptEngine::OwnKeysImpl() {
             },
             0, 1);
         return pushed ? 1 : kThrow;
-    } catch (const std::exception& e) {
-        return Fail(std::string("listing the members of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("listing the members of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 duk_ret_t ScriptEngine::MethodCall(duk_context* ctx) {
@@ -720,7 +688,7 @@ duk_ret_t ScriptEngine::MethodCall(duk_context* ctx) {
 }
 
 int ScriptEngine::MethodImpl() {
-    try {
+    return Guarded("calling a method of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         const duk_idx_t argCount = duk_get_top(_ctx);
         if (!duk_check_stack(_ctx, 8)) return Fail("out of script stack");
@@ -760,11 +728,7 @@ int ScriptEngine::MethodImpl() {
         if (FailAfterCall(ok, "calling method", key) == kThrow) return kThrow;
         const bool pushed = PushVariant(result[0]);
         return pushed ? 1 : kThrow;
-    } catch (const std::exception& e) {
-        return Fail(std::string("calling a method of a plug-in object: ") + e.what());
-    } catch (...) {
-        return Fail(std::string("calling a method of a plug-in object: ") + "unknown exception");
-    }
+    });
 }
 
 // --- conversions ---------------------------------------------------------

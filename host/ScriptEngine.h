@@ -90,6 +90,17 @@ private:
 
     // Error helpers: push an Error and answer kThrow.
     int Fail(const std::string& utf8Message);
+    // Runs body; an exception becomes a script error "<what>: <reason>".
+    template <typename Body>
+    int Guarded(const std::string& what, Body&& body) {
+        try {
+            return body();
+        } catch (const std::exception& e) {
+            return Fail(what + ": " + e.what());
+        } catch (...) {
+            return Fail(what + ": unknown exception");
+        }
+    }
     int FailAfterCall(bool ok, const char* what, const std::string& key);
 
     bool Alive() const { return _ctx != nullptr && !_closing; }

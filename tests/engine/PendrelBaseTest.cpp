@@ -23,6 +23,7 @@
 #include "support/LogCapture.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
@@ -273,6 +274,22 @@ TEST_F(PendrelBaseTest, SignFailures) {
     }
 }
 
+// A document refused at load leaves the request without one: both
+// operations report -2, the request's pages the load code.
+TEST_F(PendrelBaseTest, DocumentRefusedAtLoad) {
+    PdfBuilder v15("1.5");
+    v15.BasicDocument(1);
+    v15.EndRevision();
+    v15.Save(_dir.File("v15.pdf"));
+    TestEngine engine;
+    const auto request = Request(_dir.File("v15.pdf"));
+    EXPECT_EQ(request->Pages(), -58);
+    request->SetOptions(0x10);
+    EXPECT_EQ(engine.SignRequest(request.get())->Error(), -2);
+    EXPECT_EQ(engine.VerifyRequest(request.get())->Error(), -2);
+    EXPECT_EQ(engine.dialogs.sigShows + engine.dialogs.statusShows, 0);
+}
+
 TEST_F(PendrelBaseTest, WorkingFileThatCannotBeCreated) {
     PDF::FileManager missing(_dir.File("no-such-folder"));
     TestEngine engine;
@@ -383,6 +400,35 @@ TEST_F(PendrelBaseTest, SignedCopyAndItsRecord) {
     ASSERT_NE(record.certificate, nullptr);
     EXPECT_EQ(record.certificate->Subject(), "Pendrel Test Signer");
     EXPECT_EQ(record.certificate->Error(), 1);
+
+    // Read back as the page reads it: Base64 pieces, equal to coreutils' encoding of the copy.
+    std::string text;
+    for (int pieces = 0; pieces < 100000; ++pieces) {
+        const std::string piece = result->ReadStreamData();
+        if (piece.empty()) break;
+        text += piece;
+    }
+    EXPECT_EQ(result->Error(), 1);
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+    std::string reference;
+    TestSupport::RunProgram({"base64", "-w0", result->File()}, &reference);
+    EXPECT_EQ(text, reference);
+}
+
+// The signer's details stay with the result when the request (and the
+// certificate it held) are gone.
+TEST_F(PendrelBaseTest, SignedRecordOutlivesTheRequest) {
+    TestEngine engine;
+    auto request = Request(Plain());
+    const auto result = engine.SignRequest(request.get());
+    ASSERT_EQ(result->Error(), 1);
+    request.reset();
+    const CertInfoBase* const info = result->List()->At(0).certificate;
+    ASSERT_NE(info, nullptr);
+    ASSERT_NE(info->GetCertificate(), nullptr);
+    EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
+    EXPECT_TRUE(info->GetCertificate()->HasPrivateKey());
+    EXPECT_TRUE(TestSupport::FileExists(result->File()));
 }
 
 TEST_F(PendrelBaseTest, FieldNames) {

@@ -20,6 +20,7 @@
 #include "pdf/Fields.h"
 #include "pdf/Signature.h"
 #include "pdf/Surface.h"
+#include "support/NssDb.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
 #include "support/Process.h"
@@ -29,6 +30,7 @@
 
 namespace {
 
+using TestSupport::MakeNssDb;
 using TestSupport::PdfBuilder;
 using TestSupport::RunProgram;
 using TestSupport::TestPKI;
@@ -93,21 +95,6 @@ PDF::Signature::VerifyError OurVerify(const std::string& path, std::size_t index
     if (index >= fields.Count()) return PDF::Signature::kNoRange;
     const std::unique_ptr<PDF::Signature> signature = fields.At(index)->GetSignature();
     return signature ? signature->Verify() : PDF::Signature::kNoRange;
-}
-
-// An NSS database that trusts the test root.
-std::string MakeNssDb(const TestSupport::TempDir& dir) {
-    const std::string db = "sql:" + dir.File("nss");
-    EXPECT_EQ(RunProgram({"mkdir", dir.File("nss")}), 0);
-    EXPECT_EQ(RunProgram({"certutil", "-N", "-d", db, "--empty-password"}), 0);
-    const TestPKI& pki = TestPKI::Shared();
-    EXPECT_EQ(RunProgram({"certutil", "-A", "-d", db, "-n", "root", "-t", "CT,C,C", "-i",
-                          pki.Get(TestPKI::Root).certPem}),
-              0);
-    EXPECT_EQ(RunProgram({"certutil", "-A", "-d", db, "-n", "intermediate", "-t", ",,", "-i",
-                          pki.Get(TestPKI::Intermediate).certPem}),
-              0);
-    return db;
 }
 
 std::size_t Count(const std::string& text, const std::string& what) {

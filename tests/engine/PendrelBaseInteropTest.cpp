@@ -1,0 +1,228 @@
+// Independent programs judge the copies Sign writes, and Verify reports the
+// signatures they write.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "crypto/CertStore.h"
+#include "engine/PendrelBase.h"
+#include "engine/VisualRepBase.h"
+#include "pdf/FileManager.h"
+#include "pdf/Surface.h"
+#include "support/NssDb.h"
+#include "support/PdfBuilder.h"
+#include "support/Process.h"
+#include "support/ScopedEnv.h"
+#include "support/SignDocument.h"
+#include "support/TempDir.h"
+#include "support/TestPKI.h"
+#include "tests/engine/PendrelBaseHarness.h"
+
+using PendrelTest::LoadIdentity;
+using PendrelTest::TestEngine;
+using PendrelTest::TestRequest;
+using TestSupport::PdfBuilder;
+using TestSupport::RunProgram;
+using TestSupport::TestPKI;
+
+namespace {
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++count;
+    return count;
+}
+
+const char kId[] = "/ID[<00112233445566778899AABBCCDDEEFF><00112233445566778899AABBCCDDEEFF>]";
+
+class PendrelBaseInteropTest : public ::testing::Test {
+protected:
+    PendrelBaseInteropTest() : _keychain("PENDREL_KEYCHAIN", TestPKI::Shared().Keychain().c_str()) {
+        _files = std::make_unique<PDF::FileManager>(_dir.Path());
+    }
+
+    // A builder document, rewritten by qpdf when asked.
+    std::string Source(const std::string& name, const std::string& catalogExtra, const std::string& pageExtra,
+                       bool viaQpdf) {
+        PdfBuilder builder;
+        builder.BasicDocument(2, catalogExtra, pageExtra);
+        builder.TrailerExtra(kId);
+        builder.EndRevision();
+        const std::string built = _dir.File(name + "-built.pdf");
+        builder.Save(built);
+        if (!viaQpdf) return built;
+        const std::string rewritten = _dir.File(name + "-qpdf.pdf");
+        EXPECT_EQ(RunProgram({"qpdf", "--object-streams=disable", "--force-version=1.4", built, rewritten}),
+                  0);
+        return rewritten;
+    }
+
+    void ExpectAccepted(const std::string& path, std::size_t signatures) {
+        std::string report;
+        EXPECT_EQ(RunProgram({"pdfsig", "-nssdir", _db, path}, &report), 0) << report;
+        EXPECT_EQ(Count(report, "Signature Validation: Signature is Valid."), signatures) << report;
+        EXPECT_GE(Count(report, "Certificate Validation: Certificate is Trusted."), 1u) << report;
+        report.clear();
+        EXPECT_EQ(RunProgram({"qpdf", "--check", path}, &report), 0) << report;
+        EXPECT_NE(report.find("No syntax or stream encoding errors found"), std::string::npos) << report;
+        report.clear();
+        EXPECT_EQ(RunProgram({"mutool", "sign", "-v", path}, &report), 0) << report;
+        EXPECT_EQ(Count(report, "The document is unchanged since signing."), 1u) << report;
+    }
+
+    std::unique_ptr<TestRequest> Request(const std::string& path) {
+        auto request = std::make_unique<TestRequest>(_files.get());
+        request->Load(path);
+        EXPECT_EQ(request->Error(), 0) << path;
+        request->certificate = LoadIdentity(TestPKI::Signer);
+        return request;
+    }
+
+    TestSupport::TempDir _dir;
+    TestSupport::TempDir _nss;
+    TestSupport::ScopedEnv _keychain;
+    std::unique_ptr<PDF::FileManager> _files;
+    std::string _db = TestSupport::MakeNssDb(_nss);
+};
+
+TEST_F(PendrelBaseInteropTest, SignedCopiesAcceptedByOthers) {
+    struct Case {
+        const char* name;
+        std::string catalogExtra;
+        std::string pageExtra;
+        bool viaQpdf;
+        bool visible;
+        int signedBefore;
+    };
+    const std::vector<Case> cases = {
+        {"invisible", "", "", false, false, 0},
+        {"visible", "", "", false, true, 0},
+        {"invisible, qpdf", "", "", true, false, 0},
+        {"visible, qpdf, rotated", "", "/Rotate 90", true, true, 0},
+        {"empty AcroForm", "/AcroForm<</Fields[]>>", "", false, false, 0},
+        {"empty AcroForm, qpdf, visible", "/AcroForm<</Fields[]>>", "", true, true, 0},
+        {"signed before", "", "", false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = Source(std::to_string(&c - cases.data()), c.catalogExtra, c.pageExtra, c.viaQpdf);
+        if (c.signedBefore > 0) {
+            TestSupport::SignOptions options;
+            options.fieldName = "Earlier";
+            TestSupport::SignDocument(path, path + ".signed.pdf", options);
+            path += ".signed.pdf";
+        }
+        TestEngine engine;
+        const auto request = Request(path);
+        VisualRepBase visual;
+        if (c.visible) {
+            visual.Initialize(2, 200, 300, 600, 200, 240, 240, 255, request->certificate.get());
+            visual.GetSurface()->SetFont("DejaVu Sans", 40, 0);
+            visual.GetSurface()->SetPos(20, 20);
+            visual.GetSurface()->WriteString(L"Signed by $Subject");
+            request->visual = &visual;
+        }
+        request->SetReason(L"Approved");
+        const auto result = engine.SignRequest(request.get());
+        ASSERT_EQ(result->Error(), 1);
+        ExpectAccepted(result->File(), static_cast<std::size_t>(c.signedBefore + 1));
+    }
+}
+
+TEST_F(PendrelBaseInteropTest, TwoSignsInARowGiveTwoValidCopies) {
+    TestEngine engine;
+    const auto request = Request(Source("twice", "", "", true));
+    const auto first = engine.SignRequest(request.get());
+    const auto second = engine.SignRequest(request.get());
+    ASSERT_EQ(first->Error(), 1);
+    ASSERT_EQ(second->Error(), 1);
+    ExpectAccepted(first->File(), 1);
+    ExpectAccepted(second->File(), 1);
+}
+
+// The nickname pk12util gave the imported identity.
+std::string OnlyNick(const std::string& db) {
+    std::string list;
+    RunProgram({"pdfsig", "-nssdir", db, "-list-nicks"}, &list);
+    // "Certificate nicknames available:" and then one name a line.
+    const std::size_t start = list.find(":\n");
+    if (start == std::string::npos) return "";
+    return list.substr(start + 2, list.find('\n', start + 2) - start - 2);
+}
+
+TEST_F(PendrelBaseInteropTest, VerifiesWhatOthersSigned) {
+    const std::string p12 = TestPKI::Shared().Get(TestPKI::Signer).p12;
+    TestSupport::TempDir signing;
+    const std::string signingDb = TestSupport::MakeSigningNssDb(signing, p12);
+    const std::string nick = OnlyNick(signingDb);
+    ASSERT_FALSE(nick.empty());
+
+    // By pdfsig, on a PDF 1.4 of the builder.
+    const std::string plain = Source("plain", "", "", false);
+    const std::string byPdfsig = _dir.File("by-pdfsig.pdf");
+    std::string output;
+    ASSERT_EQ(RunProgram({"pdfsig", "-nssdir", signingDb, "-nick", nick, "-add-signature",
+                          "-new-signature-field-name", "Poppler", plain, byPdfsig},
+                         &output),
+              0)
+        << output;
+
+    // By mutool, filling the unsigned field of a document.
+    PdfBuilder withField;
+    withField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
+    withField.Object(4, "<</FT/Sig/T(Mu)/Type/Annot/Subtype/Widget/Rect[100 100 300 150]/P 3 0 R/F 132>>");
+    withField.TrailerExtra(kId);
+    withField.EndRevision();
+    withField.Save(_dir.File("with-field.pdf"));
+    const std::string byMutool = _dir.File("by-mutool.pdf");
+    ASSERT_EQ(
+        RunProgram({"mutool", "sign", "-s", p12, "-P", "", "-o", byMutool, _dir.File("with-field.pdf"), "4"},
+                   &output),
+        0)
+        << output;
+
+    // Ours first, then pdfsig.
+    TestSupport::SignOptions options;
+    options.fieldName = "Ours";
+    TestSupport::SignDocument(plain, _dir.File("ours.pdf"), options);
+    const std::string oursThenPdfsig = _dir.File("ours-then-pdfsig.pdf");
+    ASSERT_EQ(RunProgram({"pdfsig", "-nssdir", signingDb, "-nick", nick, "-add-signature",
+                          "-new-signature-field-name", "Poppler", _dir.File("ours.pdf"), oursThenPdfsig},
+                         &output),
+              0)
+        << output;
+
+    struct Case {
+        const char* name;
+        std::string path;
+        std::vector<std::string> names;
+        std::vector<short> revisions;
+    };
+    const std::vector<Case> cases = {
+        {"pdfsig", byPdfsig, {"Poppler"}, {1}},
+        {"mutool", byMutool, {"Mu"}, {1}},
+        {"ours, then pdfsig", oursThenPdfsig, {"Ours", "Poppler"}, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEngine engine;
+        auto request = std::make_unique<TestRequest>(_files.get());
+        request->Load(c.path);
+        ASSERT_EQ(request->Error(), 0);
+        const auto result = engine.VerifyRequest(request.get());
+        ASSERT_EQ(result->Error(), 1);
+        ASSERT_NE(result->List(), nullptr);
+        ASSERT_EQ(result->List()->Count(), c.names.size());
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            const SignatureBase::SigInfo& record = result->List()->At(i);
+            EXPECT_EQ(record.sigId, c.names[i]);
+            ASSERT_EQ(record.status.size(), 4u);
+            EXPECT_EQ(record.status[2], '1') << record.status;
+            EXPECT_EQ(record.docRevision, c.revisions[i]);
+        }
+    }
+}
+
+}  // namespace
