@@ -176,6 +176,42 @@ TEST_F(NPPropTest, DrawingCallsCheckTheirArgumentsAndLogWrongTypes) {
     NPN_ReleaseObject(visual);
 }
 
+// Pixels that differ from the white background in columns [from, to).
+int InkBetween(PDF::Surface* surface, int from, int to) {
+    const int w = surface->PixelWidth();
+    const int h = surface->PixelHeight();
+    std::vector<unsigned char> pixels(static_cast<size_t>(w) * h * 3);
+    if (!surface->GetBuffer(pixels.data(), static_cast<unsigned>(pixels.size()))) return -1;
+    int ink = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = from; x < to && x < w; ++x) {
+            const unsigned char* p = &pixels[(static_cast<size_t>(y) * w + x) * 3];
+            if (p[0] < 200 || p[1] < 200 || p[2] < 200) ++ink;
+        }
+    return ink;
+}
+
+TEST_F(NPPropTest, TextLandsAtTheCursorOfTheCallAndStaysWhenTheCursorMoves) {
+    NPObject* info = Signer();
+    ASSERT_TRUE(Set(request, "certificate", Obj(info)));
+    NPN_ReleaseObject(info);
+    NPObject* visual = Visual({Int(1), Int(0), Int(0), Int(1000), Int(200), Int(255), Int(255), Int(255)});
+    ASSERT_NE(visual, nullptr);
+    PDF::Surface* surface = ObjectRef::As<NPVisualRep>(visual)->GetSurface();
+    const int half = surface->PixelWidth() / 2;
+    NPVariant result;
+    ASSERT_TRUE(Invoke(visual, "setFont", {Str("Sans"), Int(60), Int(0)}, &result));
+    ASSERT_TRUE(Set(visual, "posX", Int(600)));
+    ASSERT_TRUE(Set(visual, "posY", Int(20)));
+    ASSERT_TRUE(Invoke(visual, "putText", {Str("MMMM")}, &result));
+    ASSERT_TRUE(Set(visual, "posX", Int(0)));  // moving the cursor afterwards moves nothing
+    EXPECT_EQ(InkBetween(surface, 0, half), 0);
+    EXPECT_GT(InkBetween(surface, half, surface->PixelWidth()), 0);
+    ASSERT_TRUE(Invoke(visual, "putText", {Str("MMMM")}, &result));
+    EXPECT_GT(InkBetween(surface, 0, half), 0);
+    NPN_ReleaseObject(visual);
+}
+
 TEST_F(NPPropTest, FeedTakesOneStringAndPagesReportsTheLoad) {
     NPVariant result;
     EXPECT_FALSE(Invoke(request, "feedBase64Data", {Int(42)}, &result));
