@@ -4,11 +4,17 @@
 
 #include "common/npruntime/NPEngine.h"
 #include "npruntime/NPCertInfo.h"
+#include "npruntime/NPProp.h"
 #include "npruntime/NPResult.h"
 #include "npruntime/NPSignature.h"
 #include "npruntime/ObjectRef.h"
+#include "pdf/Field.h"
+#include "pdf/Fields.h"
+#include "pdf/Signature.h"
 #include "support/FakeBrowser.h"
 #include "support/LogCapture.h"
+#include "support/PdfBuilder.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -164,6 +170,49 @@ TEST_F(NPSignatureTest, ResultErrorIsAMappedIntThatStopsTheStream) {
     VOID_TO_NPVARIANT(piece);
     EXPECT_FALSE(result->_class->invoke(result, browser.StringId("readStreamData"), nullptr, 0, &piece));
     NPN_ReleaseObject(result);
+}
+
+// One page with a signature field dated after 2038 and with texts in both
+// PDF text encodings.
+std::string LateSignedDocument() {
+    TestSupport::PdfBuilder pdf;
+    pdf.BasicDocument(1, "/AcroForm 6 0 R");
+    pdf.Object(6, "<</Fields[7 0 R]/SigFlags 3>>");
+    pdf.Object(7, "<</FT/Sig/T(Late)/Rect[0 0 0 0]/P 3 0 R/V 8 0 R>>");
+    pdf.Object(8,
+               TestSupport::PdfBuilder::SignatureDict("/Reason<FEFF004F00640020D83DDE00>/Location(K\\366ln)"
+                                                      "/ContactInfo(a@example.org)/M(D:20400101000000Z)"));
+    pdf.EndRevision();
+    pdf.CoverUpTo(8, pdf.Bytes().size());
+    return pdf.Bytes();
+}
+
+TEST_F(NPSignatureTest, EntryTextsAreUtf8AndTheSigningTimeKeepsItsLow32Bits) {
+    const TestSupport::TempDir dir;
+    TestSupport::WriteFile(dir.File("late.pdf"), LateSignedDocument());
+    NPObject* request = Create(&sNPProp_NPClass);
+    NPProp* prop = ObjectRef::As<NPProp>(request);
+    prop->SetFile(dir.File("late.pdf"));
+    prop->LoadFileFromURL();
+    ASSERT_EQ(prop->Error(), 0);
+    PDF::Fields fields(&prop->Env());
+    fields.Load();
+    ASSERT_EQ(fields.Count(), 1);
+    const auto signature = fields.At(0)->GetSignature();
+    ASSERT_TRUE(signature);
+
+    NPObject* list = Create(&sNPSignature_NPClass);
+    ObjectRef::As<NPSignature>(list)->AddSignature("Late", signature.get(), 0, "XX0X", nullptr);
+    // 2040-01-01T00:00:00Z is 2208988800 seconds: beyond int32, it wraps.
+    const NPVariant time = Get(list, "signingTime");
+    ASSERT_TRUE(NPVARIANT_IS_INT32(time));
+    EXPECT_EQ(time.value.intValue, static_cast<int32_t>(2208988800LL - 4294967296LL));
+    EXPECT_EQ(GetString(list, "reason"), "Od \xF0\x9F\x98\x80");
+    EXPECT_EQ(GetString(list, "location"), "K\xC3\xB6ln");
+    EXPECT_EQ(GetString(list, "contact"), "a@example.org");
+    EXPECT_TRUE(NPVARIANT_IS_NULL(Get(list, "certificate")));
+    NPN_ReleaseObject(list);
+    NPN_ReleaseObject(request);
 }
 
 }  // namespace
