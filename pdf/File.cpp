@@ -1,8 +1,11 @@
 #include "pdf/File.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -267,6 +270,49 @@ pdf_obj* FieldsWith(fz_context* ctx, pdf_document* doc, pdf_obj* fields, pdf_obj
 
 }  // namespace
 
+namespace {
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Copies the first `size` bytes of the file at `path` to the end of `out`
+// inside the kernel, without passing them through this process. Answers the
+// bytes copied; 0 with nothing written when the kernel cannot do it here (the
+// caller then copies through the document's stream).
+std::int64_t KernelCopy(const std::string& path, std::FILE* out, std::int64_t size) {
+    const FdCloser in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < size) return 0;
+    if (std::fflush(out) != 0) return 0;
+    const int outFd = ::fileno(out);
+    off_t outStart = ::lseek(outFd, 0, SEEK_END);
+    if (outStart < 0) return 0;
+    loff_t inOffset = 0;
+    loff_t outOffset = outStart;
+    std::int64_t copied = 0;
+    while (copied < size) {
+        const ssize_t n =
+            ::copy_file_range(in.fd, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
+        if (n <= 0) {
+            if (copied == 0 && n < 0 &&
+                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
+                 errno == EBADF))
+                return 0;
+            break;
+        }
+        copied += n;
+    }
+    // Later writes go through stdio again, from the new end.
+    if (std::fseek(out, 0, SEEK_END) != 0) return -1;
+    return copied;
+}
+
+}  // namespace
+
 void File::CopySource() {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
     fz_stream* const stream = Stream();
@@ -278,8 +324,12 @@ void File::CopySource() {
     CALL_PDF(ctx, size = fz_tell(ctx, stream));
     if (!TrySeek(ctx, stream, 0)) size = 0;
 
+    // The kernel copies the bytes when it can; otherwise they go through the
+    // document's stream in small blocks. Either way memory stays flat.
+    std::int64_t copied = KernelCopy(_path, out, size);
+    if (copied < 0) copied = 0;
     unsigned char buffer[kCopyPiece];
-    std::int64_t copied = 0;
+    if (copied > 0 && copied < size) TrySeek(ctx, stream, copied);
     while (copied < size) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kCopyPiece, size - copied));
         const std::size_t got = TryRead(ctx, stream, buffer, want);
