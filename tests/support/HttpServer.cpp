@@ -166,6 +166,9 @@ void HttpServer::Handle(int client) {
         const auto found = _routes.find(path);
         if (found != _routes.end()) route = found->second;
     }
+    // Counted before it is answered: a client that reacts to the answer
+    // must find its request already recorded.
+    Record(path);
     if (route.silent) {
         _held.push_back(client);
     } else {
@@ -173,7 +176,6 @@ void HttpServer::Handle(int client) {
         ::shutdown(client, SHUT_WR);
         ::close(client);
     }
-    Record(path);
 }
 
 }  // namespace TestSupport
