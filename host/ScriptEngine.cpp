@@ -498,14 +498,20 @@ duk_ret_t ScriptEngine::TrapGet(duk_context* ctx) {
     return rc;
 }
 
+NPObject* ScriptEngine::TrapTarget() {
+    if (duk_is_symbol(_ctx, 1)) return nullptr;
+    NPObject* object = WrappedObject(0);
+    if (object == nullptr || !_browser.Objects().IsLive(object)) return nullptr;
+    std::string stale;  // an exception set outside any call is not this call's
+    _browser.TakeException(stale);
+    return object;
+}
+
 int ScriptEngine::GetImpl() {
     return Guarded("reading a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
-        if (duk_is_symbol(_ctx, 1)) return kFallback;
-        NPObject* object = WrappedObject(0);
-        if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
-        std::string stale;  // an exception set outside any call is not this call's
-        _browser.TakeException(stale);
+        NPObject* object = TrapTarget();
+        if (object == nullptr) return kFallback;
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
@@ -553,11 +559,8 @@ duk_ret_t ScriptEngine::TrapSet(duk_context* ctx) {
 int ScriptEngine::SetImpl() {
     return Guarded("setting a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
-        if (duk_is_symbol(_ctx, 1)) return kFallback;
-        NPObject* object = WrappedObject(0);
-        if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
-        std::string stale;  // an exception set outside any call is not this call's
-        _browser.TakeException(stale);
+        NPObject* object = TrapTarget();
+        if (object == nullptr) return kFallback;
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;
@@ -588,11 +591,8 @@ duk_ret_t ScriptEngine::TrapHas(duk_context* ctx) {
 int ScriptEngine::HasImpl() {
     return Guarded("looking up a member of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
-        if (duk_is_symbol(_ctx, 1)) return kFallback;
-        NPObject* object = WrappedObject(0);
-        if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
-        std::string stale;  // an exception set outside any call is not this call's
-        _browser.TakeException(stale);
+        NPObject* object = TrapTarget();
+        if (object == nullptr) return kFallback;
         const NPIdentifier id = _browser.Identifiers().ForKey(KeyText(1));
         NPClass* cls = object->_class;
         const bool has = (cls->hasProperty != nullptr && cls->hasProperty(object, id)) ||
@@ -621,11 +621,8 @@ duk_ret_t ScriptEngine::TrapDelete(duk_context* ctx) {
 int ScriptEngine::DeleteImpl() {
     return Guarded("removing a property of a plug-in object", [&]() -> int {
         if (_exitRequested) return Fail("exit");
-        if (duk_is_symbol(_ctx, 1)) return kFallback;
-        NPObject* object = WrappedObject(0);
-        if (object == nullptr || !_browser.Objects().IsLive(object)) return kFallback;
-        std::string stale;  // an exception set outside any call is not this call's
-        _browser.TakeException(stale);
+        NPObject* object = TrapTarget();
+        if (object == nullptr) return kFallback;
         const std::string key = KeyText(1);
         const NPIdentifier id = _browser.Identifiers().ForKey(key);
         NPClass* cls = object->_class;

@@ -90,6 +90,10 @@ private:
 
     // Error helpers: push an Error and answer kThrow.
     int Fail(const std::string& utf8Message);
+    // The live plug-in object a property trap acts on (key at index 1,
+    // target at 0), with a stale exception cleared; null when the trap falls
+    // back to the script object itself.
+    NPObject* TrapTarget();
     // Runs body; an exception becomes a script error "<what>: <reason>".
     template <typename Body>
     int Guarded(const std::string& what, Body&& body) {
