@@ -57,6 +57,7 @@ protected:
         return certInfos.back().get();
     }
     SignatureBase* CreateSignatureObject() override { return new SignatureBase(); }
+    void ReleaseCertificateObject(CertInfoBase*) override {}  // kept in certInfos
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override { return std::make_unique<NoStatusSigDlg>(); }
     std::unique_ptr<StatusDlg> CreateStatusDlg() override { return std::make_unique<NoStatusDlg>(); }
 };

@@ -338,6 +338,7 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
                     if (list == nullptr) {
                         result->SetError(0);
                         LogSign("Signature Object creation!!!");
+                        ReleaseCertificateObject(certInfo);  // nobody else would
                     } else {
                         list->AddSignature(work.field->GetName(), work.signature.get(), 0,
                                            certificate->Status(), certInfo);

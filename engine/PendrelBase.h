@@ -34,6 +34,9 @@ protected:
     virtual ResultBase* CreateResultObject() = 0;
     virtual CertInfoBase* CreateCertificateObject() = 0;
     virtual SignatureBase* CreateSignatureObject() = 0;
+    // Gives back a certificate information object that was created but could
+    // not be handed to a signature list.
+    virtual void ReleaseCertificateObject(CertInfoBase* certInfo) = 0;
     // Always a dialog; destroyed before the operation returns.
     virtual std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() = 0;
     virtual std::unique_ptr<StatusDlg> CreateStatusDlg() = 0;

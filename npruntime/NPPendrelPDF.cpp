@@ -120,6 +120,10 @@ SignatureBase* NPPendrelPDF::CreateSignatureObject() {
     return CreateFor<NPSignature>(Npp(), &sNPSignature_NPClass);
 }
 
+void NPPendrelPDF::ReleaseCertificateObject(CertInfoBase* certInfo) {
+    if (certInfo != nullptr) NPN_ReleaseObject(ObjectRef::ToObject(static_cast<NPCertInfo*>(certInfo)));
+}
+
 std::unique_ptr<StatusSigDlg> NPPendrelPDF::CreateStatusSigDlg() {
     return std::make_unique<StatusSigDlgGtk>();
 }

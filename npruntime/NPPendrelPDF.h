@@ -16,6 +16,7 @@ protected:
     ResultBase* CreateResultObject() override;
     CertInfoBase* CreateCertificateObject() override;
     SignatureBase* CreateSignatureObject() override;
+    void ReleaseCertificateObject(CertInfoBase* certInfo) override;
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override;
     std::unique_ptr<StatusDlg> CreateStatusDlg() override;
 

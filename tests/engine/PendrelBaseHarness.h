@@ -94,6 +94,7 @@ public:
     bool failResult = false;
     bool failList = false;
     int certInfosAllowed = 1000;  // creations before the factory answers null
+    int certInfosReleased = 0;
     DialogRecord dialogs;
     // Owned here, as the script layer's reference counting would keep them.
     std::vector<std::unique_ptr<CertInfoBase>> certInfos;
@@ -106,6 +107,14 @@ protected:
         return certInfos.back().get();
     }
     SignatureBase* CreateSignatureObject() override { return failList ? nullptr : new TestSignatureList(); }
+    void ReleaseCertificateObject(CertInfoBase* certInfo) override {
+        for (auto it = certInfos.begin(); it != certInfos.end(); ++it)
+            if (it->get() == certInfo) {
+                certInfos.erase(it);
+                ++certInfosReleased;
+                return;
+            }
+    }
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override {
         return std::make_unique<RecordingStatusSigDlg>(dialogs);
     }

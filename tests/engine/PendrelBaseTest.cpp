@@ -485,6 +485,9 @@ TEST_F(PendrelBaseTest, FactoriesThatFailAfterSigning) {
         EXPECT_EQ(engine.dialogs.sigShows, 0);
         ASSERT_FALSE(result->File().empty());
         EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
+        // a certificate information object no list took is given back
+        EXPECT_EQ(engine.certInfosReleased, c.noList ? 1 : 0);
+        EXPECT_TRUE(engine.certInfos.empty());
     }
 }
 
