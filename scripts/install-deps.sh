@@ -11,14 +11,14 @@ PACKAGES=(
   libmupdf-dev libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev libjpeg-dev
   libfreetype-dev libharfbuzz-dev zlib1g-dev
   libssl-dev libcurl4-openssl-dev libldap-dev liburiparser-dev libb64-dev libutfcpp-dev
-  libboost-dev libboost-filesystem-dev libboost-thread-dev
+  libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-chrono-dev
   libpango1.0-dev libcairo2-dev libgtk-3-dev duktape-dev
   # fonts the drawing and its tests use ("Arial" resolves to Liberation Sans)
   fontconfig fonts-dejavu-core fonts-liberation
   # tests and independent verifiers
   libgtest-dev libgmock-dev
   poppler-utils qpdf mupdf-tools libnss3-tools openssl
-  xvfb xdotool x11-utils slapd ldap-utils python3 xdg-utils
+  xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils
 )
 
 missing=()
