@@ -11,11 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "common/Base64Stream.h"
 #include "common/Logger.h"
-
-extern "C" {  // the libb64 C header has no C++ guard
-#include <b64/cdecode.h>
-}
 
 namespace PDF {
 
@@ -246,15 +243,12 @@ bool SurfaceCairo::LoadImage(const char* base64Jpeg) {
         Logger::Get()->Log("Failed to decode the JPEG data !");
         return false;
     }
-    std::vector<char> jpeg(length);
-    base64_decodestate state;
-    base64_init_decodestate(&state);
-    const int decoded = base64_decode_block(base64Jpeg, static_cast<int>(length), jpeg.data(), &state);
+    std::vector<unsigned char> jpeg;
+    Util::Base64Decoder().Decode(base64Jpeg, length, jpeg);
     std::vector<unsigned char> rgb;
     int width = 0;
     int height = 0;
-    if (decoded <= 0 || !DecodeJpeg(reinterpret_cast<const unsigned char*>(jpeg.data()),
-                                    static_cast<unsigned long>(decoded), kMaxImageSide, rgb, width, height)) {
+    if (jpeg.empty() || !DecodeJpeg(jpeg.data(), jpeg.size(), kMaxImageSide, rgb, width, height)) {
         Logger::Get()->SetFunc("LoadImage");
         Logger::Get()->Log("Failed to decode the JPEG data !");
         return false;

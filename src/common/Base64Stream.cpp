@@ -1,11 +1,21 @@
 #include "common/Base64Stream.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <b64/cdecode.h>
 #include <b64/cencode.h>
 }
 
 namespace Util {
+
+namespace {
+
+// The C coder counts in int: larger inputs go through in pieces (the coder's
+// state carries across them).
+constexpr std::size_t kPiece = 1 << 20;
+
+}  // namespace
 
 struct Base64Encoder::State {
     base64_encodestate state;
@@ -22,10 +32,15 @@ void Base64Encoder::Reset() {
 
 void Base64Encoder::Encode(const unsigned char* data, std::size_t length, std::string& out) {
     // Four characters per three bytes, a line feed per 72 characters, slack.
-    std::vector<char> text(length / 3 * 4 + length / 54 + 16);
-    const int written = base64_encode_block(reinterpret_cast<const char*>(data), static_cast<int>(length),
-                                            text.data(), &_state->state);
-    out.append(text.data(), static_cast<std::size_t>(written));
+    const std::size_t most = std::min(length, kPiece);
+    std::vector<char> text(most / 3 * 4 + most / 54 + 16);
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t n = std::min(length - done, kPiece);
+        const int written = base64_encode_block(reinterpret_cast<const char*>(data + done),
+                                                static_cast<int>(n), text.data(), &_state->state);
+        out.append(text.data(), static_cast<std::size_t>(written));
+        done += n;
+    }
 }
 
 void Base64Encoder::Finish(std::string& out) {
@@ -48,11 +63,15 @@ void Base64Decoder::Reset() {
 }
 
 void Base64Decoder::Decode(const char* text, std::size_t length, std::vector<unsigned char>& out) {
-    const std::size_t start = out.size();
-    out.resize(start + length / 4 * 3 + 3);
-    const int written = base64_decode_block(text, static_cast<int>(length),
-                                            reinterpret_cast<char*>(out.data() + start), &_state->state);
-    out.resize(start + static_cast<std::size_t>(written));
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t n = std::min(length - done, kPiece);
+        const std::size_t start = out.size();
+        out.resize(start + n / 4 * 3 + 3);
+        const int written = base64_decode_block(text + done, static_cast<int>(n),
+                                                reinterpret_cast<char*>(out.data() + start), &_state->state);
+        out.resize(start + static_cast<std::size_t>(written > 0 ? written : 0));
+        done += n;
+    }
 }
 
 }  // namespace Util

@@ -4,9 +4,7 @@
 #include <cstring>
 #include <limits>
 
-extern "C" {
-#include <b64/cdecode.h>
-}
+#include "common/Base64Stream.h"
 
 namespace Util {
 
@@ -49,13 +47,8 @@ std::vector<unsigned char> DecodePemCrl(const unsigned char* data, std::size_t s
     // Line ends and other characters outside the Base64 alphabet are skipped by the decoder.
     const std::size_t length = static_cast<std::size_t>(end - (data + start));
     if (length > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
-    std::vector<unsigned char> decoded(length / 4 * 3 + 3);
-    base64_decodestate state;
-    base64_init_decodestate(&state);
-    const int count =
-        base64_decode_block(reinterpret_cast<const char*>(data + start), static_cast<int>(length),
-                            reinterpret_cast<char*>(decoded.data()), &state);
-    decoded.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    std::vector<unsigned char> decoded;
+    Base64Decoder().Decode(reinterpret_cast<const char*>(data + start), length, decoded);
     return decoded;
 }
 

@@ -2,29 +2,21 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <iterator>
+
+#include "common/Base64Stream.h"
 
 namespace Crypto {
 
 namespace {
 
 const char kHexDigits[] = "0123456789abcdef";
-const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::size_t kBase64LineLength = 72;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
     return -1;
 }
 
@@ -82,54 +74,18 @@ void Certificate::HexToByteBuffer(const std::string& hex, std::vector<unsigned c
 
 void Certificate::ByteBufferToBase64(const std::vector<unsigned char>& bytes, std::string& out) {
     out.clear();
-    std::size_t lineLength = 0;
-    auto put = [&](char c) {
-        if (lineLength == kBase64LineLength) {
-            out += '\n';
-            lineLength = 0;
-        }
-        out += c;
-        ++lineLength;
-    };
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-        put(kBase64Alphabet[(v >> 18) & 63]);
-        put(kBase64Alphabet[(v >> 12) & 63]);
-        put(kBase64Alphabet[(v >> 6) & 63]);
-        put(kBase64Alphabet[v & 63]);
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest == 1) {
-        const unsigned v = bytes[i] << 16;
-        put(kBase64Alphabet[(v >> 18) & 63]);
-        put(kBase64Alphabet[(v >> 12) & 63]);
-        put('=');
-        put('=');
-    } else if (rest == 2) {
-        const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8);
-        put(kBase64Alphabet[(v >> 18) & 63]);
-        put(kBase64Alphabet[(v >> 12) & 63]);
-        put(kBase64Alphabet[(v >> 6) & 63]);
-        put('=');
-    }
+    Util::Base64Encoder encoder;
+    encoder.Encode(bytes.data(), bytes.size(), out);
+    encoder.Finish(out);
+    // The coder ends every 72-character line and the text with a line feed;
+    // this form has none at the end.
+    while (!out.empty() && out.back() == '\n') out.pop_back();
 }
 
 void Certificate::Base64ToByteBuffer(const char* text, std::vector<unsigned char>& out) {
     out.clear();
     if (text == nullptr) return;
-    unsigned bits = 0;
-    int count = 0;
-    for (const char* p = text; *p != '\0'; ++p) {
-        const int v = Base64Value(*p);
-        if (v < 0) continue;
-        bits = (bits << 6) | static_cast<unsigned>(v);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out.push_back(static_cast<unsigned char>((bits >> count) & 0xff));
-        }
-    }
+    Util::Base64Decoder().Decode(text, std::strlen(text), out);
 }
 
 void Certificate::Base64ToByteBuffer(const std::string& text, std::vector<unsigned char>& out) {
