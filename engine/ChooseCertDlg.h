@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/BaseDialog.h"
+#include "common/BaseDialog.h"
 
 namespace Crypto {
 class Certificate;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/BaseDialog.h"
+#include "common/BaseDialog.h"
 #include "pdf/Signature.h"
 
 namespace PDF {

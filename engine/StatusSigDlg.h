@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/BaseDialog.h"
+#include "common/BaseDialog.h"
 
 namespace Crypto {
 class Certificate;

@@ -2,10 +2,9 @@
 
 #include "common/Util.h"
 #include "crypto/Certificate.h"
-#include "crypto/openssl/CertificateDetails.h"
 
 CertView ViewFactory::Cert(const Crypto::Certificate& certificate) {
-    Crypto::CertificateDetails details = Crypto::CertificateDetails::Read(certificate);
+    Crypto::CertificateDetails details = certificate.Details();
     CertView view;
     // The list columns come from the certificate object itself, so that they
     // show even when no encoding could be read.

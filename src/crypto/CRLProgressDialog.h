@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "crypto/CRLFuture.h"
-#include "engine/BaseDialog.h"
+#include "common/BaseDialog.h"
 
 namespace Crypto {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crypto/BigInteger.h"
+#include "crypto/CertificateDetails.h"
 #include "crypto/KeyUsage.h"
 
 namespace Crypto {
@@ -61,6 +62,8 @@ public:
     // 0 valid, 1 signature does not match, 2 could not be checked.
     virtual int VerifyHash(Crypto::Hash* hash, const std::vector<unsigned char>* signature) const = 0;
     virtual std::set<KeyUsage::Usages> CertKeyUsage() const = 0;
+    // The fields a certificate viewer lists.
+    virtual CertificateDetails Details() const = 0;
 
     // "XXXX" with the characters of the three validity codes put in.
     void FormatStatus(std::string& out) const;

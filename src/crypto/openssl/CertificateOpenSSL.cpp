@@ -5,6 +5,7 @@
 #include "common/Logger.h"
 #include "crypto/Exception.h"
 #include "crypto/Hash.h"
+#include "crypto/openssl/CertificateDetailsOpenSSL.h"
 #include "crypto/openssl/CryptoUtils.h"
 
 namespace Crypto {
@@ -299,5 +300,7 @@ std::set<KeyUsage::Usages> CertificateOpenSSL::CertKeyUsage() const {
     }
     return usages;
 }
+
+CertificateDetails CertificateOpenSSL::Details() const { return CertificateDetailsOpenSSL::Read(*this); }
 
 }  // namespace Crypto

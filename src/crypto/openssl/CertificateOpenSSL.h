@@ -53,6 +53,7 @@ public:
     std::vector<unsigned char> SignHash(Crypto::Hash* hash) const override;
     int VerifyHash(Crypto::Hash* hash, const std::vector<unsigned char>* signature) const override;
     std::set<KeyUsage::Usages> CertKeyUsage() const override;
+    CertificateDetails Details() const override;
 
     // The OpenSSL objects, owned by this certificate (null when absent).
     X509* X509Handle() const { return _x509.get(); }

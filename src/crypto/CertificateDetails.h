@@ -6,8 +6,6 @@
 
 namespace Crypto {
 
-class Certificate;
-
 // The fields of a certificate that a certificate viewer lists, read from its
 // DER encoding. Texts are UTF-8; everything is empty (times -1) when the
 // certificate has no readable encoding.
@@ -27,9 +25,6 @@ struct CertificateDetails {
     std::vector<std::string>
         keyUsage;  // names of the key usage bits set, in bit order; empty without the extension
     std::vector<std::string> crlDistributionPoints;  // URIs of the distribution points' full names
-
-    // Reads the details of any certificate through its DER encoding.
-    static CertificateDetails Read(const Certificate& certificate);
 };
 
 }  // namespace Crypto

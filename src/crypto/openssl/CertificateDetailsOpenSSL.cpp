@@ -1,4 +1,4 @@
-#include "crypto/openssl/CertificateDetails.h"
+#include "crypto/openssl/CertificateDetailsOpenSSL.h"
 
 #include <openssl/x509v3.h>
 
@@ -102,7 +102,7 @@ std::vector<std::string> DistributionPointURIs(X509* cert) {
 
 }  // namespace
 
-CertificateDetails CertificateDetails::Read(const Certificate& certificate) {
+CertificateDetails CertificateDetailsOpenSSL::Read(const Certificate& certificate) {
     CertificateDetails details;
     std::vector<unsigned char> der;
     if (!certificate.OutputDER(der) || der.empty()) return details;

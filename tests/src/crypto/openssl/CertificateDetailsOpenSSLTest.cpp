@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/openssl/CertificateDetails.h"
+#include "crypto/openssl/CertificateDetailsOpenSSL.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
 #include "support/Process.h"
 #include "support/TestPKI.h"
@@ -14,6 +14,7 @@
 namespace {
 
 using Crypto::CertificateDetails;
+using Crypto::CertificateDetailsOpenSSL;
 using Crypto::CertificateOpenSSL;
 using TestSupport::TestPKI;
 
@@ -81,13 +82,13 @@ const DetailsCase kCases[] = {
 
 }  // namespace
 
-TEST(CertificateDetails, AgreeWithTheOpenSSLCommandLine) {
+TEST(CertificateDetailsOpenSSL, AgreeWithTheOpenSSLCommandLine) {
     const std::string uri = "http://127.0.0.1:9/pendrel/intermediate.crl";
     const TestPKI pki(TestPKI::Options{uri});
     for (const DetailsCase& c : kCases) {
         const TestSupport::PKICert& expected = pki.Get(c.id);
         SCOPED_TRACE(expected.name);
-        const CertificateDetails d = CertificateDetails::Read(FromDer(pki, c.id));
+        const CertificateDetails d = CertificateDetailsOpenSSL::Read(FromDer(pki, c.id));
         // OpenSSL's printing orders the parts of a multi-valued name differently.
         if (c.id != TestPKI::KeyEnciphermentOnly) {
             EXPECT_EQ(d.subjectDN, expected.subjectDN);
@@ -112,9 +113,9 @@ TEST(CertificateDetails, AgreeWithTheOpenSSLCommandLine) {
     }
 }
 
-TEST(CertificateDetails, UnreadableCertificateGivesEmptyDetails) {
+TEST(CertificateDetailsOpenSSL, UnreadableCertificateGivesEmptyDetails) {
     const unsigned char garbage[] = {0x30, 0x03, 0x02, 0x01};
-    const CertificateDetails d = CertificateDetails::Read(CertificateOpenSSL(garbage, sizeof garbage));
+    const CertificateDetails d = CertificateDetailsOpenSSL::Read(CertificateOpenSSL(garbage, sizeof garbage));
     EXPECT_EQ(d.subjectDN, "");
     EXPECT_EQ(d.serialHex, "");
     EXPECT_EQ(d.sha256, "");
