@@ -301,6 +301,8 @@ std::set<KeyUsage::Usages> CertificateOpenSSL::CertKeyUsage() const {
     return usages;
 }
 
-CertificateDetails CertificateOpenSSL::Details() const { return CertificateDetailsOpenSSL::Read(*this); }
+CertificateDetails CertificateOpenSSL::Details() const {
+    return CertificateDetailsOpenSSL::Read(*this);
+}
 
 }  // namespace Crypto
