@@ -9,6 +9,8 @@
 
 #include "common/URLStreamCurl.h"
 #include "support/HttpServer.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -119,6 +121,61 @@ TEST(URLStreamCurl, SilentServerAnswersZeroWithoutSpinningAndInterruptEndsTheRea
     EXPECT_GT(outcome->zeros, 0);
     EXPECT_LT(outcome->zeros, 200);
     EXPECT_LT(outcome->cpu, outcome->wall / 4 + 0.01);
+}
+
+// A server that accepts and never reads the request, or reads it and never
+// answers, fails the transfer once nothing has come for the stall time.
+TEST(URLStreamCurl, ATransferWithoutProgressForTheStallTimeFails) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    TestSupport::HttpServer silent(TestSupport::HttpServer::Mode::Silent);
+    TestSupport::HttpServer server;
+    server.ServeSilence("/never");
+    const std::string cases[] = {silent.Url("/x"), server.Url("/never")};
+    for (const std::string& url : cases) {
+        SCOPED_TRACE(url);
+        const auto start = steady_clock::now();
+        const auto stream = CreateURLStream(url);
+        EXPECT_EQ(ReadAll(*stream, 512), "<error>");
+        const auto took = steady_clock::now() - start;
+        EXPECT_GE(took, milliseconds(300));
+        EXPECT_LT(took, std::chrono::seconds(5));
+    }
+}
+
+TEST(URLStreamCurl, ALimitEndsTheTransferAfterExactlyThatManyBytes) {
+    const TestSupport::TempDir dir;
+    TestSupport::WriteFile(dir.File("ten"), "0123456789");
+    TestSupport::HttpServer server;
+    server.Serve("/ten", 200, "0123456789");
+    const struct {
+        std::string url;
+        std::size_t limit;
+        std::string read;
+    } cases[] = {
+        {"file://" + dir.File("ten"), 10, "0123456789"},
+        {"file://" + dir.File("ten"), 9, "012345678<error>"},
+        {server.Url("/ten"), 10, "0123456789"},
+        {server.Url("/ten"), 4, "0123<error>"},
+        // an endless source stops at the limit within one transfer step
+        {"file:///dev/zero", 100000, std::string(100000, '\0') + "<error>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url + " limit " + std::to_string(c.limit));
+        const auto stream = CreateURLStream(c.url);
+        stream->SetLimit(c.limit);
+        std::string out;
+        std::vector<unsigned char> buffer(512);
+        for (;;) {
+            const long n = stream->read(buffer.data(), buffer.size());
+            if (n == -1) break;
+            if (n < -1) {
+                out += "<error>";
+                break;
+            }
+            out.append(buffer.begin(), buffer.begin() + n);
+        }
+        EXPECT_EQ(out, c.read);
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -9,6 +10,7 @@
 #include "support/ChildProcess.h"
 #include "support/HttpServer.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/SlapdServer.h"
 #include "support/TempDir.h"
 #include "support/TestCrl.h"
@@ -195,4 +197,61 @@ TEST(CRLDownloader, DownloadCRLWaitsForTheWorkerOrReturnsAtOnceOnCancel) {
     EXPECT_TRUE(CancelOnRequest::_reached);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(error, 0);
+}
+
+// Points that would never end are given up after their bound, and the next
+// point is tried: a server that never answers, one beyond the size cap, an
+// endless file.
+TEST(CRLDownloader, GivesUpSilentAndOversizedPointsAndTriesTheNext) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    const TempDir dir;
+    const TestSupport::TestCrl crl = TestSupport::MakeTestCrl(dir);
+    HttpServer http;
+    http.Serve("/der.crl", 200, crl.der);
+    http.ServeSilence("/silent.crl");
+    // A sparse file one byte larger than the cap: it costs no disk.
+    const std::string huge = dir.File("huge.crl");
+    TestSupport::WriteFile(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(Crypto::CRLDownloader::kMaxCRLSize) + 1), 0);
+    const std::string atCap = dir.File("at-cap.crl");
+    TestSupport::WriteFile(atCap, "");
+    ASSERT_EQ(::truncate(atCap.c_str(), static_cast<off_t>(Crypto::CRLDownloader::kMaxCRLSize)), 0);
+
+    const struct {
+        const char* name;
+        std::vector<std::string> uris;
+        bool ok;
+        std::size_t size;
+    } cases[] = {
+        {"silent server, then DER", {http.Url("/silent.crl"), http.Url("/der.crl")}, true, crl.der.size()},
+        {"endless file, then DER", {"file:///dev/zero", http.Url("/der.crl")}, true, crl.der.size()},
+        {"beyond the cap, then DER", {"file://" + huge, http.Url("/der.crl")}, true, crl.der.size()},
+        {"exactly the cap is still taken", {"file://" + atCap}, true, Crypto::CRLDownloader::kMaxCRLSize},
+        {"nothing usable", {http.Url("/silent.crl"), "file:///dev/zero"}, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir certDir;
+        CRLDownloaderOpenSSL downloader(WithPoints(certDir, c.uris));
+        const CRLStatusItem item = downloader.Download();
+        EXPECT_EQ(item.ok, c.ok);
+        ASSERT_TRUE(item.data.has_value());
+        if (c.ok) {
+            EXPECT_EQ(item.data->size(), c.size);
+        }
+    }
+}
+
+// Without a window nobody can cancel: the wait ends with the network bounds.
+TEST(CRLDownloader, DownloadCRLWithoutAWindowEndsWhenTheServerStaysSilent) {
+    const FactoryReset reset;
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    const TempDir dir;
+    HttpServer http;
+    http.ServeSilence("/silent.crl");
+    std::vector<unsigned char> out;
+    int error = 0;
+    EXPECT_FALSE(CRLDownloaderOpenSSL::DownloadCRL(WithPoints(dir, {http.Url("/silent.crl")}), out, error));
+    EXPECT_EQ(error, 1) << "every point failed";
+    EXPECT_EQ(http.RequestCount("/silent.crl"), 1);
 }
