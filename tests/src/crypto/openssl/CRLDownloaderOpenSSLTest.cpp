@@ -109,7 +109,11 @@ TEST(CRLDownloader, FindsURIsNonLDAPFirstOrTellsWhyNot) {
     EXPECT_EQ(garbage.code, 1);
 }
 
+// Points that fail, and points that would never end (a server that never
+// answers, a list beyond the size cap, an endless file) given up after their
+// bound, move on to the next point.
 TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
     const TempDir dir;
     const TestSupport::TestCrl crl = TestSupport::MakeTestCrl(dir);
     HttpServer http;
@@ -117,6 +121,15 @@ TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
     http.Serve("/empty.crl", 200, "");
     http.Serve("/pem.crl", 200, crl.pem);
     http.Serve("/der.crl", 200, crl.der);
+    http.ServeSilence("/silent.crl");
+    // Sparse files at the cap and one byte beyond it: they cost no disk.
+    const std::size_t cap = Crypto::CRLDownloader::kMaxCRLSize;
+    const std::string atCap = dir.File("at-cap.crl");
+    const std::string beyond = dir.File("beyond.crl");
+    TestSupport::WriteFile(atCap, "");
+    TestSupport::WriteFile(beyond, "");
+    ASSERT_EQ(::truncate(atCap.c_str(), static_cast<off_t>(cap)), 0);
+    ASSERT_EQ(::truncate(beyond.c_str(), static_cast<off_t>(cap) + 1), 0);
 
     const struct {
         const char* name;
@@ -128,6 +141,11 @@ TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
         {"empty, then PEM delivered as DER", {http.Url("/empty.crl"), http.Url("/pem.crl")}, true, crl.der},
         {"missing, then file", {http.Url("/missing.crl"), "file://" + dir.File("list.crl")}, true, crl.der},
         {"every point fails", {http.Url("/error.crl"), "http://127.0.0.1:1/x.crl"}, false, ""},
+        {"silent server, then DER", {http.Url("/silent.crl"), http.Url("/der.crl")}, true, crl.der},
+        {"endless file, then DER", {"file:///dev/zero", http.Url("/der.crl")}, true, crl.der},
+        {"beyond the cap, then DER", {"file://" + beyond, http.Url("/der.crl")}, true, crl.der},
+        {"exactly the cap is still taken", {"file://" + atCap}, true, std::string(cap, '\0')},
+        {"nothing that ends", {http.Url("/silent.crl"), "file:///dev/zero"}, false, ""},
     };
     TestSupport::WriteFile(dir.File("list.crl"), crl.der);
     for (const auto& c : cases) {
@@ -197,49 +215,6 @@ TEST(CRLDownloader, DownloadCRLWaitsForTheWorkerOrReturnsAtOnceOnCancel) {
     EXPECT_TRUE(CancelOnRequest::_reached);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(error, 0);
-}
-
-// Points that would never end are given up after their bound, and the next
-// point is tried: a server that never answers, one beyond the size cap, an
-// endless file.
-TEST(CRLDownloader, GivesUpSilentAndOversizedPointsAndTriesTheNext) {
-    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
-    const TempDir dir;
-    const TestSupport::TestCrl crl = TestSupport::MakeTestCrl(dir);
-    HttpServer http;
-    http.Serve("/der.crl", 200, crl.der);
-    http.ServeSilence("/silent.crl");
-    // A sparse file one byte larger than the cap: it costs no disk.
-    const std::string huge = dir.File("huge.crl");
-    TestSupport::WriteFile(huge, "");
-    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(Crypto::CRLDownloader::kMaxCRLSize) + 1), 0);
-    const std::string atCap = dir.File("at-cap.crl");
-    TestSupport::WriteFile(atCap, "");
-    ASSERT_EQ(::truncate(atCap.c_str(), static_cast<off_t>(Crypto::CRLDownloader::kMaxCRLSize)), 0);
-
-    const struct {
-        const char* name;
-        std::vector<std::string> uris;
-        bool ok;
-        std::size_t size;
-    } cases[] = {
-        {"silent server, then DER", {http.Url("/silent.crl"), http.Url("/der.crl")}, true, crl.der.size()},
-        {"endless file, then DER", {"file:///dev/zero", http.Url("/der.crl")}, true, crl.der.size()},
-        {"beyond the cap, then DER", {"file://" + huge, http.Url("/der.crl")}, true, crl.der.size()},
-        {"exactly the cap is still taken", {"file://" + atCap}, true, Crypto::CRLDownloader::kMaxCRLSize},
-        {"nothing usable", {http.Url("/silent.crl"), "file:///dev/zero"}, false, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const TempDir certDir;
-        CRLDownloaderOpenSSL downloader(WithPoints(certDir, c.uris));
-        const CRLStatusItem item = downloader.Download();
-        EXPECT_EQ(item.ok, c.ok);
-        ASSERT_TRUE(item.data.has_value());
-        if (c.ok) {
-            EXPECT_EQ(item.data->size(), c.size);
-        }
-    }
 }
 
 // Without a window nobody can cancel: the wait ends with the network bounds.
