@@ -1,6 +1,7 @@
-// Signs or verifies one document through the engine, for timing:
+// Signs, verifies or only loads one document through the engine, for timing:
 //   pendrel-bench sign <in.pdf> <cert.pem> <key.pem> <out.pdf>
 //   pendrel-bench verify <in.pdf>
+//   pendrel-bench load <in.pdf or URL> <working-folder>
 // Exits 0 when the operation reports success (and, for verify, every
 // signature checks).
 
@@ -92,9 +93,21 @@ std::string Folder(const std::string& path) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool sign = mode == "sign" && argc == 6;
-    if (!sign && !(mode == "verify" && argc == 3)) {
-        std::fprintf(stderr, "usage: %s sign IN CERT KEY OUT | verify IN\n", argv[0]);
+    const bool load = mode == "load" && argc == 4;
+    if (!sign && !load && !(mode == "verify" && argc == 3)) {
+        std::fprintf(stderr, "usage: %s sign IN CERT KEY OUT | verify IN | load IN FOLDER\n", argv[0]);
         return 2;
+    }
+    if (load) {
+        PDF::FileManager files(std::string(argv[3]) + "/");
+        BenchRequest request(&files);
+        request.SetFile(argv[2]);
+        request.LoadFileFromURL();
+        if (request.Pages() <= 0) {
+            std::fprintf(stderr, "load failed: %d\n", request.Pages());
+            return 1;
+        }
+        return 0;
     }
     // Working files beside the output, so that the signed copy is renamed into place.
     PDF::FileManager files(Folder(sign ? argv[5] : argv[2]));

@@ -30,6 +30,7 @@
 #include "pdf/FileManager.h"
 #include "pdf/Output.h"
 #include "pdf/Signature.h"
+#include "pdf/Versions.h"
 #include "pdf/Visual.h"
 #include "pdf/XRefs.h"
 
@@ -72,6 +73,16 @@ char StatusChar(int validity) {
     if (validity == Crypto::Certificate::Valid) return '1';
     if (validity == Crypto::Certificate::Invalid) return '0';
     return 'X';
+}
+
+// The revisions the revision list names, and one more when bytes follow the
+// end of the last: a change that no signature covers. -1 without revisions.
+int RevisionCount(PDF::Env& env) {
+    const PDF::Versions* const versions = env.GetVersions();
+    const PDF::File* const file = env.GetFile();
+    if (versions == nullptr || versions->Count() == 0) return -1;
+    const bool appended = file != nullptr && file->FileSize() > static_cast<unsigned long>(versions->Get(0));
+    return versions->Count() + (appended ? 1 : 0);
 }
 
 // A written update leaves its objects in the environment (object numbers,
@@ -396,6 +407,7 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             return result;
         }
         result->SetSignatures(list);
+        list->SetRevisionCount(RevisionCount(env));
 
         bool reported = false;
         const std::int32_t count = static_cast<std::int32_t>(fields->Count());

@@ -104,28 +104,32 @@ void PropBase::DownloadToWorkingCopy() {
         _error = kNoWorkingCopy;
         return;
     }
-    std::vector<unsigned char> bytes;
-    {
-        Downloader downloader;
-        if (!downloader.DownloadFile(_file) || downloader.TotalSize() == 0) {
-            Logger::Get()->SetFunc("LoadFileFromURL");
-            Logger::Get()->Log("SetFile - Error while downloading the file");
-            _error = kDownloadFailed;
-            return;  // the empty working copy stays registered
-        }
-        bytes.resize(downloader.TotalSize());
-        downloader.CopyToBuffer(bytes.data(), false);
-    }
-    const bool written = WriteAll(out.get(), bytes);
-    if (!Util::FinishWrite(std::move(out)) || !written) {
-        // A partial copy is never opened as the document.
-        Logger::Get()->SetFunc("LoadFileFromURL");
-        Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
-        _error = kNoWorkingCopy;
+    // Each piece goes to the working copy as it arrives: the document is
+    // never held in memory. One larger than a document can be is refused.
+    bool written = true;
+    Downloader downloader;
+    downloader.SetLimit(PDF::File::kMaxFileSize);
+    const bool downloaded =
+        downloader.DownloadTo(_file, [&out, &written](const unsigned char* data, std::size_t size) {
+            written = std::fwrite(data, 1, size, out.get()) == size;
+            return written;
+        });
+    const bool closed = Util::FinishWrite(std::move(out));
+    if (downloaded && downloader.TotalSize() > 0 && written && closed) {
+        InternalLoad();
         return;
     }
-    bytes = std::vector<unsigned char>();
-    InternalLoad();
+    // A partial copy is never opened as the document, nor left on disk (this
+    // request created the file, so removing it touches nothing foreign).
+    Logger::Get()->SetFunc("LoadFileFromURL");
+    if (!written || !closed) {
+        Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
+        _error = kNoWorkingCopy;
+    } else {
+        Logger::Get()->Log("SetFile - Error while downloading the file");
+        _error = kDownloadFailed;
+    }
+    std::remove(_localFile.c_str());
 }
 
 void PropBase::Feed(const char* data, std::size_t length) {

@@ -49,7 +49,15 @@ public:
     std::size_t Count() const { return _records.size(); }
     const SigInfo& At(std::size_t index) const { return *_records.at(index); }
 
+    // The number of revisions of the verified document, counting bytes
+    // appended after its last end-of-file marker as one more; -1 when it has
+    // none (and after signing). A record whose docRevision is below
+    // RevisionCount() - 1 was followed by later changes.
+    int RevisionCount() const { return _revisionCount; }
+    void SetRevisionCount(int count) { _revisionCount = count; }
+
 private:
+    int _revisionCount = -1;
     std::int64_t _current = 0;
     std::vector<std::unique_ptr<SigInfo>> _records;
 };

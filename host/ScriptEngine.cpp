@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -32,6 +34,10 @@ const char kHandlerKey[] = "handler";      // in the stash: the proxy handler
 constexpr duk_ret_t kThrow = -1000;     // an error value is on the stack top
 constexpr duk_ret_t kFallback = -1001;  // not a plug-in member: use the proxy's target
 
+// readHead: bytes read without a count, and at most.
+constexpr duk_int_t kHeadDefault = 1024;
+constexpr duk_int_t kHeadLimit = 1 << 20;
+
 struct FileCloser {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
@@ -51,6 +57,62 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::string& error
         error = std::strerror(errno);
         return false;
     }
+    return true;
+}
+
+// The cause of a failed file access in the words of other command-line tools.
+std::string Reason(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return "no such file";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case EISDIR:
+            return "is a folder";
+        default: {
+            std::string text = std::strerror(error);
+            if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+            return text;
+        }
+    }
+}
+
+// The first `count` bytes of a regular file. A folder, a device or a pipe is
+// refused without reading (a pipe would block).
+bool ReadHead(const std::string& path, std::size_t count, std::string& out, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    const FilePtr file(::fdopen(fd, "rb"));
+    if (!file) {
+        reason = Reason(errno);
+        ::close(fd);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        reason = Reason(EISDIR);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+        return false;
+    }
+    out.assign(count, '\0');
+    const std::size_t got = std::fread(out.data(), 1, count, file.get());
+    if (std::ferror(file.get())) {
+        reason = Reason(errno);
+        return false;
+    }
+    out.resize(got);
     return true;
 }
 
@@ -134,9 +196,14 @@ ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& arg
                 duk_c_function fn;
                 duk_idx_t nargs;
             } natives[] = {
-                {"print", &NativePrint, DUK_VARARGS}, {"readFileBase64", &NativeReadFileBase64, 1},
-                {"readText", &NativeReadText, 1},     {"writeText", &NativeWriteText, 2},
-                {"npDouble", &NativeNpDouble, 1},     {"exit", &NativeExit, 1},
+                {"print", &NativePrint, DUK_VARARGS},
+                {"printError", &NativePrintError, DUK_VARARGS},
+                {"readFileBase64", &NativeReadFileBase64, 1},
+                {"readText", &NativeReadText, 1},
+                {"readHead", &NativeReadHead, 2},
+                {"writeText", &NativeWriteText, 2},
+                {"npDouble", &NativeNpDouble, 1},
+                {"exit", &NativeExit, 1},
             };
             for (const auto& native : natives) {
                 duk_push_c_function(ctx, native.fn, native.nargs);
@@ -231,6 +298,9 @@ int ScriptEngine::Run(const std::string& path) {
     DukSafeCall(
         _ctx,
         [&](duk_context* ctx) -> duk_ret_t {
+            // The script's own path, as a page knows its address.
+            duk_push_lstring(ctx, fileName.data(), fileName.size());
+            duk_put_global_string(ctx, "scriptPath");
             duk_push_lstring(ctx, source.data(), source.size());
             duk_push_lstring(ctx, fileName.data(), fileName.size());
             failed = duk_pcompile(ctx, 0) != 0 || duk_pcall(ctx, 0) != DUK_EXEC_SUCCESS;
@@ -274,12 +344,19 @@ int ScriptEngine::Run(const std::string& path) {
 duk_ret_t ScriptEngine::NativePrint(duk_context* ctx) {
     ScriptEngine* self = Self();
     if (self == nullptr) return 0;
-    const duk_ret_t rc = self->PrintImpl();
+    const duk_ret_t rc = self->PrintImpl(stdout);
     return rc == kThrow ? duk_throw(ctx) : rc;
 }
 
-int ScriptEngine::PrintImpl() {
-    return Guarded("print", [&]() -> int {
+duk_ret_t ScriptEngine::NativePrintError(duk_context* ctx) {
+    ScriptEngine* self = Self();
+    if (self == nullptr) return 0;
+    const duk_ret_t rc = self->PrintImpl(stderr);
+    return rc == kThrow ? duk_throw(ctx) : rc;
+}
+
+int ScriptEngine::PrintImpl(std::FILE* out) {
+    return Guarded(out == stdout ? "print" : "printError", [&]() -> int {
         if (_exitRequested) return Fail("exit");
         std::string line;
         const duk_idx_t count = duk_get_top(_ctx);
@@ -290,9 +367,39 @@ int ScriptEngine::PrintImpl() {
             line += TextCodec::ScriptToUtf8(text, length);
         }
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
+        std::fflush(stdout);  // the two streams keep their order on a terminal
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fflush(out);
         return 0;
+    });
+}
+
+duk_ret_t ScriptEngine::NativeReadHead(duk_context* ctx) {
+    ScriptEngine* self = Self();
+    if (self == nullptr) return 0;
+    const duk_ret_t rc = self->ReadHeadImpl();
+    return rc == kThrow ? duk_throw(ctx) : rc;
+}
+
+int ScriptEngine::ReadHeadImpl() {
+    return Guarded("readHead", [&]() -> int {
+        if (_exitRequested) return Fail("exit");
+        if (!duk_is_string(_ctx, 0)) return Fail("readHead: the path must be a string");
+        const duk_int_t wanted = duk_is_undefined(_ctx, 1) ? kHeadDefault : duk_to_int(_ctx, 1);
+        const std::size_t count = static_cast<std::size_t>(std::clamp<duk_int_t>(wanted, 0, kHeadLimit));
+        std::string bytes;
+        std::string reason;
+        if (!ReadHead(KeyText(0), count, bytes, reason)) return Fail(reason);
+        std::string utf8;  // one character per byte
+        for (const unsigned char byte : bytes) {
+            if (byte < 0x80) {
+                utf8 += static_cast<char>(byte);
+            } else {
+                utf8 += static_cast<char>(0xC0 | (byte >> 6));
+                utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        return PushString(TextCodec::Utf8ToScript(utf8)) ? 1 : kThrow;
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,12 @@ class Browser;
 // in it as Proxy objects whose property reads, writes and calls go to the
 // object's class; script values reach the plug-in as variants, plain script
 // objects as objects of the host's own class (ScriptObjectClass). Globals: plugin, args,
-// print(...), readFileBase64(path), readText(path), writeText(path, text),
-// npDouble(x), exit(code).
+// print(...), printError(...) (a line on standard error), readFileBase64(path),
+// readText(path), readHead(path, count) (the first bytes of a regular file, one
+// character U+0000-U+00FF per byte; a failure throws an Error whose message says
+// why in words: "no such file", "permission denied", "is a folder", ...),
+// writeText(path, text), npDouble(x), exit(code), and scriptPath (the running
+// script's path).
 //
 // Duktape reports errors by longjmp. No C++ object with a destructor may be
 // alive in a frame such a jump leaves, so every Duktape call that can throw
@@ -54,6 +59,8 @@ private:
 
     // Natives and proxy traps (C frames) and their C++ bodies.
     static duk_ret_t NativePrint(Ctx ctx);
+    static duk_ret_t NativePrintError(Ctx ctx);
+    static duk_ret_t NativeReadHead(Ctx ctx);
     static duk_ret_t NativeReadFileBase64(Ctx ctx);
     static duk_ret_t NativeReadText(Ctx ctx);
     static duk_ret_t NativeWriteText(Ctx ctx);
@@ -68,7 +75,8 @@ private:
     static duk_ret_t MethodCall(Ctx ctx);
     static duk_ret_t FinalizeWrapper(Ctx ctx);
 
-    int PrintImpl();
+    int PrintImpl(std::FILE* out);
+    int ReadHeadImpl();
     int ReadFileImpl(bool base64);
     int WriteTextImpl();
     int GetImpl();

@@ -1,5 +1,7 @@
 #include "npruntime/NPSignature.h"
 
+#include <cstdint>
+
 #include "common/Logger.h"
 #include "common/npruntime/NPUtils.h"
 #include "npruntime/NPCertInfo.h"
@@ -25,6 +27,7 @@ NPSignature::NPSignature(NPP npp) : Base(npp) {
     AddPropertyGet("status", &NPSignature::GetStatus);
     AddPropertyGet("certificate", &NPSignature::GetCertificateNP);
     AddMethod("loadSignature", &NPSignature::LoadSignatureNP);
+    AddPropertyGet("revisionCount", &NPSignature::GetRevisionCount);
 }
 
 NPSignature::~NPSignature() {
@@ -70,10 +73,22 @@ bool NPSignature::GetContact(NPVariant* result) {
     return NPUtils::WStringToVariant(entry->contact, result);
 }
 
+// A list property: available with or without a selected entry.
+bool NPSignature::GetRevisionCount(NPVariant* result) {
+    INT32_TO_NPVARIANT(RevisionCount(), *result);
+    return true;
+}
+
 bool NPSignature::GetSigningTime(NPVariant* result) {
     NPSIGNATURE_CURRENT(result);
-    // The low 32 bits: times after 2038 wrap negative.
-    INT32_TO_NPVARIANT(static_cast<int32_t>(static_cast<uint32_t>(entry->signingTime)), *result);
+    // An int32 where it fits; a time beyond 2038 (or before 1902) travels as
+    // a double, which holds it exactly, instead of wrapping.
+    const std::int64_t time = entry->signingTime;
+    if (time >= INT32_MIN && time <= INT32_MAX) {
+        INT32_TO_NPVARIANT(static_cast<int32_t>(time), *result);
+    } else {
+        DOUBLE_TO_NPVARIANT(static_cast<double>(time), *result);
+    }
     return true;
 }
 

@@ -23,6 +23,7 @@ private:
     bool GetStatus(NPVariant* result);
     bool GetCertificateNP(NPVariant* result);
     bool LoadSignatureNP(const NPVariant* args, uint32_t argCount, NPVariant* result);
+    bool GetRevisionCount(NPVariant* result);
 };
 
 extern NPClass sNPSignature_NPClass;

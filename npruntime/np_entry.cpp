@@ -9,8 +9,10 @@
 #include "common/Logger.h"
 #include "common/MsgLoaderBase.h"
 #include "common/MsgLoaderFile.h"
+#include "common/WorkerThreads.h"
 #include "common/npruntime/Base.h"
 #include "common/npruntime/NPEngine.h"
+#include "common/posix/SharedObject.h"
 #include "gtk/CRLProgressDialogGtk.h"
 #include "npapi/npfunctions.h"
 #include "npruntime/PluginIdentity.h"
@@ -74,10 +76,19 @@ NPError NP_Initialize(NPNetscapeFuncs* browserFuncs) {
 
 NPError NP_Shutdown() {
     try {
+        // The browser unloads the library after this call: a download worker
+        // left running by a cancel must end first. One that does not end in
+        // time keeps the library loaded, and the log it may still write to.
+        const std::size_t running = WorkerThreads::Instance().EndAll(WorkerThreads::kShutdownWait);
+        if (running > 0) {
+            Logger::Get()->SetFunc("NP_Shutdown");
+            Logger::Get()->Log("%zu download worker(s) still running", running);
+            Util::KeepLoaded(reinterpret_cast<const void*>(&NP_Shutdown));
+        }
         MsgLoaderBase::Release();
         Logger::Get()->SetFunc("NP_Shutdown");
         Logger::Get()->Log("Ending instance%s\n\n", std::string(65, '-').c_str());
-        Logger::Release();
+        if (running == 0) Logger::Release();
     } catch (...) {
         Base::LogCurrentException("NP_Shutdown");
     }

@@ -21,5 +21,5 @@ echo "Pendrel PDF demo: signing $OUT/sample.pdf with the demo identity"
   --field DemoSignature --visible "1,254,500,900,250" --image "$OUT/seal.jpg" \
   --text 'Signed by $Subject\n$Time'
 echo "Verifying $OUT/sample-signed.pdf:"
-echo -e "field\tstatus\tsigner\tsigning time\trevision\terror"
+echo -e "field\tstatus\tsigner\tsigning time\trevision\terror\tverdict"
 "${HOST[@]}" "$ROOT/scripts/verify.js" "$OUT/sample-signed.pdf"

@@ -1,5 +1,6 @@
 #include "common/Downloader.h"
 
+#include <algorithm>
 #include <boost/thread/thread.hpp>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,13 @@
 #include "common/URLStream.h"
 
 bool Downloader::DownloadFile(const std::string& url) {
+    return DownloadTo(url, [this](const unsigned char* data, std::size_t size) {
+        Keep(data, size);
+        return true;
+    });
+}
+
+bool Downloader::DownloadTo(const std::string& url, const Sink& sink) {
     Logger::Get()->SetFunc("DownloadFile");
     Logger::Get()->Log("Entering function");
 
@@ -19,6 +27,9 @@ bool Downloader::DownloadFile(const std::string& url) {
         owned = CreateURLStream(url);
         stream = owned.get();
     }
+    // One byte more than the limit is let through, so that a resource of
+    // exactly the limit still reads as complete.
+    stream->SetLimit(_limit == std::numeric_limits<std::size_t>::max() ? _limit : _limit + 1);
 
     unsigned char scratch[kReadSize];
     for (;;) {
@@ -26,16 +37,37 @@ bool Downloader::DownloadFile(const std::string& url) {
         boost::this_thread::interruption_point();
         if (count < 0) _responseCode = stream->ResponseCode();
         if (count == -1) break;
-        if (count < 0) return false;  // what arrived so far stays in the list
+        if (count < 0) return false;  // what arrived so far stays
         if (count == 0) continue;     // the stream waits on its sockets itself
-        _chunks.emplace_back(scratch, scratch + count);
-        _totalSize += static_cast<std::size_t>(count);
+        const auto size = static_cast<std::size_t>(count);
+        if (size > _limit - _totalSize) {
+            Logger::Get()->SetFunc("DownloadFile");
+            Logger::Get()->Log("Download refused: more than %zu bytes", _limit);
+            _tooLarge = true;
+            return false;
+        }
+        if (!sink(scratch, size)) return false;
+        _totalSize += size;
     }
-    return !_chunks.empty();
+    return _totalSize > 0;
+}
+
+void Downloader::Keep(const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        if (_chunks.empty() || _chunks.back().size() == kBlockSize) {
+            _chunks.emplace_back();
+            _chunks.back().reserve(kBlockSize);
+        }
+        std::vector<unsigned char>& block = _chunks.back();
+        const std::size_t n = std::min(size, kBlockSize - block.size());
+        block.insert(block.end(), data, data + n);
+        data += n;
+        size -= n;
+    }
 }
 
 std::size_t Downloader::CopyToBuffer(unsigned char* destination, bool decodePemCrl) const {
-    if (destination == nullptr) return 0;
+    if (destination == nullptr || _chunks.empty()) return 0;
 
     unsigned char* out = destination;
     for (const auto& chunk : _chunks) {
@@ -55,4 +87,5 @@ void Downloader::ClearDownload() {
     _chunks.clear();
     _totalSize = 0;
     _responseCode = 0;
+    _tooLarge = false;
 }

@@ -8,6 +8,9 @@
 #include <limits>
 #include <new>
 
+#include "common/Logger.h"
+#include "common/NetTimeouts.h"
+
 namespace {
 
 struct EasyCleanup {
@@ -46,7 +49,7 @@ struct URLStreamCurl::Handles {
     }
 };
 
-URLStreamCurl::URLStreamCurl(const std::string& url) {
+URLStreamCurl::URLStreamCurl(const std::string& url) : _stall(NetTimeouts::Stall()) {
     _buffer.reserve(kBufferSize);
     if (!GlobalInit()) return;
 
@@ -63,6 +66,8 @@ URLStreamCurl::URLStreamCurl(const std::string& url) {
                             curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK &&
                             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
                             curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kProtocols) == CURLE_OK &&
+                            curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                                             static_cast<long>(NetTimeouts::Connect().count())) == CURLE_OK &&
                             curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
     if (!configured) return;
     if (curl_multi_add_handle(handles->multi.get(), easy) != CURLM_OK) return;
@@ -75,9 +80,10 @@ URLStreamCurl::~URLStreamCurl() = default;
 std::size_t URLStreamCurl::WriteCallback(char* data, std::size_t size, std::size_t count, void* stream) {
     const std::size_t bytes = size * count;
     // Called from inside libcurl: nothing may unwind through it. A piece that
-    // cannot be stored aborts the transfer, which then reads as failed.
+    // cannot be stored, or one past the limit, aborts the transfer, which
+    // then reads as failed.
     try {
-        static_cast<URLStreamCurl*>(stream)->Append(data, bytes);
+        if (!static_cast<URLStreamCurl*>(stream)->Append(data, bytes)) return 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -86,16 +92,39 @@ std::size_t URLStreamCurl::WriteCallback(char* data, std::size_t size, std::size
 
 long URLStreamCurl::ResponseCode() const {
     long code = 0;
-    if (!_handles || curl_easy_getinfo(_handles->easy.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return 0;
+    if (!_handles || curl_easy_getinfo(_handles->easy.get(), CURLINFO_RESPONSE_CODE, &code) != CURLE_OK)
+        return 0;
     return code;
 }
 
-void URLStreamCurl::Append(const char* data, std::size_t size) {
+bool URLStreamCurl::Append(const char* data, std::size_t size) {
+    // What fits under the limit is kept, so the reader sees the transfer
+    // reach it before the failure.
+    const std::size_t room = _limit - std::min(_received, _limit);
+    const std::size_t kept = std::min(size, room);
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    _buffer.insert(_buffer.end(), bytes, bytes + size);
+    _buffer.insert(_buffer.end(), bytes, bytes + kept);
+    _received += kept;
+    if (kept > 0) _lastProgress = std::chrono::steady_clock::now();
+    if (kept == size) return true;
+    Logger::Get()->SetFunc("URLStreamCurl");
+    Logger::Get()->Log("Transfer stopped: more than %zu bytes", _limit);
+    return false;
+}
+
+void URLStreamCurl::CheckStall() {
+    if (std::chrono::steady_clock::now() - _lastProgress < _stall) return;
+    Logger::Get()->SetFunc("URLStreamCurl");
+    Logger::Get()->Log("Transfer stopped: no data for %lld ms", static_cast<long long>(_stall.count()));
+    _failed = true;
+    _finished = true;
 }
 
 bool URLStreamCurl::Step() {
+    if (!_started) {
+        _started = true;
+        _lastProgress = std::chrono::steady_clock::now();
+    }
     CURLM* const multi = _handles->multi.get();
     int running = 0;
     if (curl_multi_perform(multi, &running) != CURLM_OK) return false;
@@ -108,10 +137,11 @@ bool URLStreamCurl::Step() {
         _finished = true;
         return true;
     }
+    if (!_buffer.empty()) return true;
     // Nothing arrived: wait on the transfer's sockets for a short while
     // instead of letting the caller spin.
-    if (_buffer.empty() && curl_multi_poll(multi, nullptr, 0, kWaitMilliseconds, nullptr) != CURLM_OK)
-        return false;
+    if (curl_multi_poll(multi, nullptr, 0, kWaitMilliseconds, nullptr) != CURLM_OK) return false;
+    CheckStall();
     return true;
 }
 

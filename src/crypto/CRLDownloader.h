@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ public:
     // Orders a before b when a is not LDAP and b is.
     static bool CompareURLs(const std::string& a, const std::string& b);
     static bool IsLDAPURL(const std::string& url);
+
+    // A larger list from a distribution point is refused (the next point
+    // is tried): no certificate authority publishes one, and an endless
+    // source would exhaust the memory.
+    static constexpr std::size_t kMaxCRLSize = 64 * 1024 * 1024;
 
 protected:
     CRLDownloader() = default;

@@ -8,11 +8,14 @@
 #include <boost/thread/thread.hpp>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <memory>
 
 #include "common/Logger.h"
+#include "common/NetTimeouts.h"
 #include "common/PemCrl.h"
 #include "common/URLParser.h"
+#include "crypto/CRLDownloader.h"
 
 namespace Crypto {
 
@@ -129,8 +132,17 @@ bool LDAPDownloader::Download(const std::string& url, std::vector<unsigned char>
         LogLine("ldap_init failed\n");
         return false;
     }
-    const timeval connectTimeout{kConnectTimeoutSeconds, 0};
+    const long long connectMs = NetTimeouts::Connect().count();
+    const timeval connectTimeout{static_cast<time_t>(connectMs / 1000),
+                                 static_cast<suseconds_t>(connectMs % 1000 * 1000)};
     ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &connectTimeout);
+    // A message larger than a revocation list may be is refused while it
+    // arrives, before it fills the memory.
+    Sockbuf* socket = nullptr;
+    if (ldap_get_option(ld.get(), LDAP_OPT_SOCKBUF, &socket) == LDAP_OPT_SUCCESS && socket != nullptr) {
+        ber_len_t maxIncoming = CRLDownloader::kMaxCRLSize + kMessageOverhead;
+        ber_sockbuf_ctrl(socket, LBER_SB_OPT_SET_MAX_INCOMING, &maxIncoming);
+    }
     // Referrals are not followed: they would lead the anonymous search to
     // servers the URL does not name, in calls that cannot be interrupted.
     ldap_set_option(ld.get(), LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
@@ -146,6 +158,8 @@ bool LDAPDownloader::Download(const std::string& url, std::vector<unsigned char>
         return false;
     }
 
+    // The answer must come within the stall time of the request.
+    const auto deadline = std::chrono::steady_clock::now() + NetTimeouts::Stall();
     MessagePtr result;
     for (;;) {
         timeval wait{0, kWaitMicroseconds};
@@ -158,6 +172,10 @@ bool LDAPDownloader::Download(const std::string& url, std::vector<unsigned char>
         }
         if (rc != 0) break;
         boost::this_thread::interruption_point();
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LogLine("ldap_search timed out");
+            return false;
+        }
     }
 
     LDAPMessage* const entry = ldap_first_entry(ld.get(), result.get());
@@ -181,6 +199,10 @@ bool LDAPDownloader::Download(const std::string& url, std::vector<unsigned char>
     const berval* const value = values.get()[0];
     const auto* bytes = reinterpret_cast<const unsigned char*>(value->bv_val);
     const std::size_t length = value->bv_len;
+    if (length > CRLDownloader::kMaxCRLSize) {
+        LogLine("LDAP CRL too large");
+        return false;
+    }
     if (Util::IsPemCrl(bytes, length)) {
         LogLine("PEM CRL downloaded with LDAP, decoding...");
         der = Util::DecodePemCrl(bytes, length);

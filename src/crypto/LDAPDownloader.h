@@ -16,12 +16,16 @@ public:
     // a PEM value converted to DER. Every failure gives false and one log
     // line. Waits for the server in steps of kWaitMicroseconds and checks for
     // thread interruption after each, which is how a cancelled download ends.
+    // The connect is bounded by the connect time and the wait for the answer
+    // by the stall time (NetTimeouts); a value larger than a revocation list
+    // may be is refused.
     static bool Download(const std::string& url, std::vector<unsigned char>& der);
 
     static constexpr int kDefaultPort = 389;
     static constexpr long kWaitMicroseconds = 50000;
-    // Bounds the TCP connect, which cannot be interrupted.
-    static constexpr long kConnectTimeoutSeconds = 30;
+    // Room for the rest of the answer (entry name, attribute name, lengths)
+    // around the largest revocation list.
+    static constexpr unsigned long kMessageOverhead = 65536;
 };
 
 // Logs "<text>,error [<errno>]".

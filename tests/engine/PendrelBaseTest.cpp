@@ -530,6 +530,8 @@ TEST_F(PendrelBaseTest, VerifyReports) {
     ASSERT_NE(at, std::string::npos);
     changed[at + 1] = '1';  // in the original trailer: covered by both signatures
     TestSupport::WriteFile(_dir.File("changed.pdf"), changed);
+    const std::string once = SignedBefore(1);
+    TestSupport::WriteFile(_dir.File("appended.pdf"), TestSupport::ReadFile(once) + "% one more line\n");
 
     struct Case {
         const char* name;
@@ -540,14 +542,15 @@ TEST_F(PendrelBaseTest, VerifyReports) {
         std::vector<std::string> statuses;
         std::vector<short> revisions;
         int dialogShows;
+        int revisionCount;
     };
     const std::vector<Case> cases = {
-        {"no document", "", 0x10, -2, {}, {}, {}, 0},
-        {"no AcroForm, no dialog", Plain(), 0, -63, {}, {}, {}, 0},
-        {"no AcroForm, dialog", Plain(), 0x10, -63, {}, {}, {}, 1},
-        {"byte range of zeros", _dir.File("zero.pdf"), 0, -63, {}, {}, {}, 0},
-        {"signed once", SignedBefore(1), 0x10, 1, {"Earlier 1"}, {"111X"}, {1}, 1},
-        {"signed twice", twice, 0, 1, {"Earlier 1", "Earlier 2"}, {"111X", "111X"}, {1, 2}, 0},
+        {"no document", "", 0x10, -2, {}, {}, {}, 0, -1},
+        {"no AcroForm, no dialog", Plain(), 0, -63, {}, {}, {}, 0, 1},
+        {"no AcroForm, dialog", Plain(), 0x10, -63, {}, {}, {}, 1, 1},
+        {"byte range of zeros", _dir.File("zero.pdf"), 0, -63, {}, {}, {}, 0, 1},
+        {"signed once", once, 0x10, 1, {"Earlier 1"}, {"111X"}, {1}, 1, 2},
+        {"signed twice", twice, 0, 1, {"Earlier 1", "Earlier 2"}, {"111X", "111X"}, {1, 2}, 0, 3},
         {"covered byte changed",
          _dir.File("changed.pdf"),
          0,
@@ -555,7 +558,10 @@ TEST_F(PendrelBaseTest, VerifyReports) {
          {"Earlier 1", "Earlier 2"},
          {"110X", "110X"},
          {1, 2},
-         0},
+         0,
+         3},
+        // The signature still verifies, but it no longer covers the last revision.
+        {"bytes appended after signing", _dir.File("appended.pdf"), 0, 1, {"Earlier 1"}, {"111X"}, {1}, 0, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -571,6 +577,7 @@ TEST_F(PendrelBaseTest, VerifyReports) {
             continue;
         }
         ASSERT_NE(result->List(), nullptr);
+        EXPECT_EQ(result->List()->RevisionCount(), c.revisionCount);
         ASSERT_EQ(result->List()->Count(), c.names.size());
         for (std::size_t i = 0; i < c.names.size(); ++i) {
             const SignatureBase::SigInfo& record = result->List()->At(i);

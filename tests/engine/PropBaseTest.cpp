@@ -15,6 +15,7 @@
 #include "support/LogCapture.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 using TestSupport::FileExists;
@@ -176,11 +177,14 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
 }
 
 TEST_F(PropBaseTest, DownloadsRemoteDocumentsIntoRegisteredWorkingCopies) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
     TestSupport::HttpServer server;
     const std::string twoPages = DocumentBytes(2);
     server.Serve("/doc.pdf", 200, twoPages);
     server.Serve("/empty.pdf", 200, "");
     server.Serve("/error-page", 404, "<html>not found</html>");
+    server.ServeSilence("/silent.pdf");
+    server.ServeRaw("/cut.pdf", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + twoPages);
     std::string upper = server.Url("/doc.pdf");
     upper.replace(0, 4, "HTTP");
 
@@ -188,13 +192,13 @@ TEST_F(PropBaseTest, DownloadsRemoteDocumentsIntoRegisteredWorkingCopies) {
         std::string name;
         std::string url;
         int error;
-        bool kept;
-        std::string copy;  // the working copy's bytes
+        std::string copy;  // the working copy's bytes; a failed download leaves none
     } cases[] = {
-        {"document, scheme in capitals", upper, 0, false, twoPages},
-        {"no bytes", server.Url("/empty.pdf"), -6, true, ""},
-        {"an error page is data, but no document", server.Url("/error-page"), -7, false,
-         "<html>not found</html>"},
+        {"document, scheme in capitals", upper, 0, twoPages},
+        {"no bytes", server.Url("/empty.pdf"), -6, ""},
+        {"an error page is data, but no document", server.Url("/error-page"), -7, "<html>not found</html>"},
+        {"a server that never answers", server.Url("/silent.pdf"), -6, ""},
+        {"a body cut short", server.Url("/cut.pdf"), -6, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -212,6 +216,16 @@ TEST_F(PropBaseTest, DownloadsRemoteDocumentsIntoRegisteredWorkingCopies) {
         ASSERT_EQ(_files.Files().size(), registered + 1);
         EXPECT_EQ(_files.Files().back(), prop.LocalFile());
         EXPECT_EQ(prop.LocalFile().rfind(_files.Directory(), 0), 0u);
+        if (c.error == -6) {
+            // the earlier document stays open; no partial copy stays behind
+            EXPECT_FALSE(FileExists(prop.LocalFile()));
+            EXPECT_EQ(prop.Document(), before);
+            ExpectAttached(prop);
+            if (log.Active()) {
+                EXPECT_TRUE(log.Has("LoadFileFromURL", "SetFile - Error while downloading the file"));
+            }
+            continue;
+        }
         ASSERT_TRUE(FileExists(prop.LocalFile()));
         EXPECT_EQ(ReadFile(prop.LocalFile()), c.copy);
         struct stat st {};
@@ -221,12 +235,6 @@ TEST_F(PropBaseTest, DownloadsRemoteDocumentsIntoRegisteredWorkingCopies) {
             ExpectAttached(prop);
             EXPECT_EQ(prop.Pages(), 2);
             EXPECT_EQ(prop.Document()->Path(), prop.LocalFile());
-        } else if (c.kept) {
-            EXPECT_EQ(prop.Document(), before);
-            ExpectAttached(prop);
-            if (log.Active()) {
-                EXPECT_TRUE(log.Has("LoadFileFromURL", "SetFile - Error while downloading the file"));
-            }
         } else {
             ExpectNoDocument(prop);
         }

@@ -95,6 +95,12 @@ TEST_F(NPSignatureTest, EmptyListCountsZeroAndAnswersNullForEveryEntryProperty) 
     }
     EXPECT_TRUE(Load(list, Int(0)));
     EXPECT_TRUE(NPVARIANT_IS_NULL(Get(list, "sigId")));
+    // A property of the list, not of an entry: -1 until a verification sets it.
+    const NPVariant revisions = Get(list, "revisionCount");
+    ASSERT_TRUE(NPVARIANT_IS_INT32(revisions));
+    EXPECT_EQ(revisions.value.intValue, -1);
+    ObjectRef::As<NPSignature>(list)->SetRevisionCount(3);
+    EXPECT_EQ(Get(list, "revisionCount").value.intValue, 3);
     NPN_ReleaseObject(list);
 }
 
@@ -172,47 +178,64 @@ TEST_F(NPSignatureTest, ResultErrorIsAMappedIntThatStopsTheStream) {
     NPN_ReleaseObject(result);
 }
 
-// One page with a signature field dated after 2038 and with texts in both
-// PDF text encodings.
-std::string LateSignedDocument() {
+// One page with a signature field dated `date` (none when empty) and with
+// texts in both PDF text encodings.
+std::string SignedDocument(const std::string& date) {
     TestSupport::PdfBuilder pdf;
     pdf.BasicDocument(1, "/AcroForm 6 0 R");
     pdf.Object(6, "<</Fields[7 0 R]/SigFlags 3>>");
     pdf.Object(7, "<</FT/Sig/T(Late)/Rect[0 0 0 0]/P 3 0 R/V 8 0 R>>");
-    pdf.Object(8,
-               TestSupport::PdfBuilder::SignatureDict("/Reason<FEFF004F00640020D83DDE00>/Location(K\\366ln)"
-                                                      "/ContactInfo(a@example.org)/M(D:20400101000000Z)"));
+    pdf.Object(8, TestSupport::PdfBuilder::SignatureDict(
+                      "/Reason<FEFF004F00640020D83DDE00>/Location(K\\366ln)/ContactInfo(a@example.org)" +
+                      (date.empty() ? std::string() : "/M(" + date + ")")));
     pdf.EndRevision();
     pdf.CoverUpTo(8, pdf.Bytes().size());
     return pdf.Bytes();
 }
 
-TEST_F(NPSignatureTest, EntryTextsAreUtf8AndTheSigningTimeKeepsItsLow32Bits) {
-    const TestSupport::TempDir dir;
-    TestSupport::WriteFile(dir.File("late.pdf"), LateSignedDocument());
-    NPObject* request = Create(&sNPProp_NPClass);
-    NPProp* prop = ObjectRef::As<NPProp>(request);
-    prop->SetFile(dir.File("late.pdf"));
-    prop->LoadFileFromURL();
-    ASSERT_EQ(prop->Error(), 0);
-    PDF::Fields fields(&prop->Env());
-    fields.Load();
-    ASSERT_EQ(fields.Count(), 1);
-    const auto signature = fields.At(0)->GetSignature();
-    ASSERT_TRUE(signature);
+TEST_F(NPSignatureTest, EntryTextsAreUtf8AndTheSigningTimeReadsRightAfter2038) {
+    const struct {
+        const char* date;
+        bool asInt32;
+        double seconds;
+    } cases[] = {
+        {"D:20400101000000Z", false, 2208988800.0},  // beyond int32: a double, not wrapped
+        {"D:20380119031407Z", true, 2147483647.0},   // the last second an int32 holds
+        {"D:20240229120000Z", true, 1709208000.0},
+        {"", true, -1.0},  // no /M: unknown
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        const TestSupport::TempDir dir;
+        TestSupport::WriteFile(dir.File("signed.pdf"), SignedDocument(c.date));
+        NPObject* request = Create(&sNPProp_NPClass);
+        NPProp* prop = ObjectRef::As<NPProp>(request);
+        prop->SetFile(dir.File("signed.pdf"));
+        prop->LoadFileFromURL();
+        ASSERT_EQ(prop->Error(), 0);
+        PDF::Fields fields(&prop->Env());
+        fields.Load();
+        ASSERT_EQ(fields.Count(), 1);
+        const auto signature = fields.At(0)->GetSignature();
+        ASSERT_TRUE(signature);
 
-    NPObject* list = Create(&sNPSignature_NPClass);
-    ObjectRef::As<NPSignature>(list)->AddSignature("Late", signature.get(), 0, "XX0X", nullptr);
-    // 2040-01-01T00:00:00Z is 2208988800 seconds: beyond int32, it wraps.
-    const NPVariant time = Get(list, "signingTime");
-    ASSERT_TRUE(NPVARIANT_IS_INT32(time));
-    EXPECT_EQ(time.value.intValue, static_cast<int32_t>(2208988800LL - 4294967296LL));
-    EXPECT_EQ(GetString(list, "reason"), "Od \xF0\x9F\x98\x80");
-    EXPECT_EQ(GetString(list, "location"), "K\xC3\xB6ln");
-    EXPECT_EQ(GetString(list, "contact"), "a@example.org");
-    EXPECT_TRUE(NPVARIANT_IS_NULL(Get(list, "certificate")));
-    NPN_ReleaseObject(list);
-    NPN_ReleaseObject(request);
+        NPObject* list = Create(&sNPSignature_NPClass);
+        ObjectRef::As<NPSignature>(list)->AddSignature("Late", signature.get(), 0, "XX0X", nullptr);
+        const NPVariant time = Get(list, "signingTime");
+        if (c.asInt32) {
+            ASSERT_TRUE(NPVARIANT_IS_INT32(time));
+            EXPECT_EQ(time.value.intValue, static_cast<int32_t>(c.seconds));
+        } else {
+            ASSERT_TRUE(NPVARIANT_IS_DOUBLE(time));
+            EXPECT_EQ(time.value.doubleValue, c.seconds);
+        }
+        EXPECT_EQ(GetString(list, "reason"), "Od \xF0\x9F\x98\x80");
+        EXPECT_EQ(GetString(list, "location"), "K\xC3\xB6ln");
+        EXPECT_EQ(GetString(list, "contact"), "a@example.org");
+        EXPECT_TRUE(NPVARIANT_IS_NULL(Get(list, "certificate")));
+        NPN_ReleaseObject(list);
+        NPN_ReleaseObject(request);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <boost/thread/thread.hpp>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/Logger.h"
+#include "common/WorkerThreads.h"
 #include "common/npruntime/NPEngine.h"
 #include "npapi/npfunctions.h"
 #include "support/FakeBrowser.h"
@@ -111,6 +115,27 @@ TEST(NpShutdown, LogsTheEndAndReleasesTheLog) {
         EXPECT_TRUE(log.Has("NP_Shutdown", "Ending instance" + std::string(65, '-') + "\n"));
     }
     // The log was released: take up the test program's log folder again.
+    Logger::UseFolder(file.substr(0, file.rfind('/')));
+}
+
+// A download worker left running by a cancel ends before the browser may
+// unload the library.
+TEST(NpShutdown, EndsTheWorkersACancelLeftRunning) {
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    WorkerThreads::Instance().Abandon(boost::thread([ended] {
+        // Between its interruption checks the worker still runs a while.
+        try {
+            for (;;) boost::this_thread::sleep_for(boost::chrono::milliseconds(50));
+        } catch (const boost::thread_interrupted&) {
+            boost::this_thread::disable_interruption busy;
+            boost::this_thread::sleep_for(boost::chrono::milliseconds(100));
+            *ended = true;
+        }
+    }));
+    const std::string file = Logger::Get()->FileName();
+    EXPECT_EQ(NP_Shutdown(), NPERR_NO_ERROR);
+    EXPECT_TRUE(*ended);
+    EXPECT_EQ(WorkerThreads::Instance().Count(), 0u);
     Logger::UseFolder(file.substr(0, file.rfind('/')));
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/Downloader.h"
 #include "common/Logger.h"
+#include "common/WorkerThreads.h"
 #include "crypto/CRLProgressDialog.h"
 #include "crypto/LDAPDownloader.h"
 
@@ -85,6 +86,7 @@ CRLStatusItem CRLDownloaderOpenSSL::Download() {
         } else {
             Log("Download", "Downloading nonLDAP CRL from %s", url);
             Downloader downloader;
+            downloader.SetLimit(kMaxCRLSize);
             item.ok = downloader.DownloadFile(url);
             boost::this_thread::interruption_point();
             // An error page (status 400 or more) is no revocation list: try
@@ -123,12 +125,13 @@ bool CRLDownloaderOpenSSL::DownloadCRL(const std::vector<unsigned char>& certifi
 
     const bool delivered = dialog->ShowDialog();
     if (!delivered) {
-        worker.interrupt();
+        // Not waited for here; kept (interrupted) until it ends, so that the
+        // library is not unloaded under it.
+        WorkerThreads::Instance().Abandon(std::move(worker));
         if (future.is_ready() && future.has_value()) error = future.get().code;
-        worker.detach();
         return false;
     }
-    worker.detach();
+    worker.join();  // the task is done: the thread only has to return
     CRLStatusItem item = future.get();
     if (item.ok && item.data) {
         out = std::move(*item.data);

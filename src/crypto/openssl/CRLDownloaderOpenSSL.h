@@ -24,7 +24,8 @@ public:
     // with the CRL's DER bytes in out. False when nothing arrived; error then
     // takes the download's code (-34, -35, or 1 when every URL failed). A
     // cancel returns at once without waiting for the worker, which owns
-    // everything it still touches and ends at its next interruption check.
+    // everything it still touches, ends at its next interruption check and
+    // is kept by WorkerThreads until then.
     static bool DownloadCRL(const std::vector<unsigned char>& certificateDer, std::vector<unsigned char>& out,
                             int& error);
 

@@ -25,5 +25,21 @@ eq(readText(args[3] + "/number.txt"), "42", "a number is written as text");
 eq(readFileBase64(args[3] + "/number.txt"), "NDI=", "Base64 with padding");
 throws(function () { writeText(args[3] + "/missing/x.txt", "x"); }, "cannot write", "write into a missing folder");
 
+// readHead: the first bytes, one character per byte; failures say why in words.
+var head = readHead(args[0], 300);
+eq(head.length, 300, "readHead gives the bytes asked for");
+var codes = true;
+for (var i = 0; i < 300; i++) if (head.charCodeAt(i) !== i % 256) codes = false;
+check(codes, "readHead maps each byte to one character");
+eq(readHead(args[2]).length, readHead(args[2], 1000).length, "readHead reads up to 1024 bytes by default");
+eq(readHead(args[3] + "/empty.txt", 10), "", "readHead of an empty file");
+function reason(fn) { try { fn(); } catch (e) { return e.message; } return "nothing thrown"; }
+eq(reason(function () { readHead(args[3] + "/none.pdf", 8); }), "no such file", "readHead of a missing file");
+eq(reason(function () { readHead(args[3] + "/none/x.pdf", 8); }), "no such file", "readHead below a missing folder");
+eq(reason(function () { readHead(args[3], 8); }), "is a folder", "readHead of a folder");
+eq(reason(function () { readHead("/dev/null", 8); }), "not a regular file", "readHead of a device");
+printError("to", "standard error");
+check(/\/files\.js$/.test(scriptPath), "scriptPath names the running script: " + scriptPath);
+
 if (failures > 0) exit(1);
 print("PASS");

@@ -2,6 +2,7 @@
 
 #include <boost/thread/thread.hpp>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <future>
@@ -223,6 +224,66 @@ TEST(Downloader, InterruptEndsADownloadFromASilentServer) {
     ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_THROW(result.get(), boost::thread_interrupted);
     worker.join();
+}
+
+TEST_F(DownloaderTest, ALimitRefusesLargerDownloadsAndEndlessSources) {
+    const std::string body(200000, 'x');  // several read pieces and blocks
+    TestSupport::HttpServer server;
+    server.Serve("/body", 200, body);
+    TestSupport::WriteFile(_dir->File("body"), body);
+    const struct {
+        std::string name;
+        std::string url;
+        std::size_t limit;
+        bool ok;
+    } cases[] = {
+        {"exactly the limit over HTTP", server.Url("/body"), body.size(), true},
+        {"one byte over over HTTP", server.Url("/body"), body.size() - 1, false},
+        {"exactly the limit from a file", FileUrl(_dir->File("body")), body.size(), true},
+        {"one byte over from a file", FileUrl(_dir->File("body")), body.size() - 1, false},
+        {"an endless source", "file:///dev/zero", 1 << 20, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Downloader downloader;
+        downloader.SetLimit(c.limit);
+        EXPECT_EQ(downloader.DownloadFile(c.url), c.ok);
+        EXPECT_EQ(downloader.TooLarge(), !c.ok);
+        EXPECT_LE(downloader.TotalSize(), c.limit) << "nothing beyond the limit is kept";
+        if (c.ok) {
+            EXPECT_EQ(CopyOut(downloader, false), body);
+        }
+    }
+}
+
+TEST(Downloader, DownloadToHandsEachPieceOnAndKeepsNothing) {
+    const std::string big(5000, 'q');
+    const struct {
+        const char* name;
+        std::deque<std::string> pieces;
+        long end;
+        std::size_t refuseAfter;  // the sink answers false once it has this many bytes
+        bool ok;
+        std::string handed;
+    } cases[] = {
+        {"all pieces in order", {"ab", "", big, "cd"}, -1, SIZE_MAX, true, "ab" + big + "cd"},
+        {"the sink stops the download", {"ab", "cd", "ef"}, -1, 4, false, "abcd"},
+        {"a stream error after data", {"ab"}, -2, SIZE_MAX, false, "ab"},
+        {"nothing at all", {}, -1, SIZE_MAX, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedStream stream(c.pieces, c.end);
+        Downloader downloader(stream);
+        std::string handed;
+        const bool ok = downloader.DownloadTo("ignored://", [&](const unsigned char* data, std::size_t size) {
+            handed.append(reinterpret_cast<const char*>(data), size);
+            return handed.size() < c.refuseAfter;
+        });
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(handed, c.handed);
+        EXPECT_EQ(CopyOut(downloader, false), "") << "nothing kept";
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "common/URLStreamCurl.h"
 #include "support/HttpServer.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -119,6 +120,25 @@ TEST(URLStreamCurl, SilentServerAnswersZeroWithoutSpinningAndInterruptEndsTheRea
     EXPECT_GT(outcome->zeros, 0);
     EXPECT_LT(outcome->zeros, 200);
     EXPECT_LT(outcome->cpu, outcome->wall / 4 + 0.01);
+}
+
+// A server that accepts and never reads the request, or reads it and never
+// answers, fails the transfer once nothing has come for the stall time.
+TEST(URLStreamCurl, ATransferWithoutProgressForTheStallTimeFails) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    TestSupport::HttpServer silent(TestSupport::HttpServer::Mode::Silent);
+    TestSupport::HttpServer server;
+    server.ServeSilence("/never");
+    const std::string cases[] = {silent.Url("/x"), server.Url("/never")};
+    for (const std::string& url : cases) {
+        SCOPED_TRACE(url);
+        const auto start = steady_clock::now();
+        const auto stream = CreateURLStream(url);
+        EXPECT_EQ(ReadAll(*stream, 512), "<error>");
+        const auto took = steady_clock::now() - start;
+        EXPECT_GE(took, milliseconds(300));
+        EXPECT_LT(took, std::chrono::seconds(5));
+    }
 }
 
 }  // namespace

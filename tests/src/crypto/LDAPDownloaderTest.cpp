@@ -11,6 +11,7 @@
 #include "support/HttpServer.h"
 #include "support/LogCapture.h"
 #include "support/Loopback.h"
+#include "support/ScopedEnv.h"
 #include "support/SlapdServer.h"
 #include "support/TempDir.h"
 #include "support/TestCrl.h"
@@ -192,6 +193,23 @@ TEST(LDAPDownloader, InterruptEndsTheWaitForASilentServer) {
     ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_THROW(result.get(), boost::thread_interrupted);
     worker.join();
+}
+
+// Without an interrupt, the wait for an answer ends with the stall time.
+TEST(LDAPDownloader, ASilentServerIsGivenUpAfterTheStallTime) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    TestSupport::HttpServer silent(TestSupport::HttpServer::Mode::Silent);
+    const std::string url = "ldap://127.0.0.1:" + std::to_string(silent.Port()) + "/cn=x";
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<unsigned char> der;
+    const TestSupport::LogCapture log;
+    EXPECT_FALSE(Crypto::LDAPDownloader::Download(url, der));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::seconds(5));
+    if (log.Active()) {
+        EXPECT_TRUE(log.Contains("ldap_search timed out"));
+    }
 }
 
 }  // namespace

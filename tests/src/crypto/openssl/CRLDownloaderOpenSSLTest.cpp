@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -9,6 +10,7 @@
 #include "support/ChildProcess.h"
 #include "support/HttpServer.h"
 #include "support/LogCapture.h"
+#include "support/ScopedEnv.h"
 #include "support/SlapdServer.h"
 #include "support/TempDir.h"
 #include "support/TestCrl.h"
@@ -107,7 +109,11 @@ TEST(CRLDownloader, FindsURIsNonLDAPFirstOrTellsWhyNot) {
     EXPECT_EQ(garbage.code, 1);
 }
 
+// Points that fail, and points that would never end (a server that never
+// answers, a list beyond the size cap, an endless file) given up after their
+// bound, move on to the next point.
 TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
     const TempDir dir;
     const TestSupport::TestCrl crl = TestSupport::MakeTestCrl(dir);
     HttpServer http;
@@ -115,6 +121,15 @@ TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
     http.Serve("/empty.crl", 200, "");
     http.Serve("/pem.crl", 200, crl.pem);
     http.Serve("/der.crl", 200, crl.der);
+    http.ServeSilence("/silent.crl");
+    // Sparse files at the cap and one byte beyond it: they cost no disk.
+    const std::size_t cap = Crypto::CRLDownloader::kMaxCRLSize;
+    const std::string atCap = dir.File("at-cap.crl");
+    const std::string beyond = dir.File("beyond.crl");
+    TestSupport::WriteFile(atCap, "");
+    TestSupport::WriteFile(beyond, "");
+    ASSERT_EQ(::truncate(atCap.c_str(), static_cast<off_t>(cap)), 0);
+    ASSERT_EQ(::truncate(beyond.c_str(), static_cast<off_t>(cap) + 1), 0);
 
     const struct {
         const char* name;
@@ -126,6 +141,11 @@ TEST(CRLDownloader, TriesEachPointUntilOneDeliversARevocationList) {
         {"empty, then PEM delivered as DER", {http.Url("/empty.crl"), http.Url("/pem.crl")}, true, crl.der},
         {"missing, then file", {http.Url("/missing.crl"), "file://" + dir.File("list.crl")}, true, crl.der},
         {"every point fails", {http.Url("/error.crl"), "http://127.0.0.1:1/x.crl"}, false, ""},
+        {"silent server, then DER", {http.Url("/silent.crl"), http.Url("/der.crl")}, true, crl.der},
+        {"endless file, then DER", {"file:///dev/zero", http.Url("/der.crl")}, true, crl.der},
+        {"beyond the cap, then DER", {"file://" + beyond, http.Url("/der.crl")}, true, crl.der},
+        {"exactly the cap is still taken", {"file://" + atCap}, true, std::string(cap, '\0')},
+        {"nothing that ends", {http.Url("/silent.crl"), "file:///dev/zero"}, false, ""},
     };
     TestSupport::WriteFile(dir.File("list.crl"), crl.der);
     for (const auto& c : cases) {
@@ -195,4 +215,18 @@ TEST(CRLDownloader, DownloadCRLWaitsForTheWorkerOrReturnsAtOnceOnCancel) {
     EXPECT_TRUE(CancelOnRequest::_reached);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(error, 0);
+}
+
+// Without a window nobody can cancel: the wait ends with the network bounds.
+TEST(CRLDownloader, DownloadCRLWithoutAWindowEndsWhenTheServerStaysSilent) {
+    const FactoryReset reset;
+    const TestSupport::ScopedEnv stall("PENDREL_NET_STALL_TIMEOUT", "0.3");
+    const TempDir dir;
+    HttpServer http;
+    http.ServeSilence("/silent.crl");
+    std::vector<unsigned char> out;
+    int error = 0;
+    EXPECT_FALSE(CRLDownloaderOpenSSL::DownloadCRL(WithPoints(dir, {http.Url("/silent.crl")}), out, error));
+    EXPECT_EQ(error, 1) << "every point failed";
+    EXPECT_EQ(http.RequestCount("/silent.crl"), 1);
 }
