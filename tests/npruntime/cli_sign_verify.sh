@@ -147,7 +147,10 @@ ca -cert "$REV/keychain/roots/root.pem" -keyfile "$REV/ca/root.key" -startdate "
   -extensions signer -in "$REV/ca/signer.csr" -out "$REV/ca/signer.pem"
 cat "$REV/ca/signer.pem" "$REV/ca/signer.key" >"$REV/keychain/identities/signer.pem"
 ca -cert "$REV/keychain/roots/root.pem" -keyfile "$REV/ca/root.key" -revoke "$REV/ca/signer.pem"
-ca -cert "$REV/keychain/roots/root.pem" -keyfile "$REV/ca/root.key" -gencrl -out "$REV/ca/crl.pem"
+# Issued an hour back: a list is current only once its issue time has passed,
+# and the verification may run within the same second.
+ca -cert "$REV/keychain/roots/root.pem" -keyfile "$REV/ca/root.key" -gencrl \
+  -crl_lastupdate "$(date -u -d '-1 hour' +%Y%m%d%H%M%SZ)" -out "$REV/ca/crl.pem"
 openssl crl -in "$REV/ca/crl.pem" -outform DER -out "$REV/keychain/crls/root.crl"
 PENDREL_KEYCHAIN="$REV/keychain" expect 0 "^signed" sign "$DIR/sample.pdf" "$DIR/by-revoked.pdf" \
   --subject "Pendrel Revoked Signer"
