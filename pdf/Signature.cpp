@@ -20,6 +20,7 @@
 #include "pdf/LocaleGuard.h"
 #include "pdf/ObjectPrinter.h"
 #include "pdf/Output.h"
+#include "pdf/TextString.h"
 #include "pdf/Versions.h"
 #include "pdf/XRefs.h"
 
@@ -441,17 +442,7 @@ std::time_t Signature::ParseTime(const std::string& date) {
 
 std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj) {
     if (!pdf_is_string(ctx, obj)) return std::wstring();
-    const auto* const bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx, obj));
-    const std::size_t length = pdf_to_str_len(ctx, obj);
-    std::wstring text;
-    if (length >= 3 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-        for (std::size_t i = 2; i + 1 < length; i += 2)
-            text.push_back(static_cast<wchar_t>(bytes[i] << 8 | bytes[i + 1]));
-    } else {
-        for (std::size_t i = 0; i < length && bytes[i] != 0; ++i)
-            text.push_back(static_cast<wchar_t>(bytes[i]));
-    }
-    return text;
+    return TextString::Decode(StringBytes(ctx, obj));
 }
 
 void fz_dictputunicodes(fz_context* ctx, pdf_obj* dict, const char* key, const wchar_t* text) {
