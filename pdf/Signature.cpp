@@ -363,8 +363,11 @@ void Signature::FeedContents(int start, int length, bool last) {
 Signature::VerifyError Signature::Verify() {
     if (_ref == nullptr || _dict == nullptr) return kNoRange;
     if (_range[0] == 0 && _range[1] == 0 && _range[2] == 0 && _range[3] == 0) return kNoRange;
+    if (!LoadContents()) return kNoContents;
     // Only bytes of the file can be covered: a range reaching beyond its end
-    // (or overlapping the other) names no signed content.
+    // (or overlapping the other) does not describe what was signed, so the
+    // signature fails. It is still reported with its signer, which the CMS
+    // object names once it has been checked.
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     const std::int64_t size = file != nullptr ? static_cast<std::int64_t>(file->FileSize()) : 0;
     const std::int64_t firstEnd = static_cast<std::int64_t>(_range[0]) + _range[1];
@@ -373,9 +376,9 @@ Signature::VerifyError Signature::Verify() {
         Logger::Get()->SetFunc("Verify");
         Logger::Get()->Log("Byte range %d-%d %d-%d outside the file of %lld bytes", _range[0], _range[1],
                            _range[2], _range[3], static_cast<long long>(size));
-        return kNoRange;
+        _cms->Verify();  // over no content: it cannot pass, and the answer is failure anyway
+        return kNotVerified;
     }
-    if (!LoadContents()) return kNoContents;
     FeedContents(_range[0], _range[1], false);
     FeedContents(_range[2], _range[3], true);
     return _cms->Verify() ? kVerified : kNotVerified;

@@ -61,7 +61,7 @@ public:
 
     // Verification: 0 the covered bytes verify, 1 they do not, 2 nothing
     // loaded or no range, 3 no usable /Contents. A range reaching outside the
-    // file does not verify.
+    // file (or overlapping the other) gives 1.
     VerifyError Verify();
     // Makes the CMS object from /Contents; false without one.
     bool LoadContents();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "common/MsgLoaderFile.h"
+#include "common/Util.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
 #include "engine/PendrelBase.h"
@@ -112,6 +114,21 @@ std::vector<std::pair<std::string, int>> FieldsOf(const std::string& path) {
         out.emplace_back(fields.At(i)->GetName(), signature ? signature->Verify() : -1);
     }
     return out;
+}
+
+// `bytes` with the /ByteRange of their last signature rewritten in place,
+// its fourth value grown by `extra` (the array keeps its width).
+std::string WithLongerSecondRange(std::string bytes, long long extra) {
+    const std::size_t at = bytes.rfind("/ByteRange[");
+    const std::size_t contents = bytes.find("/Contents", at);
+    if (at == std::string::npos || contents == std::string::npos) return bytes;
+    long long b[4] = {0, 0, 0, 0};
+    std::sscanf(bytes.c_str() + at + 11, "%lld %lld %lld %lld", &b[0], &b[1], &b[2], &b[3]);
+    std::string array = "[" + std::to_string(b[0]) + " " + std::to_string(b[1]) + " " + std::to_string(b[2]) +
+                        " " + std::to_string(b[3] + extra) + "]";
+    const std::size_t width = contents - (at + 10);
+    array.resize(width, ' ');
+    return bytes.replace(at + 10, width, array);
 }
 
 class PendrelBaseTest : public ::testing::Test {
@@ -525,6 +542,9 @@ TEST_F(PendrelBaseTest, VerifyReports) {
     zero.Save(_dir.File("zero.pdf"));
 
     const std::string twice = SignedBefore(2);
+    // A signature whose second range runs past the end of the file.
+    TestSupport::WriteFile(_dir.File("past-the-end.pdf"),
+                           WithLongerSecondRange(TestSupport::ReadFile(SignedBefore(1)), 1000));
     std::string changed = TestSupport::ReadFile(twice);
     const std::size_t at = changed.find("<00112233");
     ASSERT_NE(at, std::string::npos);
@@ -555,6 +575,14 @@ TEST_F(PendrelBaseTest, VerifyReports) {
          {"Earlier 1", "Earlier 2"},
          {"110X", "110X"},
          {1, 2},
+         0},
+        {"byte range past the end of the file",
+         _dir.File("past-the-end.pdf"),
+         0,
+         1,
+         {"Earlier 1"},
+         {"110X"},
+         {-1},
          0},
     };
     for (const Case& c : cases) {
@@ -653,6 +681,42 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
             EXPECT_EQ(info->Subject(), "Pendrel Test Signer");
         }
     }
+}
+
+// Texts of a document that are no valid UTF-16 read as U+FFFD: every entry
+// converts to UTF-8 for the page and the status window, and a byte order
+// mark alone is the empty text.
+TEST_F(PendrelBaseTest, BrokenTextsOfASignatureReadWithReplacementCharacters) {
+    TestSupport::SignOptions options;
+    options.fieldName = "Broken";
+    options.reason = L"OXK";
+    options.location = L"OXK";
+    options.contact = L"ab";
+    TestSupport::SignDocument(Plain(), _dir.File("texts.pdf"), options);
+    std::string bytes = TestSupport::ReadFile(_dir.File("texts.pdf"));
+    const std::string reason = "/Reason<FEFF004F0058004B>";
+    const std::string location = "/Location<FEFF004F0058004B>";
+    const std::string contact = "/ContactInfo<FEFF00610062>";
+    for (const std::string* text : {&reason, &location, &contact})
+        ASSERT_NE(bytes.find(*text), std::string::npos) << *text;
+    bytes.replace(bytes.find(reason), reason.size(), "/Reason<FEFF004FD800004B>");  // lone high surrogate
+    bytes.replace(bytes.find(location), location.size(),
+                  "/Location<FEFFDC00004F004B>");                                      // lone low surrogate
+    bytes.replace(bytes.find(contact), contact.size(), "/ContactInfo<FEFF>        ");  // the mark alone
+    TestSupport::WriteFile(_dir.File("texts.pdf"), bytes);
+
+    TestEngine engine;
+    const auto request = Request(_dir.File("texts.pdf"));
+    request->SetOptions(0x10);
+    const auto result = engine.VerifyRequest(request.get());
+    ASSERT_EQ(result->Error(), 1);
+    ASSERT_EQ(result->List()->Count(), 1u);
+    EXPECT_EQ(engine.dialogs.statusShows, 1);
+    const SignatureBase::SigInfo& record = result->List()->At(0);
+    EXPECT_EQ(record.status, "110X");  // the texts were covered
+    EXPECT_EQ(Util::WtoA(record.reason), "O\xEF\xBF\xBDK");
+    EXPECT_EQ(Util::WtoA(record.location), "\xEF\xBF\xBDOK");
+    EXPECT_EQ(Util::WtoA(record.contact), "");
 }
 
 }  // namespace
