@@ -33,7 +33,7 @@ public:
 
     // Writing the new field of a sign operation (raise PDF::Exception).
 
-    // The field's /T.
+    // The field's /T, UTF-8 (written as a PDF text string).
     void SetName(const std::string& name) { _name = name; }
     // Object number of the signature dictionary /V points to.
     void SetSigOid(int oid) { _sigOid = oid; }
@@ -49,6 +49,7 @@ public:
     // Turns the rectangle for a rotated document (see WidgetRect).
     void AdjustFieldToDocumentRotation(int rotation, double pageHeight, double pageWidth);
 
+    // UTF-8; a loaded /T is decoded from its text string.
     const std::string& GetName() const { return _name; }
     int GetFf() const { return _ff; }
     int GetF() const { return _f; }

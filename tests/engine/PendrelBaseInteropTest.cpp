@@ -142,6 +142,32 @@ TEST_F(PendrelBaseInteropTest, TwoSignsInARowGiveTwoValidCopies) {
     ExpectAccepted(second->File(), 1);
 }
 
+// Other readers show a field name beyond ASCII as it was given: it is
+// written as a PDF text string, not as raw UTF-8.
+TEST_F(PendrelBaseInteropTest, NonAsciiFieldNamesReadTheSameElsewhere) {
+    const struct {
+        const char* name;
+        std::string sigId;
+        std::string written;
+    } cases[] = {
+        {"PDFDocEncoding", "Zo\xC3\xAB M\xC3\xBCller", "/T (Zo\\353 M\\374ller)"},
+        {"UTF-16", "\xD0\x9F\xD0\xBE\xD0\xB4\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C", "/T (\\376\\377\\4\\37\\4>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEngine engine;
+        const auto request = Request(Source(std::string("name-") + c.name, "", "", false));
+        request->SetSigId(c.sigId);
+        const auto result = engine.SignRequest(request.get());
+        ASSERT_EQ(result->Error(), 1);
+        EXPECT_NE(TestSupport::ReadFile(result->File()).find(c.written), std::string::npos) << c.written;
+        ExpectAccepted(result->File(), 1);
+        std::string report;
+        RunProgram({"pdfsig", "-nssdir", _db, result->File()}, &report);
+        EXPECT_NE(report.find("Signature Field Name: " + c.sigId + "\n"), std::string::npos) << report;
+    }
+}
+
 // The nickname pk12util gave the imported identity.
 std::string OnlyNick(const std::string& db) {
     std::string list;

@@ -460,6 +460,9 @@ TEST_F(PendrelBaseTest, FieldNames) {
         {"two signed fields", 2, "", "Signature 3"},
         {"given name", 0, "Approval", "Approval"},
         {"given name that exists", 1, "Earlier 1", "Earlier 1"},
+        {"Latin letters, in PDFDocEncoding", 0, "Zo\xC3\xAB \xE2\x82\xAC", "Zo\xC3\xAB \xE2\x82\xAC"},
+        {"beyond PDFDocEncoding, in UTF-16", 0, "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80",
+         "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -473,6 +476,10 @@ TEST_F(PendrelBaseTest, FieldNames) {
         ASSERT_EQ(fields.size(), static_cast<std::size_t>(c.signedBefore + 1));
         EXPECT_EQ(fields.back().first, c.expected);
         for (const auto& field : fields) EXPECT_EQ(field.second, 0) << field.first;
+        // Verification lists the field under the name it was given.
+        const auto verified = engine.VerifyRequest(Request(result->File()).get());
+        ASSERT_EQ(verified->Error(), 1);
+        EXPECT_EQ(verified->List()->At(verified->List()->Count() - 1).sigId, c.expected);
     }
 }
 
