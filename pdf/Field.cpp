@@ -185,8 +185,12 @@ bool Field::Load(pdf_obj* ref) {
 
 void Field::SetPage(int page) {
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
-    if (_ctx == nullptr || file == nullptr || file->Document() != _xref.get()) return;
-    if (pdf_obj* const ref = file->PageRef(page)) _page = KeepObj(_ctx.get(), ref);
+    if (_ctx == nullptr || file == nullptr || file->Document() != _xref.get())
+        throw Exception(-52, "Field::SetPage - no document");
+    pdf_obj* const ref = file->PageRef(page);
+    // A widget on another page than asked for would be signed as if it were right.
+    if (ref == nullptr) throw Exception(-52, "Field::SetPage - page " + std::to_string(page) + " not found");
+    _page = KeepObj(_ctx.get(), ref);
 }
 
 std::unique_ptr<Signature> Field::GetSignature() const {

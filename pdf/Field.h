@@ -24,8 +24,9 @@ public:
     // Loads the field dictionary behind the indirect reference `ref`. False
     // unless it is a signature field (/FT /Sig) that has both /P and /V.
     bool Load(pdf_obj* ref);
-    // Takes 1-based page `page` of the document as the field's page; a number
-    // outside the document leaves the page unchanged.
+    // Takes 1-based page `page` of the document as the field's page; raises
+    // PDF::Exception (-52) for a number outside the document, whose page
+    // then stays unchanged.
     void SetPage(int page);
     // The signature dictionary of /V, loaded; null when the field has no /V
     // or it is not a signature dictionary. Raises what Signature::Load raises.

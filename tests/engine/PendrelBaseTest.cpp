@@ -18,6 +18,7 @@
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
 #include "engine/PendrelBase.h"
+#include "engine/VisualRepBase.h"
 #include "pdf/Field.h"
 #include "pdf/Fields.h"
 #include "pdf/FileManager.h"
@@ -216,8 +217,23 @@ TEST_F(PendrelBaseTest, SignFailures) {
     unsignedField.EndRevision();
     unsignedField.Save(_dir.File("unsigned-field.pdf"));
 
+    // A visible signature on a page the two-page document does not have.
+    std::vector<std::unique_ptr<VisualRepBase>> visuals;
+    const auto onPage = [&](int page) {
+        return [&, page]() {
+            auto r = Request(Plain());
+            visuals.push_back(std::make_unique<VisualRepBase>());
+            visuals.back()->Initialize(page, 100, 100, 400, 200, 255, 255, 255, r->certificate.get());
+            r->visual = visuals.back().get();
+            return r;
+        };
+    };
+
     const std::vector<Case> cases = {
         {"no document", [&] { return Request(""); }, 0x10, -2, "File is empty!!!", 0},
+        {"visible signature on page 0", onPage(0), 0x10, -52, "PDFException -52 - ", 0},
+        {"visible signature on page -1", onPage(-1), 0, -52, "PDFException -52 - ", 0},
+        {"visible signature beyond the last page", onPage(3), 0, -52, "PDFException -52 - ", 0},
         {"PDF 1.5 refused at load", [&] { return Request(_dir.File("v15.pdf")); }, 0, -2, "File is empty!!!",
          0},
         {"no certificate",
