@@ -196,6 +196,16 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     work.fields = std::make_unique<PDF::Fields>(&env);
     work.fields->Load();
 
+    work.field = std::make_unique<PDF::Field>(&env);
+    PDF::Field& field = *work.field;
+    field.SetName(!request.SigId().empty() ? request.SigId()
+                                           : "Signature " + std::to_string(work.fields->Count() + 1));
+    // The page of a visible signature is taken before anything is written:
+    // one the document does not have is refused (-52) with nothing on disk.
+    VisualRepBase* const rep = request.GetVisualRep();
+    const bool visible = rep != nullptr && rep->GetSurface() != nullptr;
+    if (visible) field.SetPage(rep->GetPage());
+
     work.working = std::make_unique<WorkingFile>(request.Files());
     std::FILE* const out = work.working->Get();
     if (out == nullptr) {
@@ -226,11 +236,6 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
     document->CopySource();
 
-    work.field = std::make_unique<PDF::Field>(&env);
-    PDF::Field& field = *work.field;
-    field.SetName(!request.SigId().empty() ? request.SigId()
-                                           : "Signature " + std::to_string(work.fields->Count() + 1));
-
     work.signature = std::make_unique<PDF::Signature>(&env);
     PDF::Signature& signature = *work.signature;
     signature.SetName(certificate.Subject());
@@ -239,10 +244,8 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     signature.SetContact(request.Contact());
     signature.WriteOut(estimate + kReserveMargin);
 
-    VisualRepBase* const rep = request.GetVisualRep();
-    if (rep != nullptr && rep->GetSurface() != nullptr) {
+    if (visible) {
         work.visual->SetSurface(rep->GetSurface());
-        field.SetPage(rep->GetPage());
         work.visual->WriteOut();
         field.SetVisual(work.visual.get());
     }

@@ -83,6 +83,7 @@ void PropBase::LoadFileFromURL() {
     }
     Util::ProcessUrlToFileName(_file);
     _localFile = _file;
+    _localFileForeign = false;  // the page named this file itself
     InternalLoad();
 }
 
@@ -91,6 +92,8 @@ Util::FilePtr PropBase::CreateWorkingCopy(const char* func) {
     _localFile = files->GenerateFileName();
     if (!_localFile.empty()) files->Register(_localFile);
     Util::FilePtr out = _localFile.empty() ? nullptr : PDF::FileManager::CreateNew(_localFile);
+    // What lies under a name this request could not create is someone else's.
+    _localFileForeign = !out;
     if (!out) {
         Logger::Get()->SetFunc(func);
         Logger::Get()->Log("SetFile - Could not open local filename %s", _localFile.c_str());
@@ -158,6 +161,13 @@ void PropBase::Feed(const char* data, std::size_t length) {
 
     // End of the data.
     _feeding = false;
+    if (_localFileForeign) {
+        // The working copy could not be created: whatever lies under its
+        // name (a planted file or link) is never opened as the document.
+        _feedFailed = false;
+        _error = kNoWorkingCopy;
+        return;
+    }
     bool complete = !_feedFailed;
     if (_feedStream) complete = Util::FinishWrite(std::move(_feedStream)) && complete;
     if (!complete) {

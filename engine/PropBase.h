@@ -64,7 +64,8 @@ public:
     void LoadFileFromURL();
     // Appends `length` bytes of Base64 text (pieces may split groups; line
     // breaks are skipped) to a new working copy; length 0 ends the data and
-    // opens it.
+    // opens it. A working copy that could not be created (or written whole)
+    // is never opened: Error() is then -5 and an earlier document stays.
     void Feed(const char* data, std::size_t length);
     // (Re)opens LocalFile() as the document; a PDF::Exception becomes Error()
     // and leaves no document.
@@ -131,6 +132,7 @@ private:
     Util::FilePtr _feedStream;
     bool _feeding = false;     // pieces have come, the end has not
     bool _feedFailed = false;  // a piece could not be written
+    bool _localFileForeign = false;  // _localFile names a working copy that could not be created
     PDF::Env _env;
     std::unique_ptr<Crypto::Platform> _platform;
     std::unique_ptr<PDF::File> _document;

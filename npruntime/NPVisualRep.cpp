@@ -102,7 +102,8 @@ bool NPVisualRep::PutImageNP(const NPVariant* args, uint32_t argCount, NPVariant
         return true;
     }
     _surface->SetPos(_posX, _posY);
-    _surface->WriteImage(width, height);
+    // Nothing drawn (no raster, no picture) is the page's to know.
+    if (!_surface->WriteImage(width, height)) BOOLEAN_TO_NPVARIANT(false, *result);
     return true;
 }
 
@@ -117,6 +118,6 @@ bool NPVisualRep::PutTextNP(const NPVariant* args, uint32_t argCount, NPVariant*
     std::wstring text;
     if (!ToSurfaceText(utf8, text)) return false;
     _surface->SetPos(_posX, _posY);
-    _surface->WriteString(text.c_str());
+    if (!_surface->WriteString(text.c_str())) BOOLEAN_TO_NPVARIANT(false, *result);
     return true;
 }

@@ -10,6 +10,7 @@
 #include "pdf/Output.h"
 #include "pdf/Signature.h"
 #include "pdf/Surface.h"
+#include "pdf/TextString.h"
 #include "pdf/Visual.h"
 #include "pdf/WidgetRect.h"
 #include "pdf/XRefs.h"
@@ -97,7 +98,8 @@ void Field::WriteOut(int page) {
     _env->GetXRefs()->AddRef(_oid, 0, Output::Position(out));
     const LocaleGuard cNumbers;
     Output::Printf(out, "%d %d obj\n<</Subtype/Widget/FT/Sig/Type/Annot/T ", _oid, 0);
-    Output::Write(out, ObjectPrinter::FormatString(_name));
+    // The name is UTF-8; other readers expect a PDF text string.
+    Output::Write(out, ObjectPrinter::FormatString(TextString::Encode(_name)));
     const Rect rect{_rect[0], _rect[1], _rect[2], _rect[3]};
     const std::string text =
         "/Ff " + std::to_string(_ff) + "/F " + std::to_string(_f) + WidgetRect::Format(rect);
@@ -167,7 +169,9 @@ bool Field::Load(pdf_obj* ref) {
     pdf_obj* const dict = _dict.get();
     _ref = KeepObj(ctx, ref);
     pdf_obj* const name = pdf_dict_get(ctx, dict, PDF_NAME(T));
-    _name = pdf_is_string(ctx, name) ? std::string(pdf_to_str_buf(ctx, name), pdf_to_str_len(ctx, name)) : "";
+    _name = pdf_is_string(ctx, name)
+                ? TextString::DecodeToUtf8(std::string(pdf_to_str_buf(ctx, name), pdf_to_str_len(ctx, name)))
+                : "";
     _ff = pdf_to_int(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Ff)));
     _f = pdf_to_int(ctx, pdf_dict_get(ctx, dict, PDF_NAME(F)));
     pdf_obj* const rect = pdf_dict_get(ctx, dict, PDF_NAME(Rect));
@@ -181,8 +185,12 @@ bool Field::Load(pdf_obj* ref) {
 
 void Field::SetPage(int page) {
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
-    if (_ctx == nullptr || file == nullptr || file->Document() != _xref.get()) return;
-    if (pdf_obj* const ref = file->PageRef(page)) _page = KeepObj(_ctx.get(), ref);
+    if (_ctx == nullptr || file == nullptr || file->Document() != _xref.get())
+        throw Exception(-52, "Field::SetPage - no document");
+    pdf_obj* const ref = file->PageRef(page);
+    // A widget on another page than asked for would be signed as if it were right.
+    if (ref == nullptr) throw Exception(-52, "Field::SetPage - page " + std::to_string(page) + " not found");
+    _page = KeepObj(_ctx.get(), ref);
 }
 
 std::unique_ptr<Signature> Field::GetSignature() const {

@@ -24,8 +24,9 @@ public:
     // Loads the field dictionary behind the indirect reference `ref`. False
     // unless it is a signature field (/FT /Sig) that has both /P and /V.
     bool Load(pdf_obj* ref);
-    // Takes 1-based page `page` of the document as the field's page; a number
-    // outside the document leaves the page unchanged.
+    // Takes 1-based page `page` of the document as the field's page; raises
+    // PDF::Exception (-52) for a number outside the document, whose page
+    // then stays unchanged.
     void SetPage(int page);
     // The signature dictionary of /V, loaded; null when the field has no /V
     // or it is not a signature dictionary. Raises what Signature::Load raises.
@@ -33,7 +34,7 @@ public:
 
     // Writing the new field of a sign operation (raise PDF::Exception).
 
-    // The field's /T.
+    // The field's /T, UTF-8 (written as a PDF text string).
     void SetName(const std::string& name) { _name = name; }
     // Object number of the signature dictionary /V points to.
     void SetSigOid(int oid) { _sigOid = oid; }
@@ -49,6 +50,7 @@ public:
     // Turns the rectangle for a rotated document (see WidgetRect).
     void AdjustFieldToDocumentRotation(int rotation, double pageHeight, double pageWidth);
 
+    // UTF-8; a loaded /T is decoded from its text string.
     const std::string& GetName() const { return _name; }
     int GetFf() const { return _ff; }
     int GetF() const { return _f; }

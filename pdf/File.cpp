@@ -34,12 +34,11 @@ namespace {
 constexpr int kMaxPageTreeDepth = 64;
 
 // The version on the "%PDF-" line at byte 0, times ten and rounded; -1 when
-// the file does not start with that line. Call under a LocaleGuard.
-int ReadHeaderVersion(const std::string& path) {
-    const Util::FilePtr in(std::fopen(path.c_str(), "rb"));
-    if (!in) return -1;
+// the file does not start with that line. Reads without moving the file's
+// position. Call under a LocaleGuard.
+int ReadHeaderVersion(std::FILE* in) {
     char head[33] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head - 1, in.get());
+    const ssize_t got = ::pread(::fileno(in), head, sizeof head - 1, 0);
     if (got < 6 || std::strncmp(head, "%PDF-", 5) != 0) return -1;
     if (head[5] < '0' || head[5] > '9') return -1;
     char* end = nullptr;
@@ -48,12 +47,19 @@ int ReadHeaderVersion(const std::string& path) {
     return static_cast<int>(std::lround(version * 10.0));
 }
 
-// pdf_open_document under fz_try: null when MuPDF cannot open the file.
-pdf_document* OpenDocument(fz_context* ctx, const char* path) noexcept {
+// The document of an open file under fz_try: null when MuPDF cannot open
+// it. The parser reads this very file; it stays open as long as the document.
+pdf_document* OpenDocument(fz_context* ctx, std::FILE* file) noexcept {
     pdf_document* doc = nullptr;
+    fz_stream* stream = nullptr;
     fz_var(doc);
+    fz_var(stream);
     fz_try(ctx) {
-        doc = pdf_open_document(ctx, path);
+        stream = fz_open_file_ptr_no_close(ctx, file);
+        doc = pdf_open_document_with_stream(ctx, stream);
+    }
+    fz_always(ctx) {
+        fz_drop_stream(ctx, stream);  // the document keeps its own reference
     }
     fz_catch(ctx) {
         doc = nullptr;
@@ -80,19 +86,40 @@ void File::ClearData() {
     _root = _rootindirect = _form = _formindirect = nullptr;
     _guard.Clear();
     _xref.reset();
+    _source.reset();
+}
+
+bool File::Identity::operator==(const Identity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           mtimeSeconds == other.mtimeSeconds && mtimeNanoseconds == other.mtimeNanoseconds;
+}
+
+bool File::Describe(std::FILE* file, Identity& identity) {
+    struct stat st {};
+    if (file == nullptr || ::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    identity.size = st.st_size;
+    identity.mtimeSeconds = st.st_mtim.tv_sec;
+    identity.mtimeNanoseconds = st.st_mtim.tv_nsec;
+    return true;
 }
 
 void File::Open(const char* path) {
     const LocaleGuard cNumbers;
     Logger* const log = Logger::Get();
 
-    if (_xref) ClearData();
+    ClearData();
     _path = path != nullptr ? path : "";
 
-    struct stat st {};
-    if (path == nullptr || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+    // One descriptor for everything: the checks, the parser and the copy of
+    // a later update all see the same file, whatever happens to its name.
+    _source.reset(path != nullptr ? std::fopen(path, "rbe") : nullptr);
+    if (!Describe(_source.get(), _identity)) {
+        _source.reset();
         throw Exception(-7, "Could not open file");
-    _fileSize = static_cast<unsigned long>(st.st_size);
+    }
+    _fileSize = static_cast<unsigned long>(_identity.size);
     if (_fileSize > kMaxFileSize)
         throw Exception(-59, "File too large: documents of 2 GiB or more are not supported");
     log->SetFunc("Open");
@@ -105,8 +132,8 @@ void File::Open(const char* path) {
 
     // A document MuPDF could open only by rebuilding its cross-reference data
     // is refused: its offsets cannot be trusted for revisions or an update.
-    _xref = DocPtr(OpenDocument(ctx, path), DocDropper{ctx});
-    _version = ReadHeaderVersion(_path);
+    _xref = DocPtr(OpenDocument(ctx, _source.get()), DocDropper{ctx});
+    _version = ReadHeaderVersion(_source.get());
     if (!_xref || pdf_was_repaired(ctx, _xref.get()) || _version < 0) {
         log->SetFunc("Open");
         log->Log("Error openning xref");
@@ -268,35 +295,21 @@ pdf_obj* FieldsWith(fz_context* ctx, pdf_document* doc, pdf_obj* fields, pdf_obj
     return array;
 }
 
-}  // namespace
-
-namespace {
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Copies the first `size` bytes of the file at `path` to the end of `out`
-// inside the kernel, without passing them through this process. Answers the
-// bytes copied; 0 with nothing written when the kernel cannot do it here (the
-// caller then copies through the document's stream).
-std::int64_t KernelCopy(const std::string& path, std::FILE* out, std::int64_t size) {
-    const FdCloser in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < size) return 0;
+// Copies the first `size` bytes of the file open as `in` to the end of
+// `out` inside the kernel, without passing them through this process.
+// Answers the bytes copied; 0 with nothing written when the kernel cannot
+// do it here (the caller then copies through the document's stream).
+std::int64_t KernelCopy(int in, std::FILE* out, std::int64_t size) {
     if (std::fflush(out) != 0) return 0;
     const int outFd = ::fileno(out);
     off_t outStart = ::lseek(outFd, 0, SEEK_END);
     if (outStart < 0) return 0;
-    loff_t inOffset = 0;
+    loff_t inOffset = 0;  // explicit offsets: the parser's position stays
     loff_t outOffset = outStart;
     std::int64_t copied = 0;
     while (copied < size) {
         const ssize_t n =
-            ::copy_file_range(in.fd, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
+            ::copy_file_range(in, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
         if (n <= 0) {
             if (copied == 0 && n < 0 &&
                 (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
@@ -319,26 +332,35 @@ void File::CopySource() {
     if (out == nullptr || stream == nullptr) return;
     fz_context* const ctx = _ctx.get();
 
-    std::int64_t size = 0;
-    CALL_PDF(ctx, fz_seek(ctx, stream, 0, SEEK_END));
-    CALL_PDF(ctx, size = fz_tell(ctx, stream));
-    if (!TrySeek(ctx, stream, 0)) size = 0;
+    // The file must still be what was opened and parsed: an update computed
+    // on those bytes does not fit others.
+    const auto unchanged = [this]() {
+        Identity now;
+        return Describe(_source.get(), now) && now == _identity;
+    };
+    if (!unchanged()) {
+        Logger::Get()->SetFunc("CopySource");
+        Logger::Get()->Log("%s changed since it was opened", _path.c_str());
+        throw Exception(-64, "The document changed since it was opened");
+    }
+    const std::int64_t size = _identity.size;
 
     // The kernel copies the bytes when it can; otherwise they go through the
     // document's stream in small blocks. Either way memory stays flat.
-    std::int64_t copied = KernelCopy(_path, out, size);
+    std::int64_t copied = KernelCopy(::fileno(_source.get()), out, size);
     if (copied < 0) copied = 0;
     unsigned char buffer[kCopyPiece];
-    if (copied > 0 && copied < size) TrySeek(ctx, stream, copied);
-    while (copied < size) {
+    if (!TrySeek(ctx, stream, copied)) copied = -1;
+    while (copied >= 0 && copied < size) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(kCopyPiece, size - copied));
         const std::size_t got = TryRead(ctx, stream, buffer, want);
         if (got == 0) break;
         Output::Write(out, buffer, got);
         copied += static_cast<std::int64_t>(got);
     }
-    if (copied != size) {
-        // A source that cannot be read whole gives no usable update.
+    if (copied != size || !unchanged()) {
+        // A source that cannot be read whole, or changed while it was read,
+        // gives no usable update.
         Logger::Get()->SetFunc("CopySource");
         Logger::Get()->Log("Copied %lld of %lld bytes", static_cast<long long>(copied),
                            static_cast<long long>(size));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/posix/FilePtr.h"
 #include "pdf/PDFGuard.h"
 #include "pdf/PDFPtr.h"
 
@@ -37,7 +38,10 @@ public:
     // order: CopySource, the new objects, WriteOutAppendedField, the
     // cross-reference section, WriteOutTrailer. All raise PDF::Exception.
 
-    // Copies the source file to the output in pieces and adds a line feed.
+    // Copies the source file to the output and adds a line feed. The bytes
+    // come from the file that was opened (its descriptor is kept), not from
+    // whatever has its name now; a file changed since it was opened raises
+    // -64, as its update would not fit.
     void CopySource();
     // Records the output position for `ref` and writes "num gen obj\n".
     void WriteObjectHeader(pdf_obj* ref);
@@ -89,9 +93,19 @@ private:
     void LoadPages();
     void CollectPages(pdf_obj* node, int depth, std::set<int>& visited);
 
+    // What the opened file was, to tell whether it changed since.
+    struct Identity {
+        unsigned long long device = 0, inode = 0;
+        long long size = -1, mtimeSeconds = 0, mtimeNanoseconds = 0;
+        bool operator==(const Identity& other) const;
+    };
+    static bool Describe(std::FILE* file, Identity& identity);
+
     Env* _env;
     std::string _path;
     ContextPtr _ctx;  // first: outlives every handle below
+    Util::FilePtr _source;  // the opened file, which the parser reads; outlives _xref
+    Identity _identity;
     DocPtr _xref;
     pdf_obj* _root = nullptr;          // in _guard
     pdf_obj* _rootindirect = nullptr;  // in _guard

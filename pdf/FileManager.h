@@ -19,13 +19,14 @@ public:
     // A manager over another folder (tests). Sweeps it at once.
     explicit FileManager(const std::string& directory);
     // Deletes every registered file.
-    ~FileManager();
+    virtual ~FileManager();
     FileManager(const FileManager&) = delete;
     FileManager& operator=(const FileManager&) = delete;
 
     // The first free name, or empty when all are taken. Neither creates nor
     // registers the file: create it through CreateNew.
-    std::string GenerateFileName() const;
+    // Virtual so that a test can take a name away between choosing and creating it.
+    virtual std::string GenerateFileName() const;
     void Register(const std::string& path) { _files.push_back(path); }
     const std::vector<std::string>& Files() const { return _files; }
     const std::string& Directory() const { return _dir; }

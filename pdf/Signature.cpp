@@ -20,6 +20,7 @@
 #include "pdf/LocaleGuard.h"
 #include "pdf/ObjectPrinter.h"
 #include "pdf/Output.h"
+#include "pdf/TextString.h"
 #include "pdf/Versions.h"
 #include "pdf/XRefs.h"
 
@@ -362,8 +363,11 @@ void Signature::FeedContents(int start, int length, bool last) {
 Signature::VerifyError Signature::Verify() {
     if (_ref == nullptr || _dict == nullptr) return kNoRange;
     if (_range[0] == 0 && _range[1] == 0 && _range[2] == 0 && _range[3] == 0) return kNoRange;
+    if (!LoadContents()) return kNoContents;
     // Only bytes of the file can be covered: a range reaching beyond its end
-    // (or overlapping the other) names no signed content.
+    // (or overlapping the other) does not describe what was signed, so the
+    // signature fails. It is still reported with its signer, which the CMS
+    // object names once it has been checked.
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     const std::int64_t size = file != nullptr ? static_cast<std::int64_t>(file->FileSize()) : 0;
     const std::int64_t firstEnd = static_cast<std::int64_t>(_range[0]) + _range[1];
@@ -372,9 +376,9 @@ Signature::VerifyError Signature::Verify() {
         Logger::Get()->SetFunc("Verify");
         Logger::Get()->Log("Byte range %d-%d %d-%d outside the file of %lld bytes", _range[0], _range[1],
                            _range[2], _range[3], static_cast<long long>(size));
-        return kNoRange;
+        _cms->Verify();  // over no content: it cannot pass, and the answer is failure anyway
+        return kNotVerified;
     }
-    if (!LoadContents()) return kNoContents;
     FeedContents(_range[0], _range[1], false);
     FeedContents(_range[2], _range[3], true);
     return _cms->Verify() ? kVerified : kNotVerified;
@@ -441,17 +445,7 @@ std::time_t Signature::ParseTime(const std::string& date) {
 
 std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj) {
     if (!pdf_is_string(ctx, obj)) return std::wstring();
-    const auto* const bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx, obj));
-    const std::size_t length = pdf_to_str_len(ctx, obj);
-    std::wstring text;
-    if (length >= 3 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-        for (std::size_t i = 2; i + 1 < length; i += 2)
-            text.push_back(static_cast<wchar_t>(bytes[i] << 8 | bytes[i + 1]));
-    } else {
-        for (std::size_t i = 0; i < length && bytes[i] != 0; ++i)
-            text.push_back(static_cast<wchar_t>(bytes[i]));
-    }
-    return text;
+    return TextString::Decode(StringBytes(ctx, obj));
 }
 
 void fz_dictputunicodes(fz_context* ctx, pdf_obj* dict, const char* key, const wchar_t* text) {

@@ -61,7 +61,7 @@ public:
 
     // Verification: 0 the covered bytes verify, 1 they do not, 2 nothing
     // loaded or no range, 3 no usable /Contents. A range reaching outside the
-    // file does not verify.
+    // file (or overlapping the other) gives 1.
     VerifyError Verify();
     // Makes the CMS object from /Contents; false without one.
     bool LoadContents();
@@ -116,9 +116,9 @@ private:
     int _oid = 0;             // object number of a written dictionary
 };
 
-// A PDF text string as wide text: UTF-16BE after a FE FF mark (one character
-// per code unit, an odd last byte dropped), otherwise one character per byte
-// up to the first NUL. Empty for anything but a non-empty string.
+// A PDF text string as wide text (see TextString::Decode: a broken UTF-16
+// unit reads as U+FFFD, a byte order mark alone as the empty text). Empty
+// for anything but a string.
 std::wstring fz_loadunicode(fz_context* ctx, pdf_obj* obj);
 
 // Adds `text` under `key` as a UTF-16BE text string with a FE FF mark;

@@ -2,6 +2,7 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -59,7 +60,31 @@ Surface::Surface(float x, float y, float width, float height, unsigned char r, u
       _pixelHeight(PixelHeightFor(_height)),
       _r(r),
       _g(g),
-      _b(b) {}
+      _b(b) {
+    CapRaster();
+}
+
+// Shrinks a raster larger than kMaxRasterSide on a side, both sides by the
+// same factor; a side keeps at least one pixel, the width stays even.
+void Surface::CapRaster() {
+    if (_pixelWidth <= kMaxRasterSide && _pixelHeight <= kMaxRasterSide) return;
+    const int fullWidth = _pixelWidth;
+    const int fullHeight = _pixelHeight;
+    double scale = 1.0;
+    if (fullWidth > kMaxRasterSide) scale = static_cast<double>(kMaxRasterSide) / fullWidth;
+    if (fullHeight > kMaxRasterSide)
+        scale = std::min(scale, static_cast<double>(kMaxRasterSide) / fullHeight);
+    // The small margin keeps the limiting side from truncating to one below the limit.
+    const auto shrink = [scale](int side) {
+        if (side <= 0) return side;
+        return std::max(1, std::min(kMaxRasterSide, static_cast<int>(side * scale + 1e-6)));
+    };
+    _pixelWidth = shrink(fullWidth);
+    _pixelHeight = shrink(fullHeight);
+    if (_pixelWidth % 2 != 0) _pixelWidth += _pixelWidth < kMaxRasterSide ? 1 : -1;
+    if (fullWidth > 0) _rasterScaleX = static_cast<float>(_pixelWidth) / static_cast<float>(fullWidth);
+    if (fullHeight > 0) _rasterScaleY = static_cast<float>(_pixelHeight) / static_cast<float>(fullHeight);
+}
 
 float Surface::TenthsToPoints(float tenths) {
     return tenths * kPointsPerTenth;

@@ -21,7 +21,11 @@ struct SignerTexts {
 // Geometry comes in tenths of a millimetre. The rectangle is kept in PDF
 // points with its sign (a negative x counts from the right page edge, a
 // negative y from the top edge; y is the top edge of the rectangle). The
-// raster has four pixels per point; its width is always even.
+// raster has four pixels per point, its width always even, and no more than
+// kMaxRasterSide pixels a side: a larger rectangle gets a raster of the same
+// proportions and the drawing is scaled down onto it (RasterScaleX/Y), so
+// that the appearance still fills the rectangle. Cursor and font sizes stay
+// in the pixels of the uncapped raster.
 class Surface {
 public:
     // x, y, width, height in tenths of a millimetre; the background colour.
@@ -38,11 +42,13 @@ public:
     // values are kept for later text either way (except for a null face).
     virtual bool SetFont(const char* faceName, int size, int style) = 0;
     // Draws text (one UTF-16 code unit per element) with its top-left corner
-    // at the cursor, after the "$" substitutions of TranslateText.
-    virtual void WriteString(const wchar_t* text) = 0;
+    // at the cursor, after the "$" substitutions of TranslateText. False when
+    // nothing could be drawn (no raster, no font).
+    virtual bool WriteString(const wchar_t* text) = 0;
     // Draws the loaded picture, its top-left corner at the cursor, scaled to
-    // the given percentages of its pixel size.
-    virtual void WriteImage(int widthPercent, int heightPercent) = 0;
+    // the given percentages of its pixel size. False when nothing could be
+    // drawn (no raster, no picture, a scale without area).
+    virtual bool WriteImage(int widthPercent, int heightPercent) = 0;
     // Writes R, G, B per pixel, rows top to bottom, into out. False when
     // outSize is below PixelWidth() * PixelHeight() * 3 or there are no pixels.
     virtual bool GetBuffer(unsigned char* out, unsigned int outSize) = 0;
@@ -65,8 +71,12 @@ public:
     float Y() const { return _y; }
     float Width() const { return _width; }
     float Height() const { return _height; }
+    // The raster, capped.
     int PixelWidth() const { return _pixelWidth; }
     int PixelHeight() const { return _pixelHeight; }
+    // Raster pixels per pixel of the uncapped raster: 1 unless capped.
+    float RasterScaleX() const { return _rasterScaleX; }
+    float RasterScaleY() const { return _rasterScaleY; }
     int CursorX() const { return _cursorX; }
     int CursorY() const { return _cursorY; }
 
@@ -82,6 +92,8 @@ public:
     static constexpr int kStyleBold = 0x01;
     static constexpr int kStyleItalic = 0x02;
     static constexpr int kDefaultFontSize = 20;  // tenths of a millimetre
+    // A raster of 4000 x 4000 pixels takes 64 MB while drawn.
+    static constexpr int kMaxRasterSide = 4000;
 
 protected:
     float _x;
@@ -90,12 +102,17 @@ protected:
     float _height;
     int _pixelWidth;
     int _pixelHeight;
+    float _rasterScaleX = 1.0f;
+    float _rasterScaleY = 1.0f;
     unsigned char _r;
     unsigned char _g;
     unsigned char _b;
     int _cursorX = 0;
     int _cursorY = 0;
     std::optional<SignerTexts> _signer;
+
+private:
+    void CapRaster();
 };
 
 }  // namespace PDF

@@ -178,6 +178,12 @@ SurfaceCairo::SurfaceCairo(float x, float y, float width, float height, unsigned
     cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr.get());
     cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+    // A capped raster: everything is drawn in the pixels of the full one.
+    if (_rasterScaleX != 1.0f || _rasterScaleY != 1.0f) {
+        Logger::Get()->SetFunc("SurfaceCairo");
+        Logger::Get()->Log("Raster capped to %d x %d pixels", _pixelWidth, _pixelHeight);
+        cairo_scale(cr.get(), _rasterScaleX, _rasterScaleY);
+    }
     _surface = std::move(surface);
     _cr = std::move(cr);
 }
@@ -192,7 +198,8 @@ bool SurfaceCairo::SetFont(const char* faceName, int size, int style) {
     _fontFace = faceName;
     _fontSize = size;
     _fontStyle = style;
-    return CreateFont();
+    // Without a raster no text can ever be drawn with it.
+    return _cr != nullptr && CreateFont();
 }
 
 bool SurfaceCairo::CreateFont() const {
@@ -213,15 +220,15 @@ bool SurfaceCairo::CreateFont() const {
     return true;
 }
 
-void SurfaceCairo::WriteString(const wchar_t* text) {
+bool SurfaceCairo::WriteString(const wchar_t* text) {
     if (!_cr) {
         Logger::Get()->SetFunc("WriteString");
         Logger::Get()->Log("Failed to get graphics context !");
-        return;
+        return false;
     }
     std::wstring expanded;
     TranslateText(text, expanded);
-    if (!CreateFont()) return;
+    if (!CreateFont()) return false;
     const std::string utf8 = ToUtf8(expanded);
     const LayoutPtr layout(pango_cairo_create_layout(_cr.get()));
     const FontDescriptionPtr desc = Describe(_fontFace, _fontSize, _fontStyle);
@@ -232,6 +239,7 @@ void SurfaceCairo::WriteString(const wchar_t* text) {
     cairo_move_to(_cr.get(), _cursorX, _cursorY);
     pango_cairo_show_layout(_cr.get(), layout.get());
     cairo_restore(_cr.get());
+    return true;
 }
 
 bool SurfaceCairo::LoadImage(const char* base64Jpeg) {
@@ -273,12 +281,12 @@ bool SurfaceCairo::LoadImage(const char* base64Jpeg) {
     return true;
 }
 
-void SurfaceCairo::WriteImage(int widthPercent, int heightPercent) {
+bool SurfaceCairo::WriteImage(int widthPercent, int heightPercent) {
     if (!_image || !_cr) {
         Logger::Get()->SetFunc("WriteImage");
         Logger::Get()->Log("Failed ! image is %p and ctx is %p", static_cast<void*>(_image.get()),
                            static_cast<void*>(_cr.get()));
-        return;
+        return false;
     }
     const int imageWidth = cairo_image_surface_get_width(_image.get());
     const int imageHeight = cairo_image_surface_get_height(_image.get());
@@ -289,7 +297,7 @@ void SurfaceCairo::WriteImage(int widthPercent, int heightPercent) {
         Logger::Get()->SetFunc("WriteImage");
         Logger::Get()->Log("Picture scaled to %d%% x %d%% has no area, not drawn", widthPercent,
                            heightPercent);
-        return;
+        return false;
     }
     cairo_t* cr = _cr.get();
     cairo_save(cr);
@@ -301,6 +309,7 @@ void SurfaceCairo::WriteImage(int widthPercent, int heightPercent) {
     cairo_rectangle(cr, 0, 0, imageWidth, imageHeight);
     cairo_fill(cr);
     cairo_restore(cr);
+    return true;
 }
 
 bool SurfaceCairo::GetBuffer(unsigned char* out, unsigned int outSize) {

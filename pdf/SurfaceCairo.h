@@ -25,8 +25,8 @@ public:
 
     bool LoadImage(const char* base64Jpeg) override;
     bool SetFont(const char* faceName, int size, int style) override;
-    void WriteString(const wchar_t* text) override;
-    void WriteImage(int widthPercent, int heightPercent) override;
+    bool WriteString(const wchar_t* text) override;
+    bool WriteImage(int widthPercent, int heightPercent) override;
     bool GetBuffer(unsigned char* out, unsigned int outSize) override;
 
     const std::string& FontFace() const { return _fontFace; }

@@ -1,6 +1,8 @@
 #include "common/Logger.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,6 +35,23 @@ long MeasureFile(const std::string& path) {
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return 0;
     const long size = std::ftell(file.get());
     return size < 0 ? 0 : size;
+}
+
+// The log tells what the user signed and verified: it is created readable and
+// writable by its owner only, whatever the umask. `flags` add to O_WRONLY.
+Util::FilePtr OpenOwnerOnly(const std::string& path, int flags, const char* mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600);
+    if (fd < 0) return nullptr;
+    Util::FilePtr file(::fdopen(fd, mode));
+    if (!file) ::close(fd);
+    return file;
+}
+
+// A log an earlier version left readable to others becomes the owner's alone.
+void RestrictToOwner(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+        ::chmod(path.c_str(), st.st_mode & 0700);
 }
 
 }  // namespace
@@ -69,6 +88,7 @@ Logger::Logger(const std::string& folder) {
         _logFunction = &Logger::DoNotLog;
         return;
     }
+    RestrictToOwner(_fileName);
     if (MeasureFile(_fileName) >= kTrimThreshold) Trim();
 }
 
@@ -90,7 +110,7 @@ void Logger::Trim() {
         }
     }
     if (got > 0) {
-        Util::FilePtr out(std::fopen(_fileName.c_str(), "wb"));
+        Util::FilePtr out = OpenOwnerOnly(_fileName, O_TRUNC, "wb");
         if (out && std::fwrite(tail.data(), 1, got, out.get()) == got && Util::FinishWrite(std::move(out))) {
             std::remove(old.c_str());
             return;
@@ -124,7 +144,7 @@ int Logger::DoNotLog(const char*, va_list) { return 0; }
 int Logger::DoLog(const char* format, va_list args) {
     if (format == nullptr) return 0;
     const std::lock_guard<std::mutex> lock(_mutex);
-    const Util::FilePtr file(std::fopen(_fileName.c_str(), "a+"));
+    const Util::FilePtr file = OpenOwnerOnly(_fileName, O_APPEND, "a");
     if (!file) return 0;
 
     const std::time_t now = std::time(nullptr);

@@ -1,7 +1,12 @@
 // Independent programs judge the copies Sign writes, and Verify reports the
 // signatures they write.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +145,96 @@ TEST_F(PendrelBaseInteropTest, TwoSignsInARowGiveTwoValidCopies) {
     ASSERT_EQ(second->Error(), 1);
     ExpectAccepted(first->File(), 1);
     ExpectAccepted(second->File(), 1);
+}
+
+// The signed copy is made of the file that was opened and checked, even
+// when another file has since taken its name; a file changed in place since
+// it was opened is not signed at all (an update computed on the old bytes
+// would not fit the new ones).
+TEST_F(PendrelBaseInteropTest, ASourceReplacedOnDiskIsCopiedAsOpenedOrRefused) {
+    PdfBuilder other;
+    other.BasicDocument(3);
+    other.EndRevision();
+    const std::string otherBytes = other.Bytes();
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> change;
+        bool signs;
+    } cases[] = {
+        {"another file renamed over it",
+         [&](const std::string& path) {
+             TestSupport::WriteFile(path + ".new", otherBytes);
+             ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
+         },
+         true},
+        {"removed", [](const std::string& path) { ASSERT_EQ(std::remove(path.c_str()), 0); }, true},
+        {"rewritten in place", [&](const std::string& path) { TestSupport::WriteFile(path, otherBytes); },
+         false},
+        {"grown in place",
+         [](const std::string& path) {
+             std::FILE* f = std::fopen(path.c_str(), "ab");
+             ASSERT_NE(f, nullptr);
+             std::fputs("% appended\n", f);
+             std::fclose(f);
+         },
+         false},
+        {"one byte changed in place, same size",
+         [](const std::string& path) {
+             std::string bytes = TestSupport::ReadFile(path);
+             bytes[bytes.find("612 792") + 2] = '3';
+             // a later modification time, as any write gives it
+             TestSupport::WriteFile(path, bytes);
+             const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 5, 0}};
+             ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Source(std::string("replaced-") + std::to_string(&c - cases), "", "", false);
+        const std::string original = TestSupport::ReadFile(path);
+        TestEngine engine;
+        const auto request = Request(path);
+        c.change(path);
+        const auto result = engine.SignRequest(request.get());
+        if (!c.signs) {
+            EXPECT_EQ(result->Error(), -64);
+            EXPECT_TRUE(result->File().empty());
+            for (const std::string& name : _files->Files())
+                EXPECT_FALSE(TestSupport::FileExists(name)) << "left behind: " << name;
+            continue;
+        }
+        ASSERT_EQ(result->Error(), 1);
+        const std::string copy = TestSupport::ReadFile(result->File());
+        EXPECT_EQ(copy.compare(0, original.size(), original), 0) << "the copy starts with the opened bytes";
+        ExpectAccepted(result->File(), 1);
+    }
+}
+
+// Other readers show a field name beyond ASCII as it was given: it is
+// written as a PDF text string, not as raw UTF-8.
+TEST_F(PendrelBaseInteropTest, NonAsciiFieldNamesReadTheSameElsewhere) {
+    const struct {
+        const char* name;
+        std::string sigId;
+        std::string written;
+    } cases[] = {
+        {"PDFDocEncoding", "Zo\xC3\xAB M\xC3\xBCller", "/T (Zo\\353 M\\374ller)"},
+        {"UTF-16", "\xD0\x9F\xD0\xBE\xD0\xB4\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C", "/T (\\376\\377\\4\\37\\4>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestEngine engine;
+        const auto request = Request(Source(std::string("name-") + c.name, "", "", false));
+        request->SetSigId(c.sigId);
+        const auto result = engine.SignRequest(request.get());
+        ASSERT_EQ(result->Error(), 1);
+        EXPECT_NE(TestSupport::ReadFile(result->File()).find(c.written), std::string::npos) << c.written;
+        ExpectAccepted(result->File(), 1);
+        std::string report;
+        RunProgram({"pdfsig", "-nssdir", _db, result->File()}, &report);
+        EXPECT_NE(report.find("Signature Field Name: " + c.sigId + "\n"), std::string::npos) << report;
+    }
 }
 
 // The nickname pk12util gave the imported identity.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -13,9 +14,11 @@
 #include <vector>
 
 #include "common/MsgLoaderFile.h"
+#include "common/Util.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
 #include "engine/PendrelBase.h"
+#include "engine/VisualRepBase.h"
 #include "pdf/Field.h"
 #include "pdf/Fields.h"
 #include "pdf/FileManager.h"
@@ -114,6 +117,21 @@ std::vector<std::pair<std::string, int>> FieldsOf(const std::string& path) {
     return out;
 }
 
+// `bytes` with the /ByteRange of their last signature rewritten in place,
+// its fourth value grown by `extra` (the array keeps its width).
+std::string WithLongerSecondRange(std::string bytes, long long extra) {
+    const std::size_t at = bytes.rfind("/ByteRange[");
+    const std::size_t contents = bytes.find("/Contents", at);
+    if (at == std::string::npos || contents == std::string::npos) return bytes;
+    long long b[4] = {0, 0, 0, 0};
+    std::sscanf(bytes.c_str() + at + 11, "%lld %lld %lld %lld", &b[0], &b[1], &b[2], &b[3]);
+    std::string array = "[" + std::to_string(b[0]) + " " + std::to_string(b[1]) + " " + std::to_string(b[2]) +
+                        " " + std::to_string(b[3] + extra) + "]";
+    const std::size_t width = contents - (at + 10);
+    array.resize(width, ' ');
+    return bytes.replace(at + 10, width, array);
+}
+
 class PendrelBaseTest : public ::testing::Test {
 protected:
     PendrelBaseTest() : _keychain("PENDREL_KEYCHAIN", TestPKI::Shared().Keychain().c_str()) {
@@ -199,8 +217,23 @@ TEST_F(PendrelBaseTest, SignFailures) {
     unsignedField.EndRevision();
     unsignedField.Save(_dir.File("unsigned-field.pdf"));
 
+    // A visible signature on a page the two-page document does not have.
+    std::vector<std::unique_ptr<VisualRepBase>> visuals;
+    const auto onPage = [&](int page) {
+        return [&, page]() {
+            auto r = Request(Plain());
+            visuals.push_back(std::make_unique<VisualRepBase>());
+            visuals.back()->Initialize(page, 100, 100, 400, 200, 255, 255, 255, r->certificate.get());
+            r->visual = visuals.back().get();
+            return r;
+        };
+    };
+
     const std::vector<Case> cases = {
         {"no document", [&] { return Request(""); }, 0x10, -2, "File is empty!!!", 0},
+        {"visible signature on page 0", onPage(0), 0x10, -52, "PDFException -52 - ", 0},
+        {"visible signature on page -1", onPage(-1), 0, -52, "PDFException -52 - ", 0},
+        {"visible signature beyond the last page", onPage(3), 0, -52, "PDFException -52 - ", 0},
         {"PDF 1.5 refused at load", [&] { return Request(_dir.File("v15.pdf")); }, 0, -2, "File is empty!!!",
          0},
         {"no certificate",
@@ -443,6 +476,9 @@ TEST_F(PendrelBaseTest, FieldNames) {
         {"two signed fields", 2, "", "Signature 3"},
         {"given name", 0, "Approval", "Approval"},
         {"given name that exists", 1, "Earlier 1", "Earlier 1"},
+        {"Latin letters, in PDFDocEncoding", 0, "Zo\xC3\xAB \xE2\x82\xAC", "Zo\xC3\xAB \xE2\x82\xAC"},
+        {"beyond PDFDocEncoding, in UTF-16", 0, "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80",
+         "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -456,6 +492,10 @@ TEST_F(PendrelBaseTest, FieldNames) {
         ASSERT_EQ(fields.size(), static_cast<std::size_t>(c.signedBefore + 1));
         EXPECT_EQ(fields.back().first, c.expected);
         for (const auto& field : fields) EXPECT_EQ(field.second, 0) << field.first;
+        // Verification lists the field under the name it was given.
+        const auto verified = engine.VerifyRequest(Request(result->File()).get());
+        ASSERT_EQ(verified->Error(), 1);
+        EXPECT_EQ(verified->List()->At(verified->List()->Count() - 1).sigId, c.expected);
     }
 }
 
@@ -525,6 +565,9 @@ TEST_F(PendrelBaseTest, VerifyReports) {
     zero.Save(_dir.File("zero.pdf"));
 
     const std::string twice = SignedBefore(2);
+    // A signature whose second range runs past the end of the file.
+    TestSupport::WriteFile(_dir.File("past-the-end.pdf"),
+                           WithLongerSecondRange(TestSupport::ReadFile(SignedBefore(1)), 1000));
     std::string changed = TestSupport::ReadFile(twice);
     const std::size_t at = changed.find("<00112233");
     ASSERT_NE(at, std::string::npos);
@@ -562,6 +605,15 @@ TEST_F(PendrelBaseTest, VerifyReports) {
          3},
         // The signature still verifies, but it no longer covers the last revision.
         {"bytes appended after signing", _dir.File("appended.pdf"), 0, 1, {"Earlier 1"}, {"111X"}, {1}, 0, 3},
+        {"byte range past the end of the file",
+         _dir.File("past-the-end.pdf"),
+         0,
+         1,
+         {"Earlier 1"},
+         {"110X"},
+         {-1},
+         0,
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -660,6 +712,42 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
             EXPECT_EQ(info->Subject(), "Pendrel Test Signer");
         }
     }
+}
+
+// Texts of a document that are no valid UTF-16 read as U+FFFD: every entry
+// converts to UTF-8 for the page and the status window, and a byte order
+// mark alone is the empty text.
+TEST_F(PendrelBaseTest, BrokenTextsOfASignatureReadWithReplacementCharacters) {
+    TestSupport::SignOptions options;
+    options.fieldName = "Broken";
+    options.reason = L"OXK";
+    options.location = L"OXK";
+    options.contact = L"ab";
+    TestSupport::SignDocument(Plain(), _dir.File("texts.pdf"), options);
+    std::string bytes = TestSupport::ReadFile(_dir.File("texts.pdf"));
+    const std::string reason = "/Reason<FEFF004F0058004B>";
+    const std::string location = "/Location<FEFF004F0058004B>";
+    const std::string contact = "/ContactInfo<FEFF00610062>";
+    for (const std::string* text : {&reason, &location, &contact})
+        ASSERT_NE(bytes.find(*text), std::string::npos) << *text;
+    bytes.replace(bytes.find(reason), reason.size(), "/Reason<FEFF004FD800004B>");  // lone high surrogate
+    bytes.replace(bytes.find(location), location.size(),
+                  "/Location<FEFFDC00004F004B>");                                      // lone low surrogate
+    bytes.replace(bytes.find(contact), contact.size(), "/ContactInfo<FEFF>        ");  // the mark alone
+    TestSupport::WriteFile(_dir.File("texts.pdf"), bytes);
+
+    TestEngine engine;
+    const auto request = Request(_dir.File("texts.pdf"));
+    request->SetOptions(0x10);
+    const auto result = engine.VerifyRequest(request.get());
+    ASSERT_EQ(result->Error(), 1);
+    ASSERT_EQ(result->List()->Count(), 1u);
+    EXPECT_EQ(engine.dialogs.statusShows, 1);
+    const SignatureBase::SigInfo& record = result->List()->At(0);
+    EXPECT_EQ(record.status, "110X");  // the texts were covered
+    EXPECT_EQ(Util::WtoA(record.reason), "O\xEF\xBF\xBDK");
+    EXPECT_EQ(Util::WtoA(record.location), "\xEF\xBF\xBDOK");
+    EXPECT_EQ(Util::WtoA(record.contact), "");
 }
 
 }  // namespace

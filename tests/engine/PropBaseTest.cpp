@@ -81,6 +81,15 @@ protected:
         WriteFile(_twoPages, twoPages);
     }
 
+    // The one-page document is still the open one (compared by its file: a
+    // document opened in its place may take the same address).
+    void ExpectStillOnePage(TestProp& prop) {
+        ASSERT_NE(prop.Document(), nullptr);
+        EXPECT_EQ(prop.Document()->Path(), _onePage);
+        EXPECT_EQ(prop.Document()->PageCount(), 1);
+        ExpectAttached(prop);
+    }
+
     // A request with the one-page document loaded.
     void LoadOnePage(TestProp& prop) {
         prop.SetFile(_onePage);
@@ -316,25 +325,79 @@ TEST_F(PropBaseTest, FedBase64InAnyPiecesGivesTheDocumentsBytes) {
     }
 }
 
-TEST_F(PropBaseTest, AFeedWhoseFileCannotBeCreatedDropsItsPiecesAndFailsToOpen) {
-    PDF::FileManager nowhere(_dir.File("missing-folder"));
-    const std::string text = ReferenceBase64(_twoPages, 76);
-    TestProp prop(&nowhere);
-    LoadOnePage(prop);
-    const LogCapture log;
-    prop.Feed(text.data(), 10);
-    EXPECT_EQ(prop.Error(), -5);
-    const std::string name = prop.LocalFile();
-    prop.Feed(text.data() + 10, text.size() - 10);
-    EXPECT_EQ(prop.LocalFile(), name) << "later pieces do not start another file";
-    EXPECT_EQ(nowhere.Files().size(), 1u);
-    EXPECT_NE(prop.Document(), nullptr) << "the earlier document stays while feeding";
-    prop.Feed("", 0);
-    EXPECT_EQ(prop.Error(), -7);
-    ExpectNoDocument(prop);
-    if (log.Active()) {
-        EXPECT_TRUE(log.Has("Feed", "SetFile - Could not open local filename " + name));
+// Names handed out over a folder in which someone else creates a file under
+// each name right after it was chosen (and before it could be created).
+class PlantingFileManager final : public PDF::FileManager {
+public:
+    PlantingFileManager(const std::string& folder, std::string planted)
+        : PDF::FileManager(folder), _planted(std::move(planted)) {}
+    std::string GenerateFileName() const override {
+        const std::string name = PDF::FileManager::GenerateFileName();
+        WriteFile(name, _planted);
+        return name;
     }
+
+private:
+    std::string _planted;
+};
+
+TEST_F(PropBaseTest, AFeedWhoseFileCannotBeCreatedLoadsNothing) {
+    const std::string foreign = DocumentBytes(3);
+    PDF::FileManager nowhere(_dir.File("missing-folder"));
+    PlantingFileManager planting(_dir.File("work"), foreign);
+    const std::string text = ReferenceBase64(_twoPages, 76);
+    const struct {
+        const char* name;
+        PDF::FileManager* files;
+    } cases[] = {{"folder missing", &nowhere}, {"name taken by a planted file", &planting}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProp prop(c.files);
+        LoadOnePage(prop);
+        PDF::File* const before = prop.Document();
+        const LogCapture log;
+        prop.Feed(text.data(), 10);
+        EXPECT_EQ(prop.Error(), -5);
+        const std::string name = prop.LocalFile();
+        prop.Feed(text.data() + 10, text.size() - 10);
+        EXPECT_EQ(prop.LocalFile(), name) << "later pieces do not start another file";
+        EXPECT_EQ(c.files->Files().size(), 1u);
+        EXPECT_EQ(prop.Document(), before) << "the earlier document stays while feeding";
+        prop.Feed("", 0);
+        // Nothing is opened, least of all a file this request did not make.
+        EXPECT_EQ(prop.Error(), -5);
+        EXPECT_EQ(prop.Pages(), -5);
+        ExpectStillOnePage(prop);
+        // An end of data on its own does not open it either.
+        prop.Feed(nullptr, 0);
+        EXPECT_EQ(prop.Pages(), -5);
+        ExpectStillOnePage(prop);
+        if (c.files == &planting) {
+            EXPECT_EQ(ReadFile(name), foreign) << "the planted file is left as it is";
+        }
+        if (log.Active()) {
+            EXPECT_TRUE(log.Has("Feed", "SetFile - Could not open local filename " + name));
+        }
+    }
+}
+
+TEST_F(PropBaseTest, ADownloadWhoseFileCannotBeCreatedLeavesNothingToReopen) {
+    TestSupport::HttpServer server;
+    server.Serve("/doc.pdf", 200, DocumentBytes(2));
+    PlantingFileManager planting(_dir.File("work"), DocumentBytes(3));
+    TestProp prop(&planting);
+    LoadOnePage(prop);
+    prop.SetFile(server.Url("/doc.pdf"));
+    prop.LoadFileFromURL();
+    EXPECT_EQ(prop.Error(), -5);
+    prop.Feed(nullptr, 0);  // would reload what lies under the working copy's name
+    EXPECT_EQ(prop.Pages(), -5);
+    ExpectStillOnePage(prop);
+    // A local file the page names is its own choice again.
+    prop.SetFile(_twoPages);
+    prop.LoadFileFromURL();
+    prop.Feed(nullptr, 0);
+    EXPECT_EQ(prop.Pages(), 2);
 }
 
 TEST_F(PropBaseTest, AnEndOfDataWithoutPiecesReopensTheLocalFile) {

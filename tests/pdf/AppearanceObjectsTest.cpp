@@ -34,8 +34,8 @@ public:
     FakeSurface(float width, float height, Fill fill) : Surface(0, 0, width, height, 0, 0, 0), _fill(fill) {}
     bool LoadImage(const char*) override { return false; }
     bool SetFont(const char*, int, int) override { return false; }
-    void WriteString(const wchar_t*) override {}
-    void WriteImage(int, int) override {}
+    bool WriteString(const wchar_t*) override { return false; }
+    bool WriteImage(int, int) override { return false; }
     bool GetBuffer(unsigned char* out, unsigned int size) override {
         if (_fill == Fill::Fail) return false;
         std::mt19937 random(7);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "pdf/Exception.h"
 #include "pdf/Field.h"
 #include "pdf/Fields.h"
 #include "pdf/Signature.h"
@@ -40,14 +41,21 @@ TEST(Field, SetPageTakesOnlyPagesOfTheDocument) {
     fz_context* const ctx = doc.File().Context();
     ASSERT_EQ(pdf_to_num(ctx, field.GetPage()), 3);
 
+    // Pages outside the document are refused and leave the page as it was.
     const std::pair<int, int> cases[] = {{0, 3}, {4, 3}, {-1, 3}, {2, 4}, {3, 5}, {1, 3}};
     for (const auto& [page, object] : cases) {
-        field.SetPage(page);
+        int code = 1;
+        try {
+            field.SetPage(page);
+        } catch (const PDF::Exception& e) {
+            code = e.Code();
+        }
+        EXPECT_EQ(code, page >= 1 && page <= 3 ? 1 : -52) << "SetPage(" << page << ")";
         EXPECT_EQ(pdf_to_num(ctx, field.GetPage()), object) << "SetPage(" << page << ")";
     }
 
     PDF::Field created(&doc.Env());  // a new field, as signing makes it
-    created.SetPage(4);
+    EXPECT_THROW(created.SetPage(4), PDF::Exception);
     EXPECT_EQ(created.GetPage(), nullptr);
     created.SetPage(2);
     EXPECT_EQ(pdf_to_num(ctx, created.GetPage()), 4);

@@ -149,14 +149,68 @@ TEST(SurfaceCairo, GetBufferNeedsThreeBytesPerPixel) {
     EXPECT_FALSE(surface.GetBuffer(nullptr, exact));
 }
 
-TEST(SurfaceCairo, ARasterWithoutPixelsGivesNoBuffer) {
+// Without a raster nothing can be drawn, and every drawing call says so.
+TEST(SurfaceCairo, ARasterWithoutPixelsGivesNoBufferAndDrawsNothing) {
+    const std::string jpeg = MakeJpeg(16, 16, [](int, int) { return kRed; });
     for (const float size : {0.0f, -100.0f}) {
         SurfaceCairo surface(0, 0, size, 100, 0, 0, 0);
         unsigned char buffer[16];
         EXPECT_FALSE(surface.GetBuffer(buffer, sizeof buffer));
-        surface.WriteString(L"text");  // draws nothing, does not crash
-        surface.WriteImage(100, 100);
+        EXPECT_FALSE(surface.SetFont("DejaVu Sans", 40, 0));
+        EXPECT_EQ(surface.FontSize(), 40);  // kept for later text all the same
+        EXPECT_FALSE(surface.WriteString(L"text"));
+        EXPECT_TRUE(surface.LoadImage(jpeg.c_str()));
+        EXPECT_FALSE(surface.WriteImage(100, 100));
     }
+    SurfaceCairo surface(0, 0, 600, 200, 255, 255, 255);
+    EXPECT_FALSE(surface.WriteImage(100, 100)) << "no picture loaded";
+    EXPECT_TRUE(surface.WriteString(L"text"));
+    ASSERT_TRUE(surface.LoadImage(jpeg.c_str()));
+    EXPECT_TRUE(surface.WriteImage(100, 100));
+    EXPECT_FALSE(surface.WriteImage(0, 100)) << "scaled to nothing";
+}
+
+// A rectangle too large for a full raster gets a capped one, and what is
+// drawn shrinks with it: the appearance still fills the rectangle.
+TEST(SurfaceCairo, ACappedRasterShowsTheDrawingScaledDown) {
+    SurfaceCairo surface(0, 0, 10000, 2000, 255, 255, 255);  // 11338 x 2267 pixels uncapped
+    ASSERT_EQ(surface.PixelWidth(), 4000);
+    ASSERT_EQ(surface.PixelHeight(), 799);
+    const int fullWidth = PDF::Surface::PixelWidthFor(surface.Width());
+    const int fullHeight = PDF::Surface::PixelHeightFor(surface.Height());
+
+    // A picture stretched over the whole uncapped raster covers the whole capped one.
+    const std::string jpeg = MakeJpeg(64, 64, [](int x, int y) { return Quadrants(x, y, 64); });
+    ASSERT_TRUE(surface.LoadImage(jpeg.c_str()));
+    surface.SetPos(0, 0);
+    ASSERT_TRUE(surface.WriteImage(fullWidth * 100 / 64 + 1, fullHeight * 100 / 64 + 1));
+    {
+        const Pixels pixels(surface);
+        ASSERT_TRUE(pixels.Ok());
+        EXPECT_TRUE(Near(pixels.At(5, 5), kRed, 40));
+        EXPECT_TRUE(Near(pixels.At(3994, 5), kGreen, 40));
+        EXPECT_TRUE(Near(pixels.At(5, 793), kBlue, 40));
+        EXPECT_TRUE(Near(pixels.At(3994, 793), kYellow, 40));
+        EXPECT_TRUE(Near(pixels.At(1800, 300), kRed, 40));  // the quadrants meet in the middle
+        EXPECT_TRUE(Near(pixels.At(2200, 500), kYellow, 40));
+    }
+
+    // Text at a cursor in the lower right half lands there, at the reduced size.
+    SurfaceCairo text(0, 0, 10000, 2000, 255, 255, 255);
+    ASSERT_TRUE(text.SetFont("DejaVu Sans", 400, 0));  // 453 pixels uncapped
+    text.SetPos(5000, 1000);
+    ASSERT_TRUE(text.WriteString(L"HH"));
+    const Pixels pixels(text);
+    int left, top, right, bottom;
+    ASSERT_GT(pixels.Count([](Rgb p) { return p.r < 128; }, &left, &top, &right, &bottom), 0);
+    const float scale = 4000.0f / static_cast<float>(fullWidth);
+    EXPECT_GE(left, static_cast<int>(text.CursorX() * scale));
+    EXPECT_LE(left, static_cast<int>(text.CursorX() * scale) + 40);
+    EXPECT_GE(top, static_cast<int>(text.CursorY() * scale));
+    EXPECT_LE(top, static_cast<int>(text.CursorY() * scale) + 80);
+    const int fontPixels = static_cast<int>(PDF::Surface::FontPixelSize(400) * scale);
+    EXPECT_GE(bottom - top + 1, fontPixels / 2);
+    EXPECT_LE(bottom - top + 1, fontPixels);
 }
 
 TEST(SurfaceCairo, TextIsBlackWithItsTopLeftAtTheCursor) {

@@ -16,8 +16,8 @@ public:
     PlainSurface(float x, float y, float width, float height) : Surface(x, y, width, height, 0, 0, 0) {}
     bool LoadImage(const char*) override { return false; }
     bool SetFont(const char*, int, int) override { return false; }
-    void WriteString(const wchar_t*) override {}
-    void WriteImage(int, int) override {}
+    bool WriteString(const wchar_t*) override { return false; }
+    bool WriteImage(int, int) override { return false; }
     bool GetBuffer(unsigned char*, unsigned int) override { return false; }
 };
 
@@ -40,6 +40,44 @@ TEST(Surface, SizesTheRasterAtFourPixelsPerPointWithAnEvenWidth) {
         EXPECT_FLOAT_EQ(surface.Height(), c.heightPoints);
         EXPECT_EQ(surface.PixelWidth(), c.pixelWidth);
         EXPECT_EQ(surface.PixelHeight(), c.pixelHeight);
+    }
+}
+
+// A raster never exceeds 4000 pixels a side: a larger rectangle gets one of
+// its proportions, and the drawing is scaled down by the factors given.
+TEST(Surface, LargeRectanglesGetACappedRasterOfTheirProportions) {
+    const struct {
+        const char* name;
+        float width, height;  // tenths of a millimetre
+        int pixelWidth, pixelHeight;
+    } cases[] = {
+        {"one metre square", 10000, 10000, 4000, 4000},
+        {"wide", 10000, 2000, 4000, 799},
+        {"tall", 2000, 10000, 800, 4000},
+        {"long and thin", 100000, 1, 4000, 1},  // a side never shrinks to nothing
+        {"the largest uncapped", 3527, 3527, 4000, 3999},
+        {"just over", 3600, 100, 4000, 110},
+        {"small stays as it is", 600, 200, 680, 226},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlainSurface surface(0, 0, c.width, c.height);
+        EXPECT_EQ(surface.PixelWidth(), c.pixelWidth);
+        EXPECT_EQ(surface.PixelHeight(), c.pixelHeight);
+        EXPECT_EQ(surface.PixelWidth() % 2, 0);
+        // The factors map the uncapped raster onto the capped one exactly.
+        const int fullWidth = Surface::PixelWidthFor(surface.Width());
+        const int fullHeight = Surface::PixelHeightFor(surface.Height());
+        EXPECT_FLOAT_EQ(surface.RasterScaleX() * static_cast<float>(fullWidth),
+                        static_cast<float>(c.pixelWidth));
+        EXPECT_FLOAT_EQ(surface.RasterScaleY() * static_cast<float>(fullHeight),
+                        static_cast<float>(c.pixelHeight));
+        if (fullWidth <= 4000 && fullHeight <= 4000) {
+            EXPECT_EQ(surface.RasterScaleX(), 1.0f);
+            EXPECT_EQ(surface.RasterScaleY(), 1.0f);
+        }
+        // The rectangle in points is the one asked for.
+        EXPECT_FLOAT_EQ(surface.Width(), Surface::TenthsToPoints(c.width));
     }
 }
 

@@ -28,8 +28,14 @@ std::string FirstAttribute(const X509_NAME* name, std::initializer_list<int> nid
             continue;
         }
         const OpenSSLStringPtr owner(reinterpret_cast<char*>(utf8));
-        return std::string(owner.get(),
-                           std::min<std::size_t>(static_cast<std::size_t>(length), kMaxNameLength));
+        std::size_t keep = static_cast<std::size_t>(length);
+        if (keep > kMaxNameLength) {
+            // Cut before the character that would cross the limit: never
+            // between the lead byte and the continuation bytes of one.
+            keep = kMaxNameLength;
+            while (keep > 0 && (static_cast<unsigned char>(owner.get()[keep]) & 0xC0) == 0x80) --keep;
+        }
+        return std::string(owner.get(), keep);
     }
     return std::string();
 }

@@ -132,3 +132,39 @@ TEST(Logger, EachThreadKeepsItsOwnFunctionName) {
         EXPECT_EQ(body.compare(name.size() + 2, name.size(), name), 0) << line;
     }
 }
+
+// The log tells what the user signed and verified: only the user may read
+// it, whatever the umask, after a trim, and also when an earlier run left it
+// readable to others.
+TEST(Logger, LogIsReadableByItsOwnerOnly) {
+    const mode_t savedMask = ::umask(0);
+    const auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    };
+    const struct {
+        const char* name;
+        long existingSize;  // 0: no log yet
+        mode_t existingMode;
+    } cases[] = {
+        {"created", 0, 0},
+        {"trimmed", 150000, 0600},
+        {"left readable by an earlier run", 10, 0644},
+        {"left readable and trimmed", 150000, 0644},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        const std::string log = dir.File("PendrelPDF_Safari.log");
+        if (c.existingSize > 0) {
+            WriteFile(log, std::string(static_cast<size_t>(c.existingSize), 'x'));
+            ::chmod(log.c_str(), c.existingMode);
+        }
+        Logger logger(dir.Path());
+        logger.SetFunc("F");
+        logger.Log("entry");
+        EXPECT_EQ(mode(log), 0600u);
+        EXPECT_NE(ReadFile(log).find("F: entry"), std::string::npos);
+    }
+    ::umask(savedMask);
+}

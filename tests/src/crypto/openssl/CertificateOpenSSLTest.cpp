@@ -113,6 +113,48 @@ TEST(CertificateOpenSSL, NonAsciiNamesStayReadableUTF8) {
     EXPECT_EQ(wrapped.Subject(), cn);
 }
 
+// Display names stop at 1023 bytes, never inside a UTF-8 character: the
+// names here are set without the usual length limits, as a hostile issuer
+// could make them.
+TEST(CertificateOpenSSL, LongDisplayNamesAreCutAtACharacterBoundary) {
+    const std::string e = "\xC3\xA9";             // two bytes
+    const std::string euro = "\xE2\x82\xAC";      // three bytes
+    const std::string clef = "\xF0\x9D\x84\x9E";  // four bytes
+    const struct {
+        const char* name;
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {"ASCII, cut at 1023", std::string(2000, 'a'), std::string(1023, 'a')},
+        {"exactly 1023 bytes", std::string(1021, 'a') + e, std::string(1021, 'a') + e},
+        {"two-byte character across the limit", std::string(1022, 'a') + e + "b", std::string(1022, 'a')},
+        {"three-byte character across the limit", std::string(1021, 'a') + euro, std::string(1021, 'a')},
+        {"four-byte character across the limit", std::string(1020, 'a') + clef + "x", std::string(1020, 'a')},
+        {"four-byte character ending at the limit", std::string(1019, 'a') + clef + "x",
+         std::string(1019, 'a') + clef},
+    };
+    const Crypto::BIOPtr keyIn(BIO_new_file(PKI().Get(TestPKI::Signer).keyPem.c_str(), "r"));
+    const Crypto::EVPPKeyPtr key(PEM_read_bio_PrivateKey(keyIn.get(), nullptr, nullptr, nullptr));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Crypto::X509Ptr cert(X509_new());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.text.data());
+        const int length = static_cast<int>(c.text.size());
+        X509_NAME* subject = X509_get_subject_name(cert.get());
+        ASSERT_EQ(
+            X509_NAME_add_entry_by_NID(subject, NID_commonName, V_ASN1_UTF8STRING, bytes, length, -1, 0), 1);
+        X509_NAME* issuer = X509_get_issuer_name(cert.get());
+        ASSERT_EQ(X509_NAME_add_entry_by_NID(issuer, NID_organizationalUnitName, V_ASN1_UTF8STRING, bytes,
+                                             length, -1, 0),
+                  1);
+        X509_set_pubkey(cert.get(), key.get());
+        ASSERT_GT(X509_sign(cert.get(), key.get(), EVP_sha256()), 0);
+        const CertificateOpenSSL wrapped(cert.get());
+        EXPECT_EQ(wrapped.Subject(), c.expected);
+        EXPECT_EQ(wrapped.Issuer(), c.expected);
+    }
+}
+
 TEST(CertificateOpenSSL, SerialNumberHidesTheDERPaddingByte) {
     const CertificateOpenSSL cert = FromDer(TestPKI::LeadingZeroSerial);
     EXPECT_EQ(Crypto::Certificate::SerialNumToHex(cert.SerialNumber()), "8a 1b 2c 3d 4e 5f 60 71 82 93");
