@@ -203,9 +203,10 @@ void Field::WriteOutLoaded(const Surface* surface) {
     Logger::Get()->SetFunc("WriteOut");
     Logger::Get()->Log("Signing field %s in place, widget %d %d", _name.c_str(), pdf_to_num(ctx, widgetRef),
                        pdf_to_gen(ctx, widgetRef));
-    if (merged) {
-        CALL_PDF(ctx, DictEdit::Put(ctx, widget.get(), PDF_NAME(V), value.get()));
-    } else {
+    // The value belongs to the field; readers that take a field's one widget
+    // kid for the field find it there as well.
+    CALL_PDF(ctx, DictEdit::Put(ctx, widget.get(), PDF_NAME(V), value.get()));
+    if (!merged) {
         CALL_PDF(ctx, made = pdf_deep_copy_obj(ctx, _dict.get()));
         const ObjPtr field = AdoptObj(ctx, made);
         CALL_PDF(ctx, DictEdit::Put(ctx, field.get(), PDF_NAME(V), value.get()));
@@ -293,7 +294,11 @@ bool Field::Load(const FieldTree::Node& node) {
     _widget = KeepObj(ctx, node.widget.get());
     if (_widget != nullptr && pdf_to_num(ctx, _widget.get()) != pdf_to_num(ctx, _ref.get())) {
         const ObjPtr widget = AdoptObj(ctx, TryLoadObject(ctx, _xref.get(), pdf_to_num(ctx, _widget.get())));
-        if (pdf_is_dict(ctx, widget.get())) ReadWidgetEntries(widget.get());
+        if (pdf_is_dict(ctx, widget.get())) {
+            ReadWidgetEntries(widget.get());
+            // Some writers sign a field with one widget kid on the kid.
+            if (_value == nullptr) _value = KeepPresent(ctx, pdf_dict_get(ctx, widget.get(), PDF_NAME(V)));
+        }
     }
     return true;
 }

@@ -18,6 +18,7 @@ PACKAGES=(
   # tests and independent verifiers
   libgtest-dev libgmock-dev
   poppler-utils qpdf mupdf-tools libnss3-tools openssl locales
+  ghostscript
   xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils
 )
 

@@ -46,6 +46,9 @@ const std::map<int, std::string> kObjects = {
     // An empty field without /P, listed by page 2; one without a widget.
     {25, "<</FT/Sig/T(Listed)/Type/Annot/Subtype/Widget/Rect[0 0 10 10]>>"},
     {26, "<</FT/Sig/T(Bare)>>"},
+    // Signed on its one widget kid, as some writers do.
+    {27, "<</FT/Sig/T(OnKid)/Kids[28 0 R]>>"},
+    {28, "<</Type/Annot/Subtype/Widget/Parent 27 0 R/Rect[0 0 0 0]/V 9 0 R>>"},
 };
 
 std::string SaveForm(const TempDir& dir, const std::string& form) {
@@ -86,6 +89,7 @@ const FieldsCase kFieldsCases[] = {
      {"Group.a", "Group.b"},
      {true, false},
      ""},
+    {"value on the widget kid", "<</Fields[27 0 R]>>", 1, {"OnKid"}, {true}, ""},
     {"kids that loop", "<</Fields[22 0 R 8 0 R]>>", 1, {"Signature1"}, {true}, ""},
     {"indirect /Fields", "<</Fields 14 0 R/SigFlags 3>>", 1, {"Signature1"}, {true}, ""},
     {"null elements skipped",
