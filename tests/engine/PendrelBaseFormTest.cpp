@@ -212,6 +212,20 @@ TEST_F(PendrelBaseFormTest, EmptyFieldsAreSignedWhereTheyAre) {
     }
 }
 
+// Without sigId a new field is made, numbered after the signature fields
+// the form has and past the names its fields have taken.
+TEST_F(PendrelBaseFormTest, NewFieldNamesPassOverNamesTheFormHas) {
+    PdfBuilder builder;
+    builder.BasicDocument(1);
+    builder.AcroForm(
+        {builder.EmptySignatureField("Signature 2", 1), builder.Add("<</FT/Tx/T(Signature 3)>>")});
+    builder.EndRevision();
+    builder.Save(_dir.File("taken.pdf"));
+    const std::string signedCopy = Sign(_dir.File("taken.pdf"), "", false);
+    ASSERT_FALSE(signedCopy.empty());
+    EXPECT_EQ(OurVerify(signedCopy), std::vector<std::string>{"Signature 4"});
+}
+
 // A form Ghostscript made: a page of text and an empty signature field.
 TEST_F(PendrelBaseFormTest, FormMadeByGhostscript) {
     if (RunProgram({"gs", "--version"}) != 0) GTEST_SKIP() << "ghostscript not installed";
