@@ -21,9 +21,12 @@ namespace PDF {
 
 namespace {
 
-// A value written as null counts as absent.
+// A value written as null counts as absent. A reference counts as present
+// even when its object does not load: a broken value is never taken for an
+// empty field to sign into.
 ObjPtr KeepPresent(fz_context* ctx, pdf_obj* obj) {
-    return pdf_is_null(ctx, obj) ? ObjPtr(nullptr, ObjDropper{ctx}) : KeepObj(ctx, obj);
+    return !pdf_is_indirect(ctx, obj) && pdf_is_null(ctx, obj) ? ObjPtr(nullptr, ObjDropper{ctx})
+                                                               : KeepObj(ctx, obj);
 }
 
 // The object `ref` names (a new reference), or `ref` itself when direct;

@@ -49,6 +49,8 @@ const std::map<int, std::string> kObjects = {
     // Signed on its one widget kid, as some writers do.
     {27, "<</FT/Sig/T(OnKid)/Kids[28 0 R]>>"},
     {28, "<</Type/Annot/Subtype/Widget/Parent 27 0 R/Rect[0 0 0 0]/V 9 0 R>>"},
+    // A value that does not load: no signature, yet not to be signed over.
+    {29, "<</FT/Sig/T(BrokenValue)/V 99 0 R/Rect[0 0 0 0]>>"},
 };
 
 std::string SaveForm(const TempDir& dir, const std::string& form) {
@@ -145,7 +147,7 @@ TEST(Fields, ListsSignedAndEmptySignatureFieldsInTreeOrder) {
 // refusal.
 TEST(Fields, FillableNamesOnlyEmptySignatureFields) {
     const TempDir dir;
-    OpenedDocument doc(SaveForm(dir, "<</Fields[7 0 R 8 0 R 10 0 R 13 0 R 18 0 R 25 0 R 26 0 R]>>"));
+    OpenedDocument doc(SaveForm(dir, "<</Fields[7 0 R 8 0 R 10 0 R 13 0 R 18 0 R 25 0 R 26 0 R 29 0 R]>>"));
     PDF::Fields fields(&doc.Env());
     fields.Load();
     fz_context* const ctx = doc.File().Context();
@@ -163,6 +165,7 @@ TEST(Fields, FillableNamesOnlyEmptySignatureFields) {
         {"Nobody", 1, 0, 0, 0},
         {"Signature1", PDF::Fields::kAlreadySigned, 0, 0, 0},
         {"Group.a", PDF::Fields::kAlreadySigned, 0, 0, 0},
+        {"BrokenValue", PDF::Fields::kAlreadySigned, 0, 0, 0},
         {"Name", PDF::Fields::kNotSignatureField, 0, 0, 0},
         {"Group", PDF::Fields::kNotSignatureField, 0, 0, 0},
         {"Parent", PDF::Fields::kNotSignatureField, 0, 0, 0},
