@@ -211,8 +211,16 @@ TEST_F(PendrelBaseTest, SignFailures) {
     v15.BasicDocument(1);
     v15.EndRevision();
     v15.Save(_dir.File("v15.pdf"));
-    // A signed field and a text field, each named by sigId.
-    const std::string signedBefore = SignedBefore(1);
+    PdfBuilder unsignedField;
+    unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
+    unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
+    unsignedField.EndRevision();
+    unsignedField.Save(_dir.File("unsigned-field.pdf"));
+    // Its field once signed where it is, and a text field: each named by sigId.
+    TestSupport::SignOptions fill;
+    fill.fieldName = "Empty";
+    fill.intoField = true;
+    TestSupport::SignDocument(_dir.File("unsigned-field.pdf"), _dir.File("filled.pdf"), fill);
     PdfBuilder textField;
     textField.BasicDocument(1);
     textField.AcroForm({textField.Add("<</FT/Tx/T(Name)/V(Jane)>>")});
@@ -270,7 +278,7 @@ TEST_F(PendrelBaseTest, SignFailures) {
         {"certificate without private key",
          [&] { return Request(Plain(), LoadIdentity(TestPKI::Signer, false)); }, 0x10, -8, "InitSign failed",
          0},
-        {"sigId names a signed field", naming(signedBefore, "Earlier 1"), 0x10, -70,
+        {"sigId names a signed field", naming(_dir.File("filled.pdf"), "Empty"), 0x10, -70,
          "PDFException -70 - The field is signed already", 0},
         {"sigId names a text field", naming(_dir.File("text-field.pdf"), "Name"), 0x10, -71,
          "PDFException -71 - The field is not a signature field", 0},
