@@ -233,7 +233,18 @@ bool Render(const std::string& renderer, const std::string& pdf, int page, const
 TEST(SignedDocumentTest, RenderedAppearanceStandsUprightWhereItWasAsked) {
     using Page = PdfBuilder::Page;
     const Page letter;
-    const auto turned = [](const char* extra) { return Page{"[0 0 612 792]", extra}; };
+    const Page r90{"[0 0 612 792]", "/Rotate 90"};
+    const Page r180{"[0 0 612 792]", "/Rotate 180"};
+    const Page r270{"[0 0 612 792]", "/Rotate 270"};
+    const Page offset{"[100 200 712 992]", ""};
+    const Page offset90{"[100 200 712 992]", "/Rotate 90"};
+    const Page cropped{"[0 0 612 792]", "/CropBox[50 50 562 742]"};
+    const Page inherits{"", ""};  // MediaBox from the page tree
+    struct Shown {
+        int width, height;  // the page as shown
+        int left, top;      // the rectangle on it in pixels from its top-left corner
+        int rectWidth, rectHeight;
+    };
     struct Case {
         const char* name;
         std::vector<Page> pages;
@@ -241,107 +252,34 @@ TEST(SignedDocumentTest, RenderedAppearanceStandsUprightWhereItWasAsked) {
         int page;           // of the signature
         int x, y;           // tenths of a millimetre on the page as shown: 254 is 72 points
         std::string field;  // an empty field to sign into, with its /Rect; none when empty
-        // Expected: the page as shown, and the rectangle on it in pixels
-        // from the top-left corner.
-        int shownWidth, shownHeight;
-        int left, top, width, height;
+        Shown expected;
     };
     const std::vector<Case> cases = {
-        {"upright", {letter}, "", 1, 254, 1270, "", 612, 792, 72, 432, 144, 72},
-        {"rotated 90", {turned("/Rotate 90")}, "", 1, 254, 1270, "", 792, 612, 72, 252, 144, 72},
-        {"rotated 180", {turned("/Rotate 180")}, "", 1, 254, 1270, "", 612, 792, 72, 432, 144, 72},
-        {"rotated 270", {turned("/Rotate 270")}, "", 1, 254, 1270, "", 792, 612, 72, 252, 144, 72},
-        {"rotated 90, from the top-right corner",
-         {turned("/Rotate 90")},
-         "",
-         1,
-         -254,
-         -254,
-         "",
-         792,
-         612,
-         576,
-         72,
-         144,
-         72},
-        {"rotated 270, from the top-right corner",
-         {turned("/Rotate 270")},
-         "",
-         1,
-         -254,
-         -254,
-         "",
-         792,
-         612,
-         576,
-         72,
-         144,
-         72},
-        {"offset MediaBox, from the top-right corner",
-         {{"[100 200 712 992]", ""}},
-         "",
-         1,
-         -254,
-         -254,
-         "",
-         612,
-         792,
-         396,
-         72,
-         144,
-         72},
-        {"offset MediaBox rotated 90",
-         {{"[100 200 712 992]", "/Rotate 90"}},
-         "",
-         1,
-         254,
-         1270,
-         "",
-         792,
-         612,
-         72,
-         252,
-         144,
-         72},
-        {"CropBox, from the top-right corner",
-         {turned("/CropBox[50 50 562 742]")},
-         "",
-         1,
-         -254,
-         -254,
-         "",
-         512,
-         692,
-         296,
-         72,
-         144,
-         72},
-        {"MediaBox and rotation from the page tree",
-         {{"", ""}},
+        {"upright", {letter}, "", 1, 254, 1270, "", {612, 792, 72, 432, 144, 72}},
+        {"rotated 90", {r90}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"rotated 180", {r180}, "", 1, 254, 1270, "", {612, 792, 72, 432, 144, 72}},
+        {"rotated 270", {r270}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"rotated 90, top-right corner", {r90}, "", 1, -254, -254, "", {792, 612, 576, 72, 144, 72}},
+        {"rotated 270, top-right corner", {r270}, "", 1, -254, -254, "", {792, 612, 576, 72, 144, 72}},
+        {"offset MediaBox, top-right corner", {offset}, "", 1, -254, -254, "", {612, 792, 396, 72, 144, 72}},
+        {"offset MediaBox rotated 90", {offset90}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"CropBox, top-right corner", {cropped}, "", 1, -254, -254, "", {512, 692, 296, 72, 144, 72}},
+        {"MediaBox and turn from the tree",
+         {inherits},
          "/MediaBox[0 0 500 700]/Rotate 90",
          1,
          254,
          1270,
          "",
-         700,
-         500,
-         72,
-         140,
-         144,
-         72},
-        {"second page rotated 270, first upright",
-         {letter, turned("/Rotate 270")},
+         {700, 500, 72, 140, 144, 72}},
+        {"second page 270, first upright",
+         {letter, r270},
          "",
          2,
          254,
          1270,
          "",
-         792,
-         612,
-         72,
-         252,
-         144,
-         72},
+         {792, 612, 72, 252, 144, 72}},
         // Signed into an empty field: its rectangle, whatever the appearance asked for.
         {"into a field on page 2",
          {letter, letter},
@@ -350,29 +288,20 @@ TEST(SignedDocumentTest, RenderedAppearanceStandsUprightWhereItWasAsked) {
          254,
          1270,
          "[100 100 300 150]",
-         612,
-         792,
-         100,
-         642,
-         200,
-         50},
+         {612, 792, 100, 642, 200, 50}},
         {"into a field on a page rotated 90",
-         {turned("/Rotate 90")},
+         {r90},
          "",
          1,
          254,
          1270,
          "[100 100 150 300]",
-         792,
-         612,
-         100,
-         100,
-         200,
-         50},
-        {"into a field without area", {letter}, "", 1, 254, 1270, "[0 0 0 0]", 612, 792, 72, 432, 144, 72},
+         {792, 612, 100, 100, 200, 50}},
+        {"into a field without area", {letter}, "", 1, 254, 1270, "[0 0 0 0]", {612, 792, 72, 432, 144, 72}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const Shown& e = c.expected;
         TestSupport::TempDir dir;
         PdfBuilder builder;
         builder.Document(c.pages, "", c.treeExtra);
@@ -403,23 +332,23 @@ TEST(SignedDocumentTest, RenderedAppearanceStandsUprightWhereItWasAsked) {
 
         // Points at fractions of the rectangle, and just outside it.
         const auto at = [&](double fx, double fy) {
-            return std::make_pair(c.left + static_cast<int>(fx * c.width),
-                                  c.top + static_cast<int>(fy * c.height));
+            return std::make_pair(e.left + static_cast<int>(fx * e.rectWidth),
+                                  e.top + static_cast<int>(fy * e.rectHeight));
         };
         const std::vector<std::pair<int, int>> blue = {at(0.11, 0.11)};
         const std::vector<std::pair<int, int>> red = {
             at(0.5, 0.11),  at(0.11, 0.5),  // beside and below the picture: not mirrored, not turned
             at(0.95, 0.08), at(0.05, 0.92), at(0.95, 0.92), at(0.5, 0.5)};  // the corners: filled
-        const std::vector<std::pair<int, int>> white = {{c.left - 4, c.top + c.height / 2},
-                                                        {c.left + c.width + 4, c.top + c.height / 2},
-                                                        {c.left + c.width / 2, c.top - 4},
-                                                        {c.left + c.width / 2, c.top + c.height + 4}};
+        const std::vector<std::pair<int, int>> white = {{e.left - 4, e.top + e.rectHeight / 2},
+                                                        {e.left + e.rectWidth + 4, e.top + e.rectHeight / 2},
+                                                        {e.left + e.rectWidth / 2, e.top - 4},
+                                                        {e.left + e.rectWidth / 2, e.top + e.rectHeight + 4}};
         for (const std::string renderer : {"pdftoppm", "mutool"}) {
             SCOPED_TRACE(renderer);
             Ppm image;
             ASSERT_TRUE(Render(renderer, dir.File("out.pdf"), c.page, dir.File("page"), image));
-            ASSERT_EQ(image.width, c.shownWidth);
-            ASSERT_EQ(image.height, c.shownHeight);
+            ASSERT_EQ(image.width, e.width);
+            ASSERT_EQ(image.height, e.height);
             for (const auto& [x, y] : blue) EXPECT_TRUE(image.Is(x, y, 0, 0, 255)) << x << "," << y;
             for (const auto& [x, y] : red) EXPECT_TRUE(image.Is(x, y, 255, 0, 0)) << x << "," << y;
             for (const auto& [x, y] : white) EXPECT_TRUE(image.Is(x, y, 255, 255, 255)) << x << "," << y;
