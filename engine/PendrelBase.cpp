@@ -175,9 +175,9 @@ struct SignWork {
     }
     // In this order: the field refers to the visual.
     void Destroy() {
-        target = nullptr;
+        field = nullptr;
         signature.reset();
-        field.reset();
+        created.reset();
         cms.reset();
         fields.reset();
         visual.reset();
@@ -188,8 +188,8 @@ struct SignWork {
     PDF::Env& env;
     std::unique_ptr<PDF::Visual> visual;
     std::unique_ptr<PDF::Fields> fields;
-    std::unique_ptr<PDF::Field> field;  // a new field
-    PDF::Field* target = nullptr;       // the field signed: the new one, or one of `fields`
+    std::unique_ptr<PDF::Field> created;  // a new field
+    PDF::Field* field = nullptr;          // the field signed: the new one, or one of `fields`
     std::unique_ptr<PDF::Signature> signature;
     std::unique_ptr<Crypto::CMSignature> cms;
     std::unique_ptr<WorkingFile> working;
@@ -212,11 +212,11 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     // written. Any other name makes a new field.
     PDF::Field* existing = !request.SigId().empty() ? work.fields->Fillable(request.SigId()) : nullptr;
     if (existing == nullptr) {
-        work.field = std::make_unique<PDF::Field>(&env);
-        work.field->SetName(!request.SigId().empty() ? request.SigId() : NewFieldName(*work.fields));
+        work.created = std::make_unique<PDF::Field>(&env);
+        work.created->SetName(!request.SigId().empty() ? request.SigId() : NewFieldName(*work.fields));
     }
-    work.target = existing != nullptr ? existing : work.field.get();
-    PDF::Field& field = *work.target;
+    work.field = existing != nullptr ? existing : work.created.get();
+    PDF::Field& field = *work.field;
     // The page of a visible signature is taken before anything is written:
     // one the document does not have is refused (-52) with nothing on disk.
     // A field of the document keeps its own page.
@@ -373,7 +373,7 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
                         LogSign("Signature Object creation!!!");
                         ReleaseCertificateObject(certInfo);  // nobody else would
                     } else {
-                        list->AddSignature(work.target->GetName(), work.signature.get(), 0,
+                        list->AddSignature(work.field->GetName(), work.signature.get(), 0,
                                            certificate->Status(), certInfo);
                         result->SetSignatures(list);
                         if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
