@@ -41,8 +41,8 @@ public:
     // only groups others.
     Field* Fillable(const std::string& name) const;
 
-    static constexpr int kAlreadySigned = -70;
-    static constexpr int kNotSignatureField = -71;
+    static constexpr int kAlreadySigned = -66;
+    static constexpr int kNotSignatureField = -67;
 
 protected:
     // The /Fields array of `form`, resolved; raises PDF::Exception.

@@ -202,7 +202,7 @@ TEST_F(PendrelBaseFormTest, EmptyFieldsAreSignedWhereTheyAre) {
             // Signed already: refused, nothing written.
             int error = 0;
             EXPECT_TRUE(Sign(signedCopy, form.sigId, false, &error).empty());
-            EXPECT_EQ(error, -70);
+            EXPECT_EQ(error, -66);
             // A second signature on top, in a new field: both stay valid.
             const std::string twice = Sign(signedCopy, "Second", false);
             ASSERT_FALSE(twice.empty());

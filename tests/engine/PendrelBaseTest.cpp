@@ -278,10 +278,10 @@ TEST_F(PendrelBaseTest, SignFailures) {
         {"certificate without private key",
          [&] { return Request(Plain(), LoadIdentity(TestPKI::Signer, false)); }, 0x10, -8, "InitSign failed",
          0},
-        {"sigId names a signed field", naming(_dir.File("filled.pdf"), "Empty"), 0x10, -70,
-         "PDFException -70 - The field is signed already", 0},
-        {"sigId names a text field", naming(_dir.File("text-field.pdf"), "Name"), 0x10, -71,
-         "PDFException -71 - The field is not a signature field", 0},
+        {"sigId names a signed field", naming(_dir.File("filled.pdf"), "Empty"), 0x10, -66,
+         "PDFException -66 - The field is signed already", 0},
+        {"sigId names a text field", naming(_dir.File("text-field.pdf"), "Name"), 0x10, -67,
+         "PDFException -67 - The field is not a signature field", 0},
         {"size estimate 0",
          [&] {
              auto r = std::make_unique<TestRequest>(_files.get(), std::make_unique<SizedPlatform>(0));
