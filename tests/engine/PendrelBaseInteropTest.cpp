@@ -225,4 +225,103 @@ TEST_F(PendrelBaseInteropTest, VerifiesWhatOthersSigned) {
     }
 }
 
+// Encrypted documents (opened with the empty user password) are verified;
+// mutool signs them, since it writes its update encrypted.
+TEST_F(PendrelBaseInteropTest, VerifiesEncryptedDocuments) {
+    const std::string p12 = TestPKI::Shared().Get(TestPKI::Signer).p12;
+    PdfBuilder withField;
+    withField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
+    withField.Object(4, "<</FT/Sig/T(Mu)/Type/Annot/Subtype/Widget/Rect[100 100 300 150]/P 3 0 R/F 132>>");
+    withField.TrailerExtra(kId);
+    withField.EndRevision();
+    withField.Save(_dir.File("with-field.pdf"));
+    const std::string plain = Source("plain", "", "", false);
+
+    const struct {
+        const char* name;
+        std::vector<std::string> how;
+    } cases[] = {
+        {"RC4 40 bits", {"40"}},
+        {"RC4 128 bits", {"128", "--use-aes=n"}},
+        {"AES 128 bits", {"128", "--use-aes=y"}},
+        {"AES 256 bits", {"256"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto encrypt = [&](const std::string& in, const std::string& out) {
+            std::vector<std::string> command = {"qpdf", "--allow-weak-crypto", "--encrypt", "", "owner"};
+            command.insert(command.end(), c.how.begin(), c.how.end());
+            command.insert(command.end(), {"--", in, out});
+            ASSERT_EQ(RunProgram(command), 0);
+        };
+        encrypt(_dir.File("with-field.pdf"), _dir.File("encrypted-field.pdf"));
+        encrypt(plain, _dir.File("encrypted-plain.pdf"));
+        // qpdf renumbers: the field is the catalog's first /Fields entry.
+        std::string fieldNumber;
+        RunProgram({"qpdf", "--show-object=1", _dir.File("encrypted-field.pdf")}, &fieldNumber);
+        const std::size_t at = fieldNumber.find("/Fields [ ");
+        ASSERT_NE(at, std::string::npos) << fieldNumber;
+        fieldNumber = fieldNumber.substr(at + 10, fieldNumber.find(' ', at + 10) - at - 10);
+        std::string output;
+        ASSERT_EQ(RunProgram({"mutool", "sign", "-s", p12, "-P", "", "-o", _dir.File("encrypted-signed.pdf"),
+                              _dir.File("encrypted-field.pdf"), fieldNumber},
+                             &output),
+                  0)
+            << output;
+        output.clear();
+        RunProgram({"pdfsig", "-nssdir", _db, _dir.File("encrypted-signed.pdf")}, &output);
+        ASSERT_EQ(Count(output, "Signature Validation: Signature is Valid."), 1u) << output;
+
+        TestEngine engine;
+        const auto request = Request(_dir.File("encrypted-signed.pdf"));
+        const auto result = engine.VerifyRequest(request.get());
+        ASSERT_EQ(result->Error(), 1);
+        ASSERT_NE(result->List(), nullptr);
+        ASSERT_EQ(result->List()->Count(), 1u);
+        const SignatureBase::SigInfo& record = result->List()->At(0);
+        EXPECT_EQ(record.sigId, "Mu");
+        EXPECT_EQ(record.status.substr(0, 3), "111");
+        EXPECT_EQ(record.docRevision, 1);
+
+        // Without a signature there is nothing to report, and nothing to sign.
+        const auto unsignedRequest = Request(_dir.File("encrypted-plain.pdf"));
+        EXPECT_EQ(engine.VerifyRequest(unsignedRequest.get())->Error(), -63);
+        const auto refused = engine.SignRequest(unsignedRequest.get());
+        EXPECT_EQ(refused->Error(), -65);
+        EXPECT_TRUE(refused->File().empty());
+    }
+}
+
+// A document of cross-reference and object streams through the engine:
+// signed twice, both accepted by others and by our verify with their revisions.
+TEST_F(PendrelBaseInteropTest, SignsAndVerifiesCrossReferenceStreamDocuments) {
+    const std::string built = Source("streams", "/AcroForm<</Fields[]>>", "", false);
+    std::string path = _dir.File("streams.pdf");
+    ASSERT_EQ(RunProgram({"qpdf", "--object-streams=generate", "--force-version=1.7", built, path}), 0);
+    for (int i = 1; i <= 2; ++i) {
+        TestEngine engine;
+        const auto request = Request(path);
+        const auto result = engine.SignRequest(request.get());
+        ASSERT_EQ(result->Error(), 1) << i;
+        const std::string copy = _dir.File("streams-signed" + std::to_string(i) + ".pdf");
+        ASSERT_EQ(RunProgram({"cp", result->File(), copy}), 0);
+        path = copy;
+    }
+    ExpectAccepted(path, 2);
+    const std::string bytes = TestSupport::ReadFile(path);
+    EXPECT_EQ(Count(bytes, "/Type/XRef"), 2u) << "one cross-reference stream per update";
+
+    TestEngine engine;
+    const auto request = Request(path);
+    const auto result = engine.VerifyRequest(request.get());
+    ASSERT_EQ(result->Error(), 1);
+    ASSERT_EQ(result->List()->Count(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const SignatureBase::SigInfo& record = result->List()->At(i);
+        EXPECT_EQ(record.sigId, "Signature " + std::to_string(i + 1));
+        EXPECT_EQ(record.status.substr(0, 3), "111") << record.status;
+        EXPECT_EQ(record.docRevision, static_cast<short>(i + 1));
+    }
+}
+
 }  // namespace

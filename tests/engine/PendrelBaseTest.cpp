@@ -189,10 +189,19 @@ TEST_F(PendrelBaseTest, SignFailures) {
                                                                           time, chain, crl, error));
         };
     };
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
+    // Encrypted documents open with the empty user password.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> encryptions = {
+        {"rc4-40", {"40"}}, {"aes-128", {"128", "--use-aes=y"}}, {"aes-256", {"256"}}};
+    for (const auto& [name, how] : encryptions) {
+        std::vector<std::string> command = {"qpdf", "--allow-weak-crypto", "--encrypt", "", "owner"};
+        command.insert(command.end(), how.begin(), how.end());
+        command.insert(command.end(), {"--", Plain(), _dir.File(name + ".pdf")});
+        ASSERT_EQ(TestSupport::RunProgram(command), 0) << name;
+    }
     PdfBuilder unsignedField;
     unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
     unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
@@ -201,8 +210,19 @@ TEST_F(PendrelBaseTest, SignFailures) {
 
     const std::vector<Case> cases = {
         {"no document", [&] { return Request(""); }, 0x10, -2, "File is empty!!!", 0},
-        {"PDF 1.5 refused at load", [&] { return Request(_dir.File("v15.pdf")); }, 0, -2, "File is empty!!!",
+        {"PDF 2.1 refused at load", [&] { return Request(_dir.File("v21.pdf")); }, 0, -2, "File is empty!!!",
          0},
+        {"encrypted, RC4 40 bits", [&] { return Request(_dir.File("rc4-40.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 128 bits", [&] { return Request(_dir.File("aes-128.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 256 bits, no certificate",
+         [&] {
+             auto r = Request(_dir.File("aes-256.pdf"));
+             r->certificate.reset();
+             return r;
+         },
+         0, -65, "Encrypted documents cannot be signed", 0},
         {"no certificate",
          [&] {
              auto r = Request(Plain());
@@ -277,12 +297,12 @@ TEST_F(PendrelBaseTest, SignFailures) {
 // A document refused at load leaves the request without one: both
 // operations report -2, the request's pages the load code.
 TEST_F(PendrelBaseTest, DocumentRefusedAtLoad) {
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
     TestEngine engine;
-    const auto request = Request(_dir.File("v15.pdf"));
+    const auto request = Request(_dir.File("v21.pdf"));
     EXPECT_EQ(request->Pages(), -58);
     request->SetOptions(0x10);
     EXPECT_EQ(engine.SignRequest(request.get())->Error(), -2);
