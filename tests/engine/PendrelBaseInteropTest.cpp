@@ -18,6 +18,7 @@
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
+#include "support/ThirdPartyTools.h"
 #include "tests/engine/PendrelBaseHarness.h"
 
 using PendrelTest::LoadIdentity;
@@ -28,12 +29,6 @@ using TestSupport::RunProgram;
 using TestSupport::TestPKI;
 
 namespace {
-
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++count;
-    return count;
-}
 
 const char kId[] = "/ID[<00112233445566778899AABBCCDDEEFF><00112233445566778899AABBCCDDEEFF>]";
 
@@ -60,16 +55,19 @@ protected:
     }
 
     void ExpectAccepted(const std::string& path, std::size_t signatures) {
-        std::string report;
-        EXPECT_EQ(RunProgram({"pdfsig", "-nssdir", _db, path}, &report), 0) << report;
-        EXPECT_EQ(Count(report, "Signature Validation: Signature is Valid."), signatures) << report;
-        EXPECT_GE(Count(report, "Certificate Validation: Certificate is Trusted."), 1u) << report;
-        report.clear();
-        EXPECT_EQ(RunProgram({"qpdf", "--check", path}, &report), 0) << report;
-        EXPECT_NE(report.find("No syntax or stream encoding errors found"), std::string::npos) << report;
-        report.clear();
-        EXPECT_EQ(RunProgram({"mutool", "sign", "-v", path}, &report), 0) << report;
-        EXPECT_EQ(Count(report, "The document is unchanged since signing."), 1u) << report;
+        TestSupport::ExpectAcceptedByOthers(path, _db, signatures);
+    }
+
+    // A one-page document whose signature field "Mu" (object 4) is empty.
+    std::string WithEmptyField() {
+        PdfBuilder withField;
+        withField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
+        withField.Object(4,
+                         "<</FT/Sig/T(Mu)/Type/Annot/Subtype/Widget/Rect[100 100 300 150]/P 3 0 R/F 132>>");
+        withField.TrailerExtra(kId);
+        withField.EndRevision();
+        withField.Save(_dir.File("with-field.pdf"));
+        return _dir.File("with-field.pdf");
     }
 
     std::unique_ptr<TestRequest> Request(const std::string& path) {
@@ -170,16 +168,9 @@ TEST_F(PendrelBaseInteropTest, VerifiesWhatOthersSigned) {
         << output;
 
     // By mutool, filling the unsigned field of a document.
-    PdfBuilder withField;
-    withField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
-    withField.Object(4, "<</FT/Sig/T(Mu)/Type/Annot/Subtype/Widget/Rect[100 100 300 150]/P 3 0 R/F 132>>");
-    withField.TrailerExtra(kId);
-    withField.EndRevision();
-    withField.Save(_dir.File("with-field.pdf"));
     const std::string byMutool = _dir.File("by-mutool.pdf");
     ASSERT_EQ(
-        RunProgram({"mutool", "sign", "-s", p12, "-P", "", "-o", byMutool, _dir.File("with-field.pdf"), "4"},
-                   &output),
+        RunProgram({"mutool", "sign", "-s", p12, "-P", "", "-o", byMutool, WithEmptyField(), "4"}, &output),
         0)
         << output;
 
@@ -229,33 +220,12 @@ TEST_F(PendrelBaseInteropTest, VerifiesWhatOthersSigned) {
 // mutool signs them, since it writes its update encrypted.
 TEST_F(PendrelBaseInteropTest, VerifiesEncryptedDocuments) {
     const std::string p12 = TestPKI::Shared().Get(TestPKI::Signer).p12;
-    PdfBuilder withField;
-    withField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
-    withField.Object(4, "<</FT/Sig/T(Mu)/Type/Annot/Subtype/Widget/Rect[100 100 300 150]/P 3 0 R/F 132>>");
-    withField.TrailerExtra(kId);
-    withField.EndRevision();
-    withField.Save(_dir.File("with-field.pdf"));
+    const std::string withField = WithEmptyField();
     const std::string plain = Source("plain", "", "", false);
-
-    const struct {
-        const char* name;
-        std::vector<std::string> how;
-    } cases[] = {
-        {"RC4 40 bits", {"40"}},
-        {"RC4 128 bits", {"128", "--use-aes=n"}},
-        {"AES 128 bits", {"128", "--use-aes=y"}},
-        {"AES 256 bits", {"256"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto encrypt = [&](const std::string& in, const std::string& out) {
-            std::vector<std::string> command = {"qpdf", "--allow-weak-crypto", "--encrypt", "", "owner"};
-            command.insert(command.end(), c.how.begin(), c.how.end());
-            command.insert(command.end(), {"--", in, out});
-            ASSERT_EQ(RunProgram(command), 0);
-        };
-        encrypt(_dir.File("with-field.pdf"), _dir.File("encrypted-field.pdf"));
-        encrypt(plain, _dir.File("encrypted-plain.pdf"));
+    for (const TestSupport::Encryption& how : TestSupport::Encryptions()) {
+        SCOPED_TRACE(how.name);
+        ASSERT_EQ(TestSupport::Encrypt(withField, _dir.File("encrypted-field.pdf"), how), 0);
+        ASSERT_EQ(TestSupport::Encrypt(plain, _dir.File("encrypted-plain.pdf"), how), 0);
         // qpdf renumbers: the field is the catalog's first /Fields entry.
         std::string fieldNumber;
         RunProgram({"qpdf", "--show-object=1", _dir.File("encrypted-field.pdf")}, &fieldNumber);
@@ -270,7 +240,7 @@ TEST_F(PendrelBaseInteropTest, VerifiesEncryptedDocuments) {
             << output;
         output.clear();
         RunProgram({"pdfsig", "-nssdir", _db, _dir.File("encrypted-signed.pdf")}, &output);
-        ASSERT_EQ(Count(output, "Signature Validation: Signature is Valid."), 1u) << output;
+        ASSERT_EQ(TestSupport::CountOf(output, "Signature Validation: Signature is Valid."), 1u) << output;
 
         TestEngine engine;
         const auto request = Request(_dir.File("encrypted-signed.pdf"));
@@ -309,7 +279,7 @@ TEST_F(PendrelBaseInteropTest, SignsAndVerifiesCrossReferenceStreamDocuments) {
     }
     ExpectAccepted(path, 2);
     const std::string bytes = TestSupport::ReadFile(path);
-    EXPECT_EQ(Count(bytes, "/Type/XRef"), 2u) << "one cross-reference stream per update";
+    EXPECT_EQ(TestSupport::CountOf(bytes, "/Type/XRef"), 2u) << "one cross-reference stream per update";
 
     TestEngine engine;
     const auto request = Request(path);

@@ -28,6 +28,7 @@
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
+#include "support/ThirdPartyTools.h"
 #include "tests/engine/PendrelBaseHarness.h"
 
 using PendrelTest::LoadIdentity;
@@ -194,14 +195,10 @@ TEST_F(PendrelBaseTest, SignFailures) {
     v21.EndRevision();
     v21.Save(_dir.File("v21.pdf"));
     // Encrypted documents open with the empty user password.
-    const std::vector<std::pair<std::string, std::vector<std::string>>> encryptions = {
-        {"rc4-40", {"40"}}, {"aes-128", {"128", "--use-aes=y"}}, {"aes-256", {"256"}}};
-    for (const auto& [name, how] : encryptions) {
-        std::vector<std::string> command = {"qpdf", "--allow-weak-crypto", "--encrypt", "", "owner"};
-        command.insert(command.end(), how.begin(), how.end());
-        command.insert(command.end(), {"--", Plain(), _dir.File(name + ".pdf")});
-        ASSERT_EQ(TestSupport::RunProgram(command), 0) << name;
-    }
+    const std::vector<TestSupport::Encryption>& methods = TestSupport::Encryptions();
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("rc4-40.pdf"), methods[0]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-128.pdf"), methods[2]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-256.pdf"), methods[3]), 0);
     PdfBuilder unsignedField;
     unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
     unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");

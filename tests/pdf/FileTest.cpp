@@ -15,6 +15,7 @@
 #include "support/PdfBuilder.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/ThirdPartyTools.h"
 
 using TestSupport::LogCapture;
 using TestSupport::OpenedDocument;
@@ -377,22 +378,9 @@ TEST(File, OpensEncryptedDocumentsWithTheEmptyUserPassword) {
     pdf.EndRevision();
     pdf.Save(dir.File("plain.pdf"));
     EXPECT_FALSE(OpenedDocument(dir.File("plain.pdf")).File().IsEncrypted());
-    const struct {
-        const char* name;
-        std::vector<std::string> how;
-        const char* method;
-    } cases[] = {
-        {"RC4 40 bits", {"40"}, "RC4"},
-        {"RC4 128 bits", {"128", "--use-aes=n"}, "RC4"},
-        {"AES 128 bits", {"128", "--use-aes=y"}, "AES"},
-        {"AES 256 bits", {"256"}, "AES"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<std::string> command = {"qpdf", "--allow-weak-crypto", "--encrypt", "", "owner"};
-        command.insert(command.end(), c.how.begin(), c.how.end());
-        command.insert(command.end(), {"--", dir.File("plain.pdf"), dir.File("encrypted.pdf")});
-        ASSERT_EQ(TestSupport::RunProgram(command), 0);
+    for (const TestSupport::Encryption& how : TestSupport::Encryptions()) {
+        SCOPED_TRACE(how.name);
+        ASSERT_EQ(TestSupport::Encrypt(dir.File("plain.pdf"), dir.File("encrypted.pdf"), how), 0);
         const LogCapture log;
         OpenedDocument doc(dir.File("encrypted.pdf"));
         EXPECT_TRUE(doc.File().IsEncrypted());
@@ -400,8 +388,8 @@ TEST(File, OpensEncryptedDocumentsWithTheEmptyUserPassword) {
         EXPECT_NE(doc.File().Form(), nullptr);
         EXPECT_EQ(doc.Env().GetVersions()->Count(), 1);
         if (log.Enabled()) {
-            EXPECT_TRUE(log.Contains("] Open: Document is encrypted (" + std::string(c.method)))
-                << log.Text();
+            const std::string method = std::string(how.name).substr(0, 3);  // "RC4" or "AES"
+            EXPECT_TRUE(log.Contains("] Open: Document is encrypted (" + method)) << log.Text();
         }
     }
 }
