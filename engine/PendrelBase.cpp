@@ -45,6 +45,9 @@ constexpr int kTimeFailed = -30;
 constexpr int kChainFailed = -31;
 constexpr int kRevocationFailed = -32;
 constexpr int kNoSignatureFound = -63;
+// An update to an encrypted document would be written unencrypted and make
+// the copy unreadable.
+constexpr int kEncryptedDocument = -65;
 
 // The certificate's code when revocation checking found no distribution
 // point to fetch a list from: the test is passed over.
@@ -290,6 +293,12 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
         LogSign("File is empty!!!");
         result->SetError(kNoDocument);
+        return result;
+    }
+
+    if (request->Document()->IsEncrypted()) {
+        LogSign("Encrypted documents cannot be signed");
+        result->SetError(kEncryptedDocument);
         return result;
     }
 

@@ -17,7 +17,7 @@ PACKAGES=(
   fontconfig fonts-dejavu-core fonts-liberation
   # tests and independent verifiers
   libgtest-dev libgmock-dev
-  poppler-utils qpdf mupdf-tools libnss3-tools openssl locales
+  poppler-utils qpdf mupdf-tools ghostscript libnss3-tools openssl locales
   xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils
 )
 

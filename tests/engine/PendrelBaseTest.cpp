@@ -31,6 +31,7 @@
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
+#include "support/ThirdPartyTools.h"
 #include "tests/engine/PendrelBaseHarness.h"
 
 using PendrelTest::LoadIdentity;
@@ -207,10 +208,15 @@ TEST_F(PendrelBaseTest, SignFailures) {
                                                                           time, chain, crl, error));
         };
     };
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
+    // Encrypted documents open with the empty user password.
+    const std::vector<TestSupport::Encryption>& methods = TestSupport::Encryptions();
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("rc4-40.pdf"), methods[0]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-128.pdf"), methods[2]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-256.pdf"), methods[3]), 0);
     PdfBuilder unsignedField;
     unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
     unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
@@ -234,8 +240,19 @@ TEST_F(PendrelBaseTest, SignFailures) {
         {"visible signature on page 0", onPage(0), 0x10, -52, "PDFException -52 - ", 0},
         {"visible signature on page -1", onPage(-1), 0, -52, "PDFException -52 - ", 0},
         {"visible signature beyond the last page", onPage(3), 0, -52, "PDFException -52 - ", 0},
-        {"PDF 1.5 refused at load", [&] { return Request(_dir.File("v15.pdf")); }, 0, -2, "File is empty!!!",
+        {"PDF 2.1 refused at load", [&] { return Request(_dir.File("v21.pdf")); }, 0, -2, "File is empty!!!",
          0},
+        {"encrypted, RC4 40 bits", [&] { return Request(_dir.File("rc4-40.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 128 bits", [&] { return Request(_dir.File("aes-128.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 256 bits, no certificate",
+         [&] {
+             auto r = Request(_dir.File("aes-256.pdf"));
+             r->certificate.reset();
+             return r;
+         },
+         0, -65, "Encrypted documents cannot be signed", 0},
         {"no certificate",
          [&] {
              auto r = Request(Plain());
@@ -310,12 +327,12 @@ TEST_F(PendrelBaseTest, SignFailures) {
 // A document refused at load leaves the request without one: both
 // operations report -2, the request's pages the load code.
 TEST_F(PendrelBaseTest, DocumentRefusedAtLoad) {
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
     TestEngine engine;
-    const auto request = Request(_dir.File("v15.pdf"));
+    const auto request = Request(_dir.File("v21.pdf"));
     EXPECT_EQ(request->Pages(), -58);
     request->SetOptions(0x10);
     EXPECT_EQ(engine.SignRequest(request.get())->Error(), -2);
