@@ -9,7 +9,7 @@
 
 namespace TestSupport {
 
-// A one-page document (catalog 1, page tree 2, page 3) built revision by
+// A one-page document (catalog 1, page tree 2, page 3, form 4) built revision by
 // revision, each signature in an update of its own: a new signature field
 // whose value covers the file up to the end of that update, its /Contents
 // made over the covered bytes by a given function (openssl cms, openssl ts,
@@ -27,7 +27,7 @@ public:
         std::size_t holeBytes = 12288;
     };
 
-    explicit SignedBuilderDocument(const std::string& version = "1.7");
+    explicit SignedBuilderDocument(const std::string& version = "1.4");
 
     // Appends an update holding the signature; answers the object number of
     // its dictionary.
