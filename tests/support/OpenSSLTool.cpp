@@ -95,13 +95,17 @@ bool CmsVerifies(const TempDir& dir, const std::string& content, const std::stri
 std::string TimeStampToken(const TempDir& dir, const std::string& content, const PKICert& tsa,
                            const std::string& digest) {
     WriteFile(dir.File("content.bin"), content);
+    return TimeStampTokenOfFile(dir, dir.File("content.bin"), tsa, digest);
+}
+
+std::string TimeStampTokenOfFile(const TempDir& dir, const std::string& path, const PKICert& tsa,
+                                 const std::string& digest) {
     WriteFile(dir.File("tsa.serial"), "01\n");
     WriteFile(dir.File("tsa.cnf"),
               "[tsa]\ndefault_tsa = test_tsa\n[test_tsa]\nserial = " + dir.File("tsa.serial") +
                   "\nsigner_digest = sha256\ndefault_policy = 1.2.3.4.1\n"
                   "digests = md5, sha1, sha256, sha384, sha512\ness_cert_id_alg = sha256\n");
-    Run({"openssl", "ts", "-query", "-data", dir.File("content.bin"), "-" + digest, "-cert", "-out",
-         dir.File("query.tsq")});
+    Run({"openssl", "ts", "-query", "-data", path, "-" + digest, "-cert", "-out", dir.File("query.tsq")});
     Run({"openssl", "ts", "-reply", "-config", dir.File("tsa.cnf"), "-queryfile", dir.File("query.tsq"),
          "-signer", tsa.certPem, "-inkey", tsa.keyPem, "-token_out", "-out", dir.File("token.der")});
     return ReadFile(dir.File("token.der"));

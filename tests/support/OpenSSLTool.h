@@ -32,6 +32,9 @@ bool CmsVerifies(const TempDir& dir, const std::string& content, const std::stri
 // -token_out` with `tsa`, the imprint made with `digest` ("sha256", "md5").
 std::string TimeStampToken(const TempDir& dir, const std::string& content, const PKICert& tsa,
                            const std::string& digest = "sha256");
+// The same over the bytes of the file `path`.
+std::string TimeStampTokenOfFile(const TempDir& dir, const std::string& path, const PKICert& tsa,
+                                 const std::string& digest = "sha256");
 // The judgement of `openssl ts -verify` on a token over `content`, the
 // authority's chain checked against the shared PKI's root.
 bool TimeStampVerifies(const TempDir& dir, const std::string& content, const std::string& token);

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 #include <openssl/ess.h>
 #include <openssl/pem.h>
-#include <sys/resource.h>
 
 #include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
 #include "crypto/openssl/PlatformOpenSSL.h"
 #include "support/LogCapture.h"
 #include "support/OpenSSLTool.h"
+#include "support/PeakMemory.h"
 #include "support/Process.h"
 #include "support/TestPKI.h"
 
@@ -450,18 +450,12 @@ TEST_F(CMSignatureTest, BadMessagesAreRefused) {
 
 namespace {
 
-long PeakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // Signing and verifying stream the content through the digest: a large
 // document does not raise the memory used.
 TEST_F(CMSignatureTest, LargeContentDoesNotGrowMemory) {
     constexpr std::size_t kTotal = 96u << 20;
     const std::string block = Document(1 << 16);
-    const long before = PeakKilobytes();
+    const long before = TestSupport::PeakKiB();
 
     CMSignatureOpenSSL signer;
     signer.SetSigner(Identity("Pendrel Test Signer"));
@@ -477,7 +471,7 @@ TEST_F(CMSignatureTest, LargeContentDoesNotGrowMemory) {
     for (std::size_t fed = 0; fed < kTotal; fed += block.size())
         ASSERT_TRUE(verifier.FeedContent(U(block), block.size(), fed + block.size() == kTotal));
     EXPECT_TRUE(verifier.Verify());
-    EXPECT_LT(PeakKilobytes() - before, 10 * 1024);
+    EXPECT_LT(TestSupport::PeakKiB() - before, 10 * 1024);
 }
 
 }  // namespace

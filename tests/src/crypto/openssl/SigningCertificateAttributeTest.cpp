@@ -1,5 +1,3 @@
-#include "crypto/openssl/SigningCertificateAttribute.h"
-
 #include <gtest/gtest.h>
 #include <openssl/ess.h>
 #include <openssl/pem.h>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "crypto/openssl/OpenSSLPtr.h"
+#include "crypto/openssl/SigningCertificateAttribute.h"
 #include "support/TestPKI.h"
 
 namespace {
