@@ -132,6 +132,8 @@ bool Signature::Load(pdf_obj* ref) {
     ClearData();
     _ref.reset();
     _xref.reset();
+    _kind = kUnsupported;
+    _certification = 0;
     if (file == nullptr || file->Document() == nullptr) return false;
     _ctx = file->SharedContext();
     fz_context* const ctx = _ctx.get();

@@ -141,16 +141,6 @@ TEST_F(TimeStampTokenTest, WhatIsNoTokenDoesNotLoad) {
     EXPECT_FALSE(tst.Sign(out.data(), size));
 }
 
-TEST_F(TimeStampTokenTest, FeedingBeyondTheAnnouncedSizeIsRefused) {
-    const std::string token = TestSupport::TimeStampToken(dir, "0123456789", tsa);
-    TimeStampTokenOpenSSL tst;
-    ASSERT_TRUE(tst.Load(U(token), token.size(), 10));
-    EXPECT_TRUE(tst.FeedContent(U("012345"), 6, false));
-    EXPECT_FALSE(tst.FeedContent(U("67890"), 5, false));  // one byte too many: nothing taken
-    EXPECT_TRUE(tst.FeedContent(U("6789"), 4, true));
-    EXPECT_TRUE(tst.Verify());
-}
-
 // The covered bytes go through the digest only: memory stays flat.
 TEST_F(TimeStampTokenTest, LargeContentDoesNotGrowMemory) {
     constexpr std::size_t kTotal = 64u << 20;
