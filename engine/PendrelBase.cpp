@@ -56,8 +56,6 @@ constexpr int kNoDistributionPoint = -34;
 // Extra room in the /Contents hole beyond the CMS size estimate.
 constexpr unsigned long kReserveMargin = 512;
 
-constexpr char kDetachedSubFilter[] = "adbe.pkcs7.detached";
-
 void LogSign(const char* text) {
     Logger::Get()->SetFunc("Sign");
     Logger::Get()->Log("%s", text);
@@ -427,7 +425,9 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             PDF::Field* const field = fields->At(static_cast<std::size_t>(i));
             std::unique_ptr<PDF::Signature> signature = field->GetSignature();
             if (!signature) continue;
-            if (signature->GetSubFilter() != kDetachedSubFilter) continue;
+            // Detached CMS signatures (PAdES among them) and document time
+            // stamps are verified; other sub-filters are passed over.
+            if (signature->GetKind() == PDF::Signature::kUnsupported) continue;
             const PDF::Signature::VerifyError code = signature->Verify();
             if (code != PDF::Signature::kVerified && code != PDF::Signature::kNotVerified) continue;
 

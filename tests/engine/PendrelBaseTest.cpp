@@ -82,6 +82,9 @@ public:
     std::unique_ptr<Crypto::CMSignature> CreateCMSignature() const override {
         return std::make_unique<SizedCMS>(_real.CreateCMSignature(), _size);
     }
+    std::unique_ptr<Crypto::CMSignature> CreateTimeStampToken() const override {
+        return _real.CreateTimeStampToken();
+    }
     std::unique_ptr<Crypto::Hash> CreateHash(Crypto::Hash::HashType type) const override {
         return _real.CreateHash(type);
     }

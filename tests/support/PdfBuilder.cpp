@@ -180,7 +180,12 @@ std::size_t PdfBuilder::Offset(int num) const {
 }
 
 std::string PdfBuilder::SignatureDict(const std::string& extra, std::size_t holeBytes) {
-    return "<</Type/Sig/Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached/ByteRange " +
+    return SignatureDictOf("Sig", "adbe.pkcs7.detached", holeBytes, extra);
+}
+
+std::string PdfBuilder::SignatureDictOf(const std::string& type, const std::string& subFilter,
+                                        std::size_t holeBytes, const std::string& extra) {
+    return "<</Type/" + type + "/Filter/Adobe.PPKLite/SubFilter/" + subFilter + "/ByteRange " +
            std::string(kPlaceholder) + "/Contents <" + std::string(2 * holeBytes, '0') + ">" + extra + ">>";
 }
 
@@ -210,6 +215,25 @@ void PdfBuilder::CoverUpTo(int num, std::size_t end) {
     const std::size_t after = ContentsEnd(num);
     SetByteRange(num, 0, static_cast<long long>(start), static_cast<long long>(after),
                  static_cast<long long>(end - after));
+}
+
+std::string PdfBuilder::Covered(int num, std::size_t end) const {
+    const std::size_t start = ContentsStart(num);
+    const std::size_t after = ContentsEnd(num);
+    if (end < after || end > _bytes.size()) throw std::logic_error("range end outside the file");
+    return _bytes.substr(0, start) + _bytes.substr(after, end - after);
+}
+
+void PdfBuilder::FillContents(int num, const std::string& der) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    const std::size_t start = ContentsStart(num) + 1;
+    if (2 * der.size() > ContentsEnd(num) - 1 - start)
+        throw std::logic_error("signature larger than its hole");
+    for (std::size_t i = 0; i < der.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(der[i]);
+        _bytes[start + 2 * i] = kDigits[byte >> 4];
+        _bytes[start + 2 * i + 1] = kDigits[byte & 0x0F];
+    }
 }
 
 void PdfBuilder::Save(const std::string& path) const {

@@ -64,6 +64,9 @@ public:
     // A signature dictionary with a /ByteRange placeholder and a /Contents
     // hole of `holeBytes` zero bytes; `extra` entries go before the closing >>.
     static std::string SignatureDict(const std::string& extra = "", std::size_t holeBytes = 32);
+    // The same with another /Type (Sig, DocTimeStamp) and /SubFilter.
+    static std::string SignatureDictOf(const std::string& type, const std::string& subFilter,
+                                       std::size_t holeBytes, const std::string& extra = "");
     // Offsets of the "<" of the /Contents string of object `num`, and just
     // after its ">".
     std::size_t ContentsStart(int num) const;
@@ -73,6 +76,11 @@ public:
     void SetByteRange(int num, long long b1, long long b2, long long b3, long long b4);
     // The range a signer writes: all bytes up to `end` except the hole.
     void CoverUpTo(int num, std::size_t end);
+    // The bytes such a range covers: up to `end`, without the hole of `num`.
+    std::string Covered(int num, std::size_t end) const;
+    // Writes `der` as hexadecimal digits into the hole of `num`, from its
+    // start; the rest of the hole keeps its zeros.
+    void FillContents(int num, const std::string& der);
 
     void Save(const std::string& path) const;
 

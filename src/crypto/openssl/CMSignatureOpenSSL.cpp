@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Logger.h"
+#include "crypto/openssl/CMSSigner.h"
 
 namespace Crypto {
 
@@ -150,18 +151,8 @@ bool CMSignatureOpenSSL::Load(const unsigned char* cms, unsigned long cmsLength,
     _decoder.reset();
     _contentSize = contentSize;
     _contentFed = 0;
-    if (cms == nullptr || cmsLength == 0 || cmsLength > LONG_MAX) return false;
-    const unsigned char* p = cms;
-    CMSPtr decoded(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(cmsLength)));
-    if (!decoded) {
-        LogFailure("Load", "The CMS message cannot be decoded");
-        return false;
-    }
-    if (OBJ_obj2nid(CMS_get0_type(decoded.get())) != NID_pkcs7_signed) {
-        Logger::Get()->SetFunc("Load");
-        Logger::Get()->Log("The CMS message is not signed data");
-        return false;
-    }
+    CMSPtr decoded = CMSSigner::DecodeSignedData(cms, cmsLength, "Load");
+    if (!decoded) return false;
     BIOPtr sink(BIO_new(BIO_s_null()));
     if (!sink) return false;
     BIOPtr input(CMS_dataInit(decoded.get(), sink.get()));
@@ -179,36 +170,20 @@ bool CMSignatureOpenSSL::Verify() {
     Logger::Get()->SetFunc("Verify");
     Logger::Get()->Log("Verifying CMS\xE2\x80\xA6");
     if (!_decoder || !_decoderInput) return false;
-    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(_decoder.get());
-    if (signers == nullptr || sk_CMS_SignerInfo_num(signers) < 1) {
+    const CMSSigner signer(_decoder.get());
+    if (!signer.Found()) {
         Logger::Get()->Log("The message has no signer");
         return false;
     }
-    CMS_set1_signers_certs(_decoder.get(), nullptr, 0);  // pairs each signer with its embedded certificate
-    ERR_clear_error();
-    CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, 0);
-    X509* signerX509 = nullptr;
-    CMS_SignerInfo_get0_algs(signer, nullptr, &signerX509, nullptr, nullptr);
     _signerCert.reset();
-    if (signerX509 == nullptr) {
+    if (signer.Certificate() == nullptr) {
         Logger::Get()->Log("The signer certificate is not in the message");
         return false;
     }
-    _signerCert = std::make_unique<CertificateOpenSSL>(signerX509);
+    _signerCert = std::make_unique<CertificateOpenSSL>(signer.Certificate());
 
     if (BIO_flush(_decoderInput.get()) != 1) return false;
-    // With signed attributes their signature is checked first, then the
-    // content digest against the messageDigest attribute; without them the
-    // signature over the content digest.
-    if (CMS_signed_get_attr_count(signer) >= 0 && CMS_SignerInfo_verify(signer) != 1) {
-        LogFailure("Verify", "The signature does not match");
-        return false;
-    }
-    if (CMS_SignerInfo_verify_content(signer, _decoderInput.get()) != 1) {
-        LogFailure("Verify", "The content does not match the signature");
-        return false;
-    }
-    return true;
+    return signer.AttributesVerify() && signer.ContentVerifies(_decoderInput.get());
 }
 
 }  // namespace Crypto
