@@ -31,14 +31,16 @@ void Base64Encoder::Reset() {
 }
 
 void Base64Encoder::Encode(const unsigned char* data, std::size_t length, std::string& out) {
-    // Four characters per three bytes, a line feed per 72 characters, slack.
-    const std::size_t most = std::min(length, kPiece);
-    std::vector<char> text(most / 3 * 4 + most / 54 + 16);
     for (std::size_t done = 0; done < length;) {
         const std::size_t n = std::min(length - done, kPiece);
+        // Four characters per three bytes (two bytes may be pending from the
+        // previous piece), a line feed per 72 characters, slack. The text is
+        // written straight into `out`.
+        const std::size_t start = out.size();
+        out.resize(start + n / 3 * 4 + n / 54 + 16);
         const int written = base64_encode_block(reinterpret_cast<const char*>(data + done),
-                                                static_cast<int>(n), text.data(), &_state->state);
-        out.append(text.data(), static_cast<std::size_t>(written));
+                                                static_cast<int>(n), &out[start], &_state->state);
+        out.resize(start + static_cast<std::size_t>(written > 0 ? written : 0));
         done += n;
     }
 }
@@ -65,8 +67,12 @@ void Base64Decoder::Reset() {
 void Base64Decoder::Decode(const char* text, std::size_t length, std::vector<unsigned char>& out) {
     for (std::size_t done = 0; done < length;) {
         const std::size_t n = std::min(length - done, kPiece);
+        // Three bytes per four characters. The coder also touches the byte
+        // after the last one it completes (it keeps a partial byte there):
+        // with one character pending from the previous piece and 4m + 3 here
+        // it completes 3m + 3 bytes and touches the next, so room for 3m + 4.
         const std::size_t start = out.size();
-        out.resize(start + n / 4 * 3 + 3);
+        out.resize(start + n / 4 * 3 + 4);
         const int written = base64_decode_block(text + done, static_cast<int>(n),
                                                 reinterpret_cast<char*>(out.data() + start), &_state->state);
         out.resize(start + static_cast<std::size_t>(written > 0 ? written : 0));
