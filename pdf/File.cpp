@@ -16,6 +16,7 @@
 
 #include "common/Logger.h"
 #include "common/posix/FilePtr.h"
+#include "common/posix/KernelCopy.h"
 #include "pdf/CallPDF.h"
 #include "pdf/DictEdit.h"
 #include "pdf/Env.h"
@@ -280,32 +281,13 @@ struct FdCloser {
 };
 
 // Copies the first `size` bytes of the file at `path` to the end of `out`
-// inside the kernel, without passing them through this process. Answers the
-// bytes copied; 0 with nothing written when the kernel cannot do it here (the
-// caller then copies through the document's stream).
+// inside the kernel (Util::KernelCopy). Answers the bytes copied; 0 with
+// nothing written when the kernel cannot do it here (the caller then copies
+// through the document's stream).
 std::int64_t KernelCopy(const std::string& path, std::FILE* out, std::int64_t size) {
     const FdCloser in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < size) return 0;
-    if (std::fflush(out) != 0) return 0;
-    const int outFd = ::fileno(out);
-    off_t outStart = ::lseek(outFd, 0, SEEK_END);
-    if (outStart < 0) return 0;
-    loff_t inOffset = 0;
-    loff_t outOffset = outStart;
-    std::int64_t copied = 0;
-    while (copied < size) {
-        const ssize_t n =
-            ::copy_file_range(in.fd, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
-        if (n <= 0) {
-            if (copied == 0 && n < 0 &&
-                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
-                 errno == EBADF))
-                return 0;
-            break;
-        }
-        copied += n;
-    }
+    if (in.fd < 0 || std::fflush(out) != 0) return 0;
+    const std::int64_t copied = Util::KernelCopy(in.fd, ::fileno(out), size);
     // Later writes go through stdio again, from the new end.
     if (std::fseek(out, 0, SEEK_END) != 0) return -1;
     return copied;
