@@ -261,7 +261,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
 }  // namespace
 
-ResultBase* PendrelBase::Sign(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     if (request == nullptr) {
         Logger::Get()->SetFunc("Sign");
         Logger::Get()->Log("Failing because %p %p", static_cast<void*>(request), static_cast<void*>(this));
@@ -269,8 +269,8 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
     }
     MsgLoaderFile::Instance()->SetLanguage(request->Lang());
 
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
@@ -328,21 +328,20 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         SignWork work(env);
         try {
             if (WriteSignedCopy(*request, *certificate, *result, work)) {
-                CertInfoBase* const certInfo = CreateCertificateObject();
-                if (certInfo == nullptr) {
+                FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+                if (!certInfo) {
                     result->SetError(0);
                     LogSign("Certificate object creation !!!");
                 } else {
                     certInfo->LoadCertificate(certificate);
-                    SignatureBase* const list = CreateSignatureObject();
-                    if (list == nullptr) {
+                    FactoryPtr<SignatureBase> list = CreateSignatureObject();
+                    if (!list) {
                         result->SetError(0);
                         LogSign("Signature Object creation!!!");
-                        ReleaseCertificateObject(certInfo);  // nobody else would
                     } else {
                         list->AddSignature(work.field->GetName(), work.signature.get(), 0,
-                                           certificate->Status(), certInfo);
-                        result->SetSignatures(list);
+                                           certificate->Status(), std::move(certInfo));
+                        result->SetSignatures(std::move(list));
                         if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
                         showDialog();
                         completed = true;
@@ -367,13 +366,13 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
     return result;
 }
 
-ResultBase* PendrelBase::Verify(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
     if (request == nullptr) return nullptr;
     MsgLoaderFile::Instance()->SetLanguage(request->Lang());
 
     std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
@@ -390,12 +389,13 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
         fields->Load();
         if (dialog) dialog->SetVersions(env.GetVersions());
 
-        SignatureBase* const list = CreateSignatureObject();
-        if (list == nullptr) {
+        FactoryPtr<SignatureBase> created = CreateSignatureObject();
+        if (!created) {
             result->SetError(0);
             return result;
         }
-        result->SetSignatures(list);
+        SignatureBase* const list = created.get();  // the result keeps it
+        result->SetSignatures(std::move(created));
 
         bool reported = false;
         const std::int32_t count = static_cast<std::int32_t>(fields->Count());
@@ -418,8 +418,8 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             status[1] = StatusChar(signer->ChainValidity());
             status[3] = StatusChar(signer->CRLValidity());
 
-            CertInfoBase* const certInfo = CreateCertificateObject();
-            if (certInfo == nullptr) {
+            FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+            if (!certInfo) {
                 // The entries so far stay; no dialog.
                 result->SetError(0);
                 return result;
@@ -427,7 +427,7 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             certInfo->LoadCertificate(signer);
             signature->MatchVersion();
             list->AddSignature(field->GetName(), signature.get(), static_cast<short>(signer->Error()), status,
-                               certInfo);
+                               std::move(certInfo));
             if (dialog) dialog->AddSignature(field->GetName(), signature.get(), code);
             loaded.push_back(std::move(signature));
             reported = true;

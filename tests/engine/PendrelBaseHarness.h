@@ -71,11 +71,11 @@ private:
 
 class TestResult final : public ResultBase {
 public:
-    void SetSignatures(SignatureBase* signatures) override { _list.reset(signatures); }
+    void SetSignatures(FactoryPtr<SignatureBase> signatures) override { _list = std::move(signatures); }
     SignatureBase* List() const { return _list.get(); }
 
 private:
-    std::unique_ptr<SignatureBase> _list;
+    FactoryPtr<SignatureBase> _list;
 };
 
 class TestSignatureList final : public SignatureBase {};
@@ -85,35 +85,36 @@ class TestCertInfo final : public CertInfoBase {};
 class TestEngine final : public PendrelBase {
 public:
     std::unique_ptr<TestResult> SignRequest(PropBase* request) {
-        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Sign(request)));
+        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Sign(request).release()));
     }
     std::unique_ptr<TestResult> VerifyRequest(PropBase* request) {
-        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Verify(request)));
+        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Verify(request).release()));
     }
 
     bool failResult = false;
     bool failList = false;
     int certInfosAllowed = 1000;  // creations before the factory answers null
-    int certInfosReleased = 0;
+    // Certificate information made and given back (counted past this engine).
+    std::shared_ptr<int> certInfosMade = std::make_shared<int>(0);
+    std::shared_ptr<int> certInfosReleased = std::make_shared<int>(0);
     DialogRecord dialogs;
-    // Owned here, as the script layer's reference counting would keep them.
-    std::vector<std::unique_ptr<CertInfoBase>> certInfos;
 
 protected:
-    ResultBase* CreateResultObject() override { return failResult ? nullptr : new TestResult(); }
-    CertInfoBase* CreateCertificateObject() override {
-        if (certInfosAllowed-- <= 0) return nullptr;
-        certInfos.push_back(std::make_unique<TestCertInfo>());
-        return certInfos.back().get();
+    FactoryPtr<ResultBase> CreateResultObject() override {
+        return failResult ? nullptr : Deleting<ResultBase>(new TestResult());
     }
-    SignatureBase* CreateSignatureObject() override { return failList ? nullptr : new TestSignatureList(); }
-    void ReleaseCertificateObject(CertInfoBase* certInfo) override {
-        for (auto it = certInfos.begin(); it != certInfos.end(); ++it)
-            if (it->get() == certInfo) {
-                certInfos.erase(it);
-                ++certInfosReleased;
-                return;
-            }
+    FactoryPtr<CertInfoBase> CreateCertificateObject() override {
+        if (certInfosAllowed-- <= 0) return nullptr;
+        ++*certInfosMade;
+        return FactoryPtr<CertInfoBase>(
+            new TestCertInfo(),
+            FactoryRelease<CertInfoBase>{[released = certInfosReleased](CertInfoBase* info) {
+                ++*released;
+                delete info;
+            }});
+    }
+    FactoryPtr<SignatureBase> CreateSignatureObject() override {
+        return failList ? nullptr : Deleting<SignatureBase>(new TestSignatureList());
     }
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override {
         return std::make_unique<RecordingStatusSigDlg>(dialogs);

@@ -423,7 +423,7 @@ TEST_F(PendrelBaseTest, SignedRecordOutlivesTheRequest) {
     const auto result = engine.SignRequest(request.get());
     ASSERT_EQ(result->Error(), 1);
     request.reset();
-    const CertInfoBase* const info = result->List()->At(0).certificate;
+    const CertInfoBase* const info = result->List()->At(0).certificate.get();
     ASSERT_NE(info, nullptr);
     ASSERT_NE(info->GetCertificate(), nullptr);
     EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
@@ -486,8 +486,8 @@ TEST_F(PendrelBaseTest, FactoriesThatFailAfterSigning) {
         ASSERT_FALSE(result->File().empty());
         EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
         // a certificate information object no list took is given back
-        EXPECT_EQ(engine.certInfosReleased, c.noList ? 1 : 0);
-        EXPECT_TRUE(engine.certInfos.empty());
+        EXPECT_EQ(*engine.certInfosMade, c.noCertInfo ? 0 : 1);
+        EXPECT_EQ(*engine.certInfosReleased, c.noList ? 1 : 0);
     }
 }
 
@@ -636,7 +636,7 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
         auto request = Request(twice);
         auto result = engine->VerifyRequest(request.get());
         ASSERT_EQ(result->Error(), 1);
-        std::vector<std::unique_ptr<CertInfoBase>> infos = std::move(engine->certInfos);
+        const std::shared_ptr<int> released = engine->certInfosReleased;
         if (order == 0) {
             request.reset();
             engine.reset();
@@ -645,13 +645,17 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
             request.reset();
         }
         EXPECT_EQ(result->List()->At(1).sigId, "Earlier 2");
-        result.reset();
-        ASSERT_EQ(infos.size(), 2u);
-        for (const auto& info : infos) {
+        ASSERT_EQ(result->List()->Count(), 2u);
+        for (std::size_t i = 0; i < result->List()->Count(); ++i) {
+            const CertInfoBase* const info = result->List()->At(i).certificate.get();
+            ASSERT_NE(info, nullptr);
             ASSERT_NE(info->GetCertificate(), nullptr);
             EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
             EXPECT_EQ(info->Subject(), "Pendrel Test Signer");
         }
+        EXPECT_EQ(*released, 0);
+        result.reset();
+        EXPECT_EQ(*released, 2) << "the list gives its certificate information back";
     }
 }
 
