@@ -61,6 +61,8 @@ bool Near(Rgb a, Rgb b, int tolerance) {
            std::abs(a.b - b.b) <= tolerance;
 }
 
+std::string ToBase64(const std::string& bytes);
+
 // A JPEG made by libjpeg from a colour function, as Base64 text.
 std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& colour, bool gray = false) {
     jpeg_compress_struct cinfo;
@@ -96,7 +98,37 @@ std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& 
     jpeg_destroy_compress(&cinfo);
     const std::string bytes(reinterpret_cast<char*>(out), size);
     std::free(out);
+    return ToBase64(bytes);
+}
 
+// A CMYK JPEG (no conversion to RGB exists for it) of one colour.
+std::string MakeCmykJpeg(int width, int height) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * 4, 100);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const std::string bytes(reinterpret_cast<char*>(out), size);
+    std::free(out);
+    return ToBase64(bytes);
+}
+
+std::string ToBase64(const std::string& bytes) {
     std::vector<char> text(bytes.size() * 2 + 16);
     base64_encodestate state;
     base64_init_encodestate(&state);
@@ -311,6 +343,29 @@ TEST(SurfaceCairo, LoadImageRefusesWhatIsNoJpeg) {
     ASSERT_TRUE(surface.LoadImage(jpeg.c_str()));
     EXPECT_FALSE(surface.LoadImage(png.c_str()));
     EXPECT_TRUE(surface.HasImage());
+}
+
+// Each way a decode stops early gives the decoder back (the valgrind run of
+// these tests sees a leak) and leaves no picture.
+TEST(SurfaceCairo, LoadImageRefusesJpegsTheDecoderStopsOn) {
+    // Cut inside its first segment: no picture follows the start marker.
+    const std::string cut = MakeJpeg(16, 16, [](int, int) { return kRed; }).substr(0, 16);
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"no colour conversion to RGB (fails starting)", MakeCmykJpeg(8, 8)},
+        {"wider than the largest side (refused after the header)",
+         MakeJpeg(
+             SurfaceCairo::kMaxImageSide + 1, 8, [](int, int) { return kRed; }, true)},
+        {"cut short (fails reading the header)", cut},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SurfaceCairo surface(0, 0, 100, 100, 255, 255, 255);
+        EXPECT_FALSE(surface.LoadImage(c.text.c_str()));
+        EXPECT_FALSE(surface.HasImage());
+    }
 }
 
 TEST(SurfaceCairo, APictureScaledToNothingDrawsNothingAndLeavesTheRasterUsable) {
