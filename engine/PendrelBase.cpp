@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/Logger.h"
-#include "common/MsgLoaderFile.h"
 #include "common/posix/FilePtr.h"
 #include "crypto/CMSignature.h"
 #include "crypto/Certificate.h"
@@ -267,8 +266,6 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
         Logger::Get()->Log("Failing because %p %p", static_cast<void*>(request), static_cast<void*>(this));
         return nullptr;
     }
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
-
     FactoryPtr<ResultBase> result = CreateResultObject();
     if (!result) return nullptr;
 
@@ -287,13 +284,18 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
         return result;
     }
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     const std::unique_ptr<StatusSigDlg> dialog = CreateStatusSigDlg();
-    if (dialog) dialog->SetCertificate(certificate);
+    if (dialog) {
+        dialog->SetCertificate(certificate);
+        dialog->SetLanguage(language);
+    }
     const auto showDialog = [&]() {
         if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
     };
 
-    certificate->Validate((options & PropBase::kCheckRevocation) != 0);
+    certificate->Validate((options & PropBase::kCheckRevocation) != 0, language);
 
     // The certificate tests; the first that fails ends the operation.
     if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
@@ -368,9 +370,11 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
 
 FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
     if (request == nullptr) return nullptr;
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
+    if (dialog) dialog->SetLanguage(language);
     FactoryPtr<ResultBase> result = CreateResultObject();
     if (!result) return nullptr;
 
@@ -413,7 +417,7 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
             Crypto::CMSignature* const cms = signature->GetCMS();
             Crypto::Certificate* const signer = cms != nullptr ? cms->SignerCert() : nullptr;
             if (signer == nullptr) continue;
-            signer->Validate((options & PropBase::kCheckRevocation) != 0);
+            signer->Validate((options & PropBase::kCheckRevocation) != 0, language);
             status[0] = StatusChar(signer->TimeValidity());
             status[1] = StatusChar(signer->ChainValidity());
             status[3] = StatusChar(signer->CRLValidity());

@@ -192,9 +192,9 @@ std::string TimeToDateString(std::time_t time) {
     return text;
 }
 
-std::string LoadString(int id) {
+std::string LoadString(int id, int language) {
     std::string text;
-    MsgLoaderFile::Instance()->LoadMessage(id, text);
+    MsgLoaderFile::Instance()->LoadMessage(id, language, text);
     return text;
 }
 

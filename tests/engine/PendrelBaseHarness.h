@@ -32,7 +32,9 @@ namespace PendrelTest {
 struct DialogRecord {
     int sigShows = 0;
     std::string sigSubjectAtShow;
+    int sigLanguageAtShow = -1;
     int statusShows = 0;
+    int statusLanguageAtShow = -1;
     std::vector<std::string> statusNamesAtShow;
     std::vector<int> statusCodesAtShow;
     bool versionsAtShow = false;
@@ -44,6 +46,7 @@ public:
     void Show() override {
         ++_record.sigShows;
         _record.sigSubjectAtShow = GetCertificate() != nullptr ? GetCertificate()->Subject() : "";
+        _record.sigLanguageAtShow = Language();
     }
 
 private:
@@ -56,6 +59,7 @@ public:
     void Show() override {
         ++_record.statusShows;
         _record.versionsAtShow = GetVersions() != nullptr;
+        _record.statusLanguageAtShow = Language();
         _record.statusNamesAtShow.clear();
         _record.statusCodesAtShow.clear();
         for (const SigItem& item : Signatures()) {
@@ -166,9 +170,11 @@ class ScriptedCertificate final : public Crypto::CertificateOpenSSL {
 public:
     ScriptedCertificate(const Crypto::CertificateOpenSSL& identity, int time, int chain, int crl, int error)
         : Crypto::CertificateOpenSSL(identity), _time(time), _chain(chain), _crl(crl), _error(error) {}
-    void Validate(bool checkCRL) override {
+    using Crypto::CertificateOpenSSL::Validate;
+    void Validate(bool checkCRL, int language) override {
         ++validations;
         lastCheckCRL = checkCRL;
+        lastLanguage = language;
     }
     int TimeValidity() const override { return _time; }
     int ChainValidity() const override { return _chain; }
@@ -181,6 +187,7 @@ public:
 
     int validations = 0;
     bool lastCheckCRL = false;
+    int lastLanguage = -1;
 
 private:
     int _time, _chain, _crl, _error;

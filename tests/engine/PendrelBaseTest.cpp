@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "common/MsgLoaderFile.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
 #include "engine/PendrelBase.h"
@@ -333,10 +332,12 @@ TEST_F(PendrelBaseTest, SignsDespiteSkippedTests) {
         const auto request = Request(Plain(), std::move(cert));
         request->SetOptions(c.options);
         LogCapture log;
+        request->SetLang(3);
         auto result = engine.SignRequest(request.get());
         EXPECT_EQ(result->Error(), c.resultError);
         EXPECT_EQ(scripted->validations, 1);
         EXPECT_EQ(scripted->lastCheckCRL, c.checkedRevocation);
+        EXPECT_EQ(scripted->lastLanguage, 3) << "a revocation download's window in the request's language";
         EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
         EXPECT_EQ(engine.dialogs.sigShows, (c.options & 0x10) != 0 ? 1 : 0);
         ASSERT_FALSE(result->File().empty());
@@ -369,11 +370,10 @@ TEST_F(PendrelBaseTest, SignedCopyAndItsRecord) {
     LogCapture log;
     const auto result = engine.SignRequest(request.get());
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(MsgLoaderFile::Instance()->Language(), 2);
-    MsgLoaderFile::Instance()->SetLanguage(0);
     EXPECT_EQ(result->Error(), 1);
     EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
     EXPECT_EQ(engine.dialogs.sigShows, 1);
+    EXPECT_EQ(engine.dialogs.sigLanguageAtShow, 2) << "the request's language";
     EXPECT_EQ(engine.dialogs.sigSubjectAtShow, "Pendrel Test Signer");
 
     // The copy: the original bytes, then the update; registered and in the work folder.
@@ -562,10 +562,12 @@ TEST_F(PendrelBaseTest, VerifyReports) {
         TestEngine engine;
         const auto request = Request(c.path);
         request->SetOptions(c.options);
+        request->SetLang(1);
         const auto result = engine.VerifyRequest(request.get());
         ASSERT_NE(result, nullptr);
         EXPECT_EQ(result->Error(), c.error);
         EXPECT_EQ(engine.dialogs.statusShows, c.dialogShows);
+        if (c.dialogShows > 0) EXPECT_EQ(engine.dialogs.statusLanguageAtShow, 1);
         if (c.error == -2) {
             EXPECT_EQ(result->List(), nullptr);
             continue;
