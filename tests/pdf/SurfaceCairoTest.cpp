@@ -61,10 +61,11 @@ bool Near(Rgb a, Rgb b, int tolerance) {
            std::abs(a.b - b.b) <= tolerance;
 }
 
-std::string ToBase64(const std::string& bytes);
-
-// A JPEG made by libjpeg from a colour function, as Base64 text.
-std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& colour, bool gray = false) {
+// A JPEG made by libjpeg from a colour function, as Base64 text: RGB, grey
+// (the red part) or CMYK (red, green, blue as C, M, Y; no K).
+std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& colour,
+                     J_COLOR_SPACE space = JCS_RGB) {
+    const int components = space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);
@@ -74,22 +75,18 @@ std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& 
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = width;
     cinfo.image_height = height;
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 95, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {
         for (int x = 0; x < width; ++x) {
             const Rgb c = colour(x, static_cast<int>(cinfo.next_scanline));
-            if (gray) {
-                row[x] = static_cast<unsigned char>(c.r);
-            } else {
-                row[x * 3] = static_cast<unsigned char>(c.r);
-                row[x * 3 + 1] = static_cast<unsigned char>(c.g);
-                row[x * 3 + 2] = static_cast<unsigned char>(c.b);
-            }
+            const int parts[4] = {c.r, c.g, c.b, 0};
+            for (int i = 0; i < components; ++i)
+                row[static_cast<size_t>(x * components + i)] = static_cast<unsigned char>(parts[i]);
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
@@ -98,37 +95,7 @@ std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& 
     jpeg_destroy_compress(&cinfo);
     const std::string bytes(reinterpret_cast<char*>(out), size);
     std::free(out);
-    return ToBase64(bytes);
-}
 
-// A CMYK JPEG (no conversion to RGB exists for it) of one colour.
-std::string MakeCmykJpeg(int width, int height) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 4, 100);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const std::string bytes(reinterpret_cast<char*>(out), size);
-    std::free(out);
-    return ToBase64(bytes);
-}
-
-std::string ToBase64(const std::string& bytes) {
     std::vector<char> text(bytes.size() * 2 + 16);
     base64_encodestate state;
     base64_init_encodestate(&state);
@@ -304,7 +271,7 @@ TEST(SurfaceCairo, APictureCanBeDrawnSeveralTimesAndGreyJpegsLoad) {
                                       [](int, int) {
                                           return Rgb{40, 40, 40};
                                       },
-                                      true)
+                                      JCS_GRAYSCALE)
                                       .c_str()));
     surface.SetPos(0, 0);
     surface.WriteImage(100, 100);
@@ -354,10 +321,11 @@ TEST(SurfaceCairo, LoadImageRefusesJpegsTheDecoderStopsOn) {
         const char* what;
         std::string text;
     } cases[] = {
-        {"no colour conversion to RGB (fails starting)", MakeCmykJpeg(8, 8)},
+        {"no colour conversion to RGB (fails starting)", MakeJpeg(
+                                                             8, 8, [](int, int) { return kRed; }, JCS_CMYK)},
         {"wider than the largest side (refused after the header)",
          MakeJpeg(
-             SurfaceCairo::kMaxImageSide + 1, 8, [](int, int) { return kRed; }, true)},
+             SurfaceCairo::kMaxImageSide + 1, 8, [](int, int) { return kRed; }, JCS_GRAYSCALE)},
         {"cut short (fails reading the header)", cut},
     };
     for (const auto& c : cases) {
