@@ -9,8 +9,9 @@
 # Rows "(engine)" drive the engine directly (pendrel-bench); rows "(page)"
 # run bench/page.js in pendrel-host through the whole plug-in, one operation
 # per process, timed inside the page, so that the peak memory shown is that
-# operation's. "ratio" is the time over the row's bound; "MB/s" is document
-# bytes per second. Each figure is the best of BENCH_REPEAT runs (default 3).
+# operation's. "ratio" is the median over the runs of the row's time over
+# its bound's, measured just before it; "MB/s" is document bytes per second
+# of the best run. Times are the best of BENCH_REPEAT runs (default 5).
 #
 #   bench/sign-verify.sh [build-folder] [sizes in MB...]   (default: build 1 10 100)
 set -eu
@@ -84,31 +85,50 @@ for name, content in (("head.b64", base64.b64encode(head)), ("piece.b64", base64
 PY
 }
 
-# "seconds peak-KiB" of a command, the best time of $repeat runs (the
-# machine may be shared) and the largest peak; its standard output of the
-# best run goes to $work/out. With from_page=1 the seconds are what the
-# page printed first; $before is run before each run. Both are set in
-# the command substitution that measures.
-repeat=${BENCH_REPEAT:-3}
-from_page=0 before=:
+# "seconds peak-KiB ratio" of a command: the best time of $repeat runs (the
+# machine may be shared), the largest peak, and, when $bound names a
+# command line, the median over the runs of the command's time over the
+# bound's time measured just before it (so that both meet the same load;
+# "-" without a bound). The standard output of the best run goes to
+# $work/out. With from_page=1 the seconds are what the page printed first;
+# $before is run before each run. All three are set in the command
+# substitution that measures.
+repeat=${BENCH_REPEAT:-5}
+from_page=0 before=: bound=
+run_once() {  # sets t (seconds) and m (peak KiB) of one run of "$@"
+    start=$(date +%s%N)
+    /usr/bin/time -f "%M" -o "$work/time" "$@" >"$work/run" 2>"$work/err" || {
+        echo "failed: $*" >&2; cat "$work/err" >&2; exit 1; }
+    end=$(date +%s%N)
+    m=$(tail -n 1 "$work/time")
+    t=$(echo "scale=4; ($end - $start) / 1000000000" | bc -l | sed 's/^\./0./')
+    [ "$from_page" = 1 ] && t=$(cut -d' ' -f1 "$work/run")
+    return 0
+}
 measure() {
-    best= peak=0
+    best= peak=0 ratios=
     for _ in $(seq "$repeat"); do
         eval "$before"
-        /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/run" 2>"$work/err" || {
-            echo "failed: $*" >&2; cat "$work/err" >&2; exit 1; }
-        read -r t m < "$work/time"
-        [ "$from_page" = 1 ] && t=$(cut -d' ' -f1 "$work/run")
+        if [ -n "$bound" ]; then
+            page_run=$from_page from_page=0
+            run_once sh -c "$bound"
+            from_page=$page_run bound_t=$t
+        fi
+        run_once "$@"
         [ "$m" -gt "$peak" ] && peak=$m
+        [ -n "$bound" ] && ratios="$ratios $(echo "scale=4; $t / $bound_t" | bc -l)"
         if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then
             best=$t
             cp "$work/run" "$work/out"
         fi
     done
-    echo "$best $peak"
+    median=-
+    [ -n "$bound" ] && median=$(printf '%s\n' $ratios | sort -n | sed -n "$(((repeat + 1) / 2))p" |
+        xargs printf '%.2f')
+    echo "$best $peak $median"
 }
 
-# "page-seconds peak-KiB" of one page operation in pendrel-host.
+# "page-seconds peak-KiB ratio" of one page operation in pendrel-host.
 page() {
     from_page=1
     measure "$host" "$root/bench/page.js" "$@"
@@ -117,7 +137,6 @@ page() {
 row() {  # size operation seconds peak-KiB [ratio-or-rate]
     printf "%-6s %-30s %9s %11.1f %10s\n" "$1" "$2" "$3" "$(echo "$4 / 1024" | bc -l)" "${5:-}"
 }
-ratio() { echo "scale=2; $1 / $2" | bc -l | sed 's/^\./0./'; }
 rate() { echo "scale=0; $1 / $2 / 1" | bc -l; }  # MB and seconds
 
 # A loopback HTTP server over the work folder, for the downloads.
@@ -140,29 +159,32 @@ for mb in $sizes; do
     docmb=$(echo "$(stat -c %s "$pdf") / 1048576" | bc -l)
     sync
 
-    set -- $(measure sh -c "cp '$pdf' '$work/copy.pdf' && openssl cms -sign -binary -in '$work/copy.pdf' \
-        -signer '$work/cert.pem' -inkey '$work/key.pem' -outform DER -out '$work/cms.der' -md sha256")
-    bound_sign_t=$1; row "${mb}MB" "sign (cp + openssl)" "$1" "$2"
+    # The bounds, for each run of what is compared with them.
+    sign_bound="cp '$pdf' '$work/copy.pdf' && openssl cms -sign -binary -in '$work/copy.pdf' \
+        -signer '$work/cert.pem' -inkey '$work/key.pem' -outform DER -out '$work/cms.der' -md sha256"
+    verify_bound="openssl cms -verify -binary -noverify -inform DER -in '$work/cms.der' \
+        -content '$work/copy.pdf' -out /dev/null"
 
-    set -- $(measure "$bench" sign "$pdf" "$work/cert.pem" "$work/key.pem" "$dir/signed.pdf")
-    row "${mb}MB" "sign (engine)" "$1" "$2" "$(ratio "$1" "$bound_sign_t")"
+    set -- $(measure sh -c "$sign_bound")
+    row "${mb}MB" "sign (cp + openssl)" "$1" "$2"
+    set -- $(bound=$sign_bound; measure "$bench" sign "$pdf" "$work/cert.pem" "$work/key.pem" "$dir/signed.pdf")
+    row "${mb}MB" "sign (engine)" "$1" "$2" "$3"
+    set -- $(bound=$sign_bound before='rm -f "$dir/page-signed.pdf"'
+             page sign "$pdf" "$dir/page-signed.pdf" "$subject")
+    row "${mb}MB" "sign + saveFile, new (page)" "$1" "$2" "$3"
+    set -- $(bound=$sign_bound; page sign "$pdf" "$dir/page-signed.pdf" "$subject")
+    row "${mb}MB" "sign + saveFile, exists (page)" "$1" "$2" "$3"
 
-    set -- $(before='rm -f "$dir/page-signed.pdf"'; page sign "$pdf" "$dir/page-signed.pdf" "$subject")
-    row "${mb}MB" "sign + saveFile, new (page)" "$1" "$2" "$(ratio "$1" "$bound_sign_t")"
-    set -- $(page sign "$pdf" "$dir/page-signed.pdf" "$subject")
-    row "${mb}MB" "sign + saveFile, exists (page)" "$1" "$2" "$(ratio "$1" "$bound_sign_t")"
-
-    set -- $(measure openssl cms -verify -binary -noverify -inform DER -in "$work/cms.der" \
-        -content "$work/copy.pdf" -out /dev/null)
-    bound_verify_t=$1; row "${mb}MB" "verify (openssl)" "$1" "$2"
-    set -- $(measure "$bench" verify "$dir/signed.pdf")
-    row "${mb}MB" "verify (engine)" "$1" "$2" "$(ratio "$1" "$bound_verify_t")"
-    set -- $(page verify "$dir/page-signed.pdf")
-    row "${mb}MB" "verify (page)" "$1" "$2" "$(ratio "$1" "$bound_verify_t")"
-    set -- $(measure pdfsig "$dir/signed.pdf")
-    row "${mb}MB" "verify (pdfsig)" "$1" "$2" "$(ratio "$1" "$bound_verify_t")"
-    set -- $(measure mutool sign -v "$dir/signed.pdf")
-    row "${mb}MB" "verify (mutool sign -v)" "$1" "$2" "$(ratio "$1" "$bound_verify_t")"
+    set -- $(measure sh -c "$verify_bound")
+    row "${mb}MB" "verify (openssl)" "$1" "$2"
+    set -- $(bound=$verify_bound; measure "$bench" verify "$dir/signed.pdf")
+    row "${mb}MB" "verify (engine)" "$1" "$2" "$3"
+    set -- $(bound=$verify_bound; page verify "$dir/page-signed.pdf")
+    row "${mb}MB" "verify (page)" "$1" "$2" "$3"
+    set -- $(bound=$verify_bound; measure pdfsig "$dir/signed.pdf")
+    row "${mb}MB" "verify (pdfsig)" "$1" "$2" "$3"
+    set -- $(bound=$verify_bound; measure mutool sign -v "$dir/signed.pdf")
+    row "${mb}MB" "verify (mutool sign -v)" "$1" "$2" "$3"
 
     set -- $(page feed "$dir")
     row "${mb}MB" "feedBase64Data 64 KiB (page)" "$1" "$2" "$(rate "$docmb" "$1")"
