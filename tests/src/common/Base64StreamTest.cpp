@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {  // the libb64 C header has no C++ guard
+#include <b64/cencode.h>
+}
+
 #include "common/Base64Stream.h"
 
 namespace {
@@ -130,6 +134,34 @@ TEST(Base64Encoder, BreaksLinesAfter72CharactersAcrossPieces) {
             lineStart = feed + 1;
         }
         EXPECT_EQ(out.back(), '\n');
+    }
+}
+
+// Each piece gives the very text the C coder gives for it (the page sees the
+// pieces): whole groups are encoded beside the coder, the bytes around them
+// by it.
+TEST(Base64Encoder, GivesTheCCodersTextPieceByPiece) {
+    std::string bytes(5000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919 + (i >> 3)) & 0xFF);
+    for (const std::size_t size : {1, 2, 4, 5, 53, 54, 55, 56, 512, 1000, 5000}) {
+        SCOPED_TRACE("pieces of " + std::to_string(size));
+        Util::Base64Encoder encoder;
+        base64_encodestate reference;
+        base64_init_encodestate(&reference);
+        std::vector<char> expected(2 * size + 16);
+        for (std::size_t at = 0; at < bytes.size(); at += size) {
+            const std::size_t n = std::min(size, bytes.size() - at);
+            std::string piece;
+            encoder.Encode(reinterpret_cast<const unsigned char*>(bytes.data() + at), n, piece);
+            const int written =
+                base64_encode_block(bytes.data() + at, static_cast<int>(n), expected.data(), &reference);
+            ASSERT_EQ(piece, std::string(expected.data(), static_cast<std::size_t>(written)))
+                << "piece at " << at;
+        }
+        std::string last;
+        encoder.Finish(last);
+        const int written = base64_encode_blockend(expected.data(), &reference);
+        EXPECT_EQ(last, std::string(expected.data(), static_cast<std::size_t>(written)));
     }
 }
 
