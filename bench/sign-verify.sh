@@ -11,7 +11,10 @@
 # per process, timed inside the page, so that the peak memory shown is that
 # operation's. "ratio" is the median over the runs of the row's time over
 # its bound's, measured just before it; "MB/s" is document bytes per second
-# of the best run. Times are the best of BENCH_REPEAT runs (default 5).
+# of the best run. Times are the best of BENCH_REPEAT runs (default 5);
+# "cpu" is the processor time of that run's whole process (a page row's
+# includes the host's start and what the page does before the timed part),
+# a figure that a busy machine disturbs less than the wall time.
 #
 #   bench/sign-verify.sh [build-folder] [sizes in MB...]   (default: build 1 10 100)
 set -eu
@@ -95,18 +98,19 @@ PY
 # substitution that measures.
 repeat=${BENCH_REPEAT:-5}
 from_page=0 before=: bound=
-run_once() {  # sets t (seconds) and m (peak KiB) of one run of "$@"
+run_once() {  # sets t (seconds), m (peak KiB) and c (processor seconds) of one run of "$@"
     start=$(date +%s%N)
-    /usr/bin/time -f "%M" -o "$work/time" "$@" >"$work/run" 2>"$work/err" || {
+    /usr/bin/time -f "%M %U %S" -o "$work/time" "$@" >"$work/run" 2>"$work/err" || {
         echo "failed: $*" >&2; cat "$work/err" >&2; exit 1; }
     end=$(date +%s%N)
-    m=$(tail -n 1 "$work/time")
+    read -r m user system < "$work/time"
+    c=$(echo "$user + $system" | bc -l | sed 's/^\./0./')
     t=$(echo "scale=4; ($end - $start) / 1000000000" | bc -l | sed 's/^\./0./')
     [ "$from_page" = 1 ] && t=$(cut -d' ' -f1 "$work/run")
     return 0
 }
 measure() {
-    best= peak=0 ratios=
+    best= peak=0 ratios= cpu=
     for _ in $(seq "$repeat"); do
         eval "$before"
         if [ -n "$bound" ]; then
@@ -118,14 +122,14 @@ measure() {
         [ "$m" -gt "$peak" ] && peak=$m
         [ -n "$bound" ] && ratios="$ratios $(echo "scale=4; $t / $bound_t" | bc -l)"
         if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then
-            best=$t
+            best=$t cpu=$c
             cp "$work/run" "$work/out"
         fi
     done
     median=-
     [ -n "$bound" ] && median=$(printf '%s\n' $ratios | sort -n | sed -n "$(((repeat + 1) / 2))p" |
         xargs printf '%.2f')
-    echo "$best $peak $median"
+    echo "$best $peak $median $cpu"
 }
 
 # "page-seconds peak-KiB ratio" of one page operation in pendrel-host.
@@ -134,8 +138,8 @@ page() {
     measure "$host" "$root/bench/page.js" "$@"
 }
 
-row() {  # size operation seconds peak-KiB [ratio-or-rate]
-    printf "%-6s %-30s %9s %11.1f %10s\n" "$1" "$2" "$3" "$(echo "$4 / 1024" | bc -l)" "${5:-}"
+row() {  # size operation seconds peak-KiB ratio-or-rate processor-seconds
+    printf "%-6s %-30s %9s %11.1f %10s %9s\n" "$1" "$2" "$3" "$(echo "$4 / 1024" | bc -l)" "$5" "$6"
 }
 rate() { echo "scale=0; $1 / $2 / 1" | bc -l; }  # MB and seconds
 
@@ -150,7 +154,7 @@ for _ in $(seq 100); do
 done
 [ -n "$port" ] || { echo "the HTTP server did not start" >&2; exit 1; }
 
-printf "%-6s %-30s %9s %11s %10s\n" size operation "wall (s)" "peak (MiB)" "ratio|MB/s"
+printf "%-6s %-30s %9s %11s %10s %9s\n" size operation "wall (s)" "peak (MiB)" "ratio|MB/s" "cpu (s)"
 for mb in $sizes; do
     dir="$work/doc-$mb"
     mkdir -p "$dir"
@@ -166,32 +170,32 @@ for mb in $sizes; do
         -content '$work/copy.pdf' -out /dev/null"
 
     set -- $(measure sh -c "$sign_bound")
-    row "${mb}MB" "sign (cp + openssl)" "$1" "$2"
+    row "${mb}MB" "sign (cp + openssl)" "$1" "$2" - "$4"
     set -- $(bound=$sign_bound; measure "$bench" sign "$pdf" "$work/cert.pem" "$work/key.pem" "$dir/signed.pdf")
-    row "${mb}MB" "sign (engine)" "$1" "$2" "$3"
+    row "${mb}MB" "sign (engine)" "$1" "$2" "$3" "$4"
     set -- $(bound=$sign_bound before='rm -f "$dir/page-signed.pdf"'
              page sign "$pdf" "$dir/page-signed.pdf" "$subject")
-    row "${mb}MB" "sign + saveFile, new (page)" "$1" "$2" "$3"
+    row "${mb}MB" "sign + saveFile, new (page)" "$1" "$2" "$3" "$4"
     set -- $(bound=$sign_bound; page sign "$pdf" "$dir/page-signed.pdf" "$subject")
-    row "${mb}MB" "sign + saveFile, exists (page)" "$1" "$2" "$3"
+    row "${mb}MB" "sign + saveFile, exists (page)" "$1" "$2" "$3" "$4"
 
     set -- $(measure sh -c "$verify_bound")
-    row "${mb}MB" "verify (openssl)" "$1" "$2"
+    row "${mb}MB" "verify (openssl)" "$1" "$2" - "$4"
     set -- $(bound=$verify_bound; measure "$bench" verify "$dir/signed.pdf")
-    row "${mb}MB" "verify (engine)" "$1" "$2" "$3"
+    row "${mb}MB" "verify (engine)" "$1" "$2" "$3" "$4"
     set -- $(bound=$verify_bound; page verify "$dir/page-signed.pdf")
-    row "${mb}MB" "verify (page)" "$1" "$2" "$3"
+    row "${mb}MB" "verify (page)" "$1" "$2" "$3" "$4"
     set -- $(bound=$verify_bound; measure pdfsig "$dir/signed.pdf")
-    row "${mb}MB" "verify (pdfsig)" "$1" "$2" "$3"
+    row "${mb}MB" "verify (pdfsig)" "$1" "$2" "$3" "$4"
     set -- $(bound=$verify_bound; measure mutool sign -v "$dir/signed.pdf")
-    row "${mb}MB" "verify (mutool sign -v)" "$1" "$2" "$3"
+    row "${mb}MB" "verify (mutool sign -v)" "$1" "$2" "$3" "$4"
 
     set -- $(page feed "$dir")
-    row "${mb}MB" "feedBase64Data 64 KiB (page)" "$1" "$2" "$(rate "$docmb" "$1")"
+    row "${mb}MB" "feedBase64Data 64 KiB (page)" "$1" "$2" "$(rate "$docmb" "$1")" "$4"
     set -- $(page read "$pdf" "$subject")
-    row "${mb}MB" "readStreamData (page)" "$1" "$2" "$(rate "$docmb" "$1")"
+    row "${mb}MB" "readStreamData (page)" "$1" "$2" "$(rate "$docmb" "$1")" "$4"
     set -- $(page load "http://127.0.0.1:$port/doc-$mb/doc.pdf")
-    row "${mb}MB" "file = http URL (page)" "$1" "$2" "$(rate "$docmb" "$1")"
+    row "${mb}MB" "file = http URL (page)" "$1" "$2" "$(rate "$docmb" "$1")" "$4"
     rm -rf "$dir" "$work/copy.pdf" "$work/cms.der"
     rm -f "$work/tmp/"*
 done
@@ -212,5 +216,5 @@ for what in engine page pdfsig mutool; do
         pdfsig) set -- $(measure pdfsig "$dir/signed.pdf");;
         mutool) set -- $(measure mutool sign -v "$dir/signed.pdf");;
     esac
-    row "20 sig" "verify ($what), per signature" "$(echo "scale=4; $1 / 20" | bc -l | sed 's/^\./0./')" "$2"
+    row "20 sig" "verify ($what), per signature" "$(echo "scale=4; $1 / 20" | bc -l | sed 's/^\./0./')" "$2" - "$4"
 done
