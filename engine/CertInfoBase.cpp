@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "common/Logger.h"
-#include "common/MsgLoaderFile.h"
 #include "crypto/CertInfo.h"
 #include "crypto/CertStore.h"
 #include "crypto/Certificate.h"
@@ -92,7 +91,7 @@ void CertInfoBase::ApplyPolicies() {
         // Only white space sets 0; text that does not begin with a number
         // changes nothing.
         int language = 0;
-        if (ScanInteger(lang, language)) MsgLoaderFile::Instance()->SetLanguage(language);
+        if (ScanInteger(lang, language)) _language = language;
     }
     _store->SetSubsetDNCompare(IsOn(GetPolicy("SUBSETDNCOMPARE")));
 }
@@ -119,6 +118,7 @@ bool CertInfoBase::ShowDialog() {
     bool listed = false;
     for (const Crypto::CertStore* store : _chooser->Stores()) listed = listed || store == _store.get();
     if (!listed) _chooser->AddStore(_store.get());
+    _chooser->SetLanguage(_language);
     if (!_chooser->Show()) return false;
     const std::int64_t index = _chooser->SelectedIndex();
     const auto& candidates = _chooser->Candidates();

@@ -55,8 +55,11 @@ public:
     // already: the first value stays in force.
     void SetPolicy(const std::string& name, const std::string& value);
     // Pushes the policies into the store (when there is one): CAS,
-    // CHECKKEYUSAGE, ONLYPRIVATEKEYS, LANG, SUBSETDNCOMPARE.
+    // CHECKKEYUSAGE, ONLYPRIVATEKEYS, SUBSETDNCOMPARE; LANG becomes the
+    // language of the chooser.
     void ApplyPolicies();
+    // The message language of the windows this object shows.
+    int Language() const { return _language; }
 
     // Finds a certificate of the personal store by the criteria and loads it.
     // When none is found the texts stay, but no certificate is held.
@@ -89,6 +92,7 @@ protected:
 private:
     std::shared_ptr<Crypto::Certificate> _certificate;
     std::map<std::string, std::string> _policies;
+    int _language = 0;
     std::unique_ptr<Crypto::CertStore> _store;
     std::unique_ptr<ChooseCertDlg> _chooser;
 };

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/Logger.h"
-#include "common/MsgLoaderFile.h"
 #include "common/posix/FilePtr.h"
 #include "crypto/CMSignature.h"
 #include "crypto/Certificate.h"
@@ -276,16 +275,14 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
 }  // namespace
 
-ResultBase* PendrelBase::Sign(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     if (request == nullptr) {
         Logger::Get()->SetFunc("Sign");
         Logger::Get()->Log("Failing because %p %p", static_cast<void*>(request), static_cast<void*>(this));
         return nullptr;
     }
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
-
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
@@ -308,13 +305,18 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         return result;
     }
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     const std::unique_ptr<StatusSigDlg> dialog = CreateStatusSigDlg();
-    if (dialog) dialog->SetCertificate(certificate);
+    if (dialog) {
+        dialog->SetCertificate(certificate);
+        dialog->SetLanguage(language);
+    }
     const auto showDialog = [&]() {
         if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
     };
 
-    certificate->Validate((options & PropBase::kCheckRevocation) != 0);
+    certificate->Validate((options & PropBase::kCheckRevocation) != 0, language);
 
     // The certificate tests; the first that fails ends the operation.
     if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
@@ -349,21 +351,20 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         SignWork work(env);
         try {
             if (WriteSignedCopy(*request, *certificate, *result, work)) {
-                CertInfoBase* const certInfo = CreateCertificateObject();
-                if (certInfo == nullptr) {
+                FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+                if (!certInfo) {
                     result->SetError(0);
                     LogSign("Certificate object creation !!!");
                 } else {
                     certInfo->LoadCertificate(certificate);
-                    SignatureBase* const list = CreateSignatureObject();
-                    if (list == nullptr) {
+                    FactoryPtr<SignatureBase> list = CreateSignatureObject();
+                    if (!list) {
                         result->SetError(0);
                         LogSign("Signature Object creation!!!");
-                        ReleaseCertificateObject(certInfo);  // nobody else would
                     } else {
                         list->AddSignature(work.field->GetName(), work.signature.get(), 0,
-                                           certificate->Status(), certInfo);
-                        result->SetSignatures(list);
+                                           certificate->Status(), std::move(certInfo));
+                        result->SetSignatures(std::move(list));
                         if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
                         showDialog();
                         completed = true;
@@ -388,13 +389,15 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
     return result;
 }
 
-ResultBase* PendrelBase::Verify(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
     if (request == nullptr) return nullptr;
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    if (dialog) dialog->SetLanguage(language);
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
@@ -411,12 +414,13 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
         fields->Load();
         if (dialog) dialog->SetVersions(env.GetVersions());
 
-        SignatureBase* const list = CreateSignatureObject();
-        if (list == nullptr) {
+        FactoryPtr<SignatureBase> created = CreateSignatureObject();
+        if (!created) {
             result->SetError(0);
             return result;
         }
-        result->SetSignatures(list);
+        SignatureBase* const list = created.get();  // the result keeps it
+        result->SetSignatures(std::move(created));
         list->SetRevisionCount(RevisionCount(env));
 
         bool reported = false;
@@ -437,13 +441,13 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             Crypto::CMSignature* const cms = signature->GetCMS();
             Crypto::Certificate* const signer = cms != nullptr ? cms->SignerCert() : nullptr;
             if (signer == nullptr) continue;
-            signer->Validate((options & PropBase::kCheckRevocation) != 0);
+            signer->Validate((options & PropBase::kCheckRevocation) != 0, language);
             status[0] = StatusChar(signer->TimeValidity());
             status[1] = StatusChar(signer->ChainValidity());
             status[3] = StatusChar(signer->CRLValidity());
 
-            CertInfoBase* const certInfo = CreateCertificateObject();
-            if (certInfo == nullptr) {
+            FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+            if (!certInfo) {
                 // The entries so far stay; no dialog.
                 result->SetError(0);
                 return result;
@@ -451,7 +455,7 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             certInfo->LoadCertificate(signer);
             signature->MatchVersion();
             list->AddSignature(field->GetName(), signature.get(), static_cast<short>(signer->Error()), status,
-                               certInfo);
+                               std::move(certInfo));
             if (dialog) dialog->AddSignature(field->GetName(), signature.get(), code);
             loaded.push_back(std::move(signature));
             reported = true;

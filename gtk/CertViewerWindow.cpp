@@ -71,7 +71,7 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
         return;
     }
     GtkUtil::ModalLoop loop;  // outlives the window, whose button points at it
-    const auto ui = GtkUtil::WindowDescription::Load("CertViewer");
+    const auto ui = GtkUtil::WindowDescription::Load("CertViewer", _language);
     if (!ui) return;
     ui->SetTitle(164);
     ui->SetLabel("labelSubject", 159);
@@ -99,7 +99,7 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
     SetValue(*ui, "textSha256", FormatFingerprint(_cert.sha256));
     std::string key = _cert.keyType;
     if (_cert.keyBits > 0)
-        key += (key.empty() ? "" : ", ") + std::to_string(_cert.keyBits) + " " + Util::LoadString(179);
+        key += (key.empty() ? "" : ", ") + std::to_string(_cert.keyBits) + " " + ui->Text(179);
     SetValue(*ui, "textKey", key);
     SetValue(*ui, "textKeyUsage", Joined(_cert.keyUsage, ", "));
     SetValue(*ui, "textCrl", Joined(_cert.crlDistributionPoints, "\n"));

@@ -20,7 +20,7 @@ bool ChooseCertDlgGtk::Show() {
         _views.clear();
         for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert));
     }
-    const long row = ChooseCertWindow(_views).Run();
+    const long row = ChooseCertWindow(_views, Language()).Run();
     Logger::Get()->SetFunc("ChooseCertDlgGtk::Show");
     if (row < 0 || static_cast<size_t>(row) >= Candidates().size()) {
         Logger::Get()->Log("No certificate chosen");

@@ -63,7 +63,8 @@ struct ChooseCertWindow::Handlers {
     }
 };
 
-ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs) : _certs(certs) {}
+ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language)
+    : _certs(certs), _language(language) {}
 
 ChooseCertWindow::~ChooseCertWindow() = default;
 
@@ -74,7 +75,7 @@ long ChooseCertWindow::Run() {
         return -1;
     }
     _loop = std::make_unique<GtkUtil::ModalLoop>();
-    _ui = GtkUtil::WindowDescription::Load("ChooseCert");
+    _ui = GtkUtil::WindowDescription::Load("ChooseCert", _language);
     GObject* store = _ui ? _ui->Object("certList") : nullptr;
     GtkWidget* table = _ui ? _ui->Widget("tableView") : nullptr;
     if (store == nullptr || !GTK_IS_LIST_STORE(store) || table == nullptr || !GTK_IS_TREE_VIEW(table) ||
@@ -154,5 +155,5 @@ void ChooseCertWindow::Cancel() {
 void ChooseCertWindow::ShowCert() {
     const long row = SelectedRow();
     if (row < 0 || static_cast<size_t>(row) >= _certs.size()) return;
-    CertViewerWindow(_certs[static_cast<size_t>(row)]).Run(_ui->Window());
+    CertViewerWindow(_certs[static_cast<size_t>(row)], _language).Run(_ui->Window());
 }

@@ -5,14 +5,11 @@
 
 PluginInstance::PluginInstance(NPP npp) : _npp(npp) {}
 
-PluginInstance::~PluginInstance() {
-    if (_scriptable != nullptr) NPN_ReleaseObject(_scriptable);
-}
+PluginInstance::~PluginInstance() = default;
 
 NPObject* PluginInstance::GetScriptableObject() {
     Logger::Get()->SetFunc("GetScriptableObject");
     Logger::Get()->Log("Entering function");
-    if (_scriptable == nullptr) _scriptable = NPN_CreateObject(_npp, &sNPPendrelPDF_NPClass);
-    if (_scriptable != nullptr) NPN_RetainObject(_scriptable);
-    return _scriptable;
+    if (!_scriptable) _scriptable = NPObjectPtr::Adopt(NPN_CreateObject(_npp, &sNPPendrelPDF_NPClass));
+    return _scriptable.Share();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "npapi/npruntime.h"
+#include "npruntime/NPObjectPtr.h"
 
 // One embedding of the plug-in in a page (kept in the instance's pdata). It
 // creates the page's main scriptable object on first request and holds one
@@ -20,5 +21,5 @@ public:
 
 private:
     NPP _npp;
-    NPObject* _scriptable = nullptr;  // one reference held
+    NPObjectPtr _scriptable;
 };

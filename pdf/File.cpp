@@ -16,6 +16,7 @@
 
 #include "common/Logger.h"
 #include "common/posix/FilePtr.h"
+#include "common/posix/KernelCopy.h"
 #include "pdf/CallPDF.h"
 #include "pdf/DictEdit.h"
 #include "pdf/Env.h"
@@ -339,29 +340,13 @@ pdf_obj* FieldsWith(fz_context* ctx, pdf_document* doc, pdf_obj* fields, pdf_obj
 }
 
 // Copies the first `size` bytes of the file open as `in` to the end of
-// `out` inside the kernel, without passing them through this process.
-// Answers the bytes copied; 0 with nothing written when the kernel cannot
-// do it here (the caller then copies through the document's stream).
+// `out` inside the kernel (Util::KernelCopy, with explicit offsets: the
+// parser's position stays). Answers the bytes copied; 0 with nothing written
+// when the kernel cannot do it here (the caller then copies through the
+// document's stream).
 std::int64_t KernelCopy(int in, std::FILE* out, std::int64_t size) {
     if (std::fflush(out) != 0) return 0;
-    const int outFd = ::fileno(out);
-    off_t outStart = ::lseek(outFd, 0, SEEK_END);
-    if (outStart < 0) return 0;
-    loff_t inOffset = 0;  // explicit offsets: the parser's position stays
-    loff_t outOffset = outStart;
-    std::int64_t copied = 0;
-    while (copied < size) {
-        const ssize_t n =
-            ::copy_file_range(in, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
-        if (n <= 0) {
-            if (copied == 0 && n < 0 &&
-                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
-                 errno == EBADF))
-                return 0;
-            break;
-        }
-        copied += n;
-    }
+    const std::int64_t copied = Util::KernelCopy(in, ::fileno(out), size);
     // Later writes go through stdio again, from the new end.
     if (std::fseek(out, 0, SEEK_END) != 0) return -1;
     return copied;

@@ -1,6 +1,9 @@
 #include "pdf/Signature.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -95,6 +98,21 @@ int Certification(fz_context* ctx, pdf_obj* dict) {
 
 // Pieces in which covered bytes are fed: memory does not grow with the file.
 constexpr std::size_t kFeedPiece = 4096;
+// Blocks in which a signed copy's covered bytes are read back.
+constexpr std::size_t kReadBlock = 1 << 20;
+
+// Reads `size` bytes at `offset`; false when the file holds fewer.
+bool ReadAt(int fd, unsigned char* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        data += got;
+        size -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
 
 // The signature dictionary of WriteOut up to /Name. Call inside CALL_PDF.
 pdf_obj* NewSignatureDict(fz_context* ctx, const char* contents, std::size_t size, const char* name,
@@ -328,20 +346,27 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
     if (cms == nullptr) throw Exception(-57, "Error while signing CM signature");
     if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
 
-    std::vector<unsigned char> piece(kFeedPiece);
+    // The covered bytes are read from the file in large blocks (a system
+    // call for each piece would cost as much as the digest) and fed in pieces.
+    const int fd = ::fileno(out);
+    std::vector<unsigned char> block(kReadBlock);
     const auto feed = [&](int start, int length, bool last) {
-        Output::Seek(out, start, SEEK_SET);
+        off_t at = start;
         long left = length;
         while (left > 0) {
-            const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kFeedPiece));
-            const std::size_t got = std::fread(piece.data(), 1, want, out);
+            const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kReadBlock));
             // Every covered byte must be signed: a short read is a failure.
-            if (got != want) throw Exception(-57, "Error on feed content!");
-            left -= static_cast<long>(got);
-            if (!cms->FeedContent(piece.data(), got, last && left == 0))
-                throw Exception(-57, "Error on feed content!");
+            if (!ReadAt(fd, block.data(), want, at)) throw Exception(-57, "Error on feed content!");
+            at += static_cast<off_t>(want);
+            for (std::size_t done = 0; done < want;) {
+                const std::size_t n = std::min(want - done, kFeedPiece);
+                done += n;
+                left -= static_cast<long>(n);
+                if (!cms->FeedContent(block.data() + done - n, n, last && left == 0))
+                    throw Exception(-57, "Error on feed content!");
+            }
         }
-        if (last && length == 0 && !cms->FeedContent(piece.data(), 0, true))
+        if (last && length == 0 && !cms->FeedContent(block.data(), 0, true))
             throw Exception(-57, "Error on feed content!");
     };
     feed(_range[0], _range[1], false);

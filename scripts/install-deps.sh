@@ -18,7 +18,9 @@ PACKAGES=(
   # tests and independent verifiers
   libgtest-dev libgmock-dev
   poppler-utils qpdf mupdf-tools ghostscript libnss3-tools openssl locales
-  xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils
+  xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils valgrind
+  # benchmarks (bench/)
+  time
 )
 
 missing=()

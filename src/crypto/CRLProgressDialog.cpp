@@ -25,15 +25,17 @@ void CRLProgressDialog::SetFactory(Factory factory) {
     InstalledFactory() = std::move(factory);
 }
 
-std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future) {
+std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future, int language) {
     Factory factory;
     {
         const std::lock_guard<std::mutex> lock(FactoryMutex());
         factory = InstalledFactory();
     }
-    if (factory)
-        if (auto dialog = factory(future)) return dialog;
-    return std::make_unique<CRLProgressWait>(future);
+    std::unique_ptr<CRLProgressDialog> dialog;
+    if (factory) dialog = factory(future);
+    if (!dialog) dialog = std::make_unique<CRLProgressWait>(future);
+    dialog->SetLanguage(language);
+    return dialog;
 }
 
 bool CRLProgressWait::ShowDialog() {

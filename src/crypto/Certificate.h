@@ -46,8 +46,11 @@ public:
     virtual bool OutputCRL(std::vector<unsigned char>& crl) const = 0;
     // End of the validity period, 0 when unknown.
     virtual std::time_t NotAfter() const = 0;
-    // Decides the three validity codes and the status text.
-    virtual void Validate(bool checkCRL) = 0;
+    // Decides the three validity codes and the status text. A revocation
+    // list download shows its progress window in message language
+    // `language`, that of the request validating.
+    virtual void Validate(bool checkCRL, int language) = 0;
+    void Validate(bool checkCRL) { Validate(checkCRL, 0); }
     virtual int TimeValidity() const = 0;
     virtual int ChainValidity() const = 0;
     virtual int CRLValidity() const = 0;

@@ -386,10 +386,12 @@ TEST_F(PendrelBaseTest, SignsDespiteSkippedTests) {
         const auto request = Request(Plain(), std::move(cert));
         request->SetOptions(c.options);
         LogCapture log;
+        request->SetLang(3);
         auto result = engine.SignRequest(request.get());
         EXPECT_EQ(result->Error(), c.resultError);
         EXPECT_EQ(scripted->validations, 1);
         EXPECT_EQ(scripted->lastCheckCRL, c.checkedRevocation);
+        EXPECT_EQ(scripted->lastLanguage, 3) << "a revocation download's window in the request's language";
         EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
         EXPECT_EQ(engine.dialogs.sigShows, (c.options & 0x10) != 0 ? 1 : 0);
         ASSERT_FALSE(result->File().empty());
@@ -422,11 +424,10 @@ TEST_F(PendrelBaseTest, SignedCopyAndItsRecord) {
     LogCapture log;
     const auto result = engine.SignRequest(request.get());
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(MsgLoaderFile::Instance()->Language(), 2);
-    MsgLoaderFile::Instance()->SetLanguage(0);
     EXPECT_EQ(result->Error(), 1);
     EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
     EXPECT_EQ(engine.dialogs.sigShows, 1);
+    EXPECT_EQ(engine.dialogs.sigLanguageAtShow, 2) << "the request's language";
     EXPECT_EQ(engine.dialogs.sigSubjectAtShow, "Pendrel Test Signer");
 
     // The copy: the original bytes, then the update; registered and in the work folder.
@@ -476,7 +477,7 @@ TEST_F(PendrelBaseTest, SignedRecordOutlivesTheRequest) {
     const auto result = engine.SignRequest(request.get());
     ASSERT_EQ(result->Error(), 1);
     request.reset();
-    const CertInfoBase* const info = result->List()->At(0).certificate;
+    const CertInfoBase* const info = result->List()->At(0).certificate.get();
     ASSERT_NE(info, nullptr);
     ASSERT_NE(info->GetCertificate(), nullptr);
     EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
@@ -546,8 +547,8 @@ TEST_F(PendrelBaseTest, FactoriesThatFailAfterSigning) {
         ASSERT_FALSE(result->File().empty());
         EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
         // a certificate information object no list took is given back
-        EXPECT_EQ(engine.certInfosReleased, c.noList ? 1 : 0);
-        EXPECT_TRUE(engine.certInfos.empty());
+        EXPECT_EQ(*engine.certInfosMade, c.noCertInfo ? 0 : 1);
+        EXPECT_EQ(*engine.certInfosReleased, c.noList ? 1 : 0);
     }
 }
 
@@ -640,10 +641,14 @@ TEST_F(PendrelBaseTest, VerifyReports) {
         TestEngine engine;
         const auto request = Request(c.path);
         request->SetOptions(c.options);
+        request->SetLang(1);
         const auto result = engine.VerifyRequest(request.get());
         ASSERT_NE(result, nullptr);
         EXPECT_EQ(result->Error(), c.error);
         EXPECT_EQ(engine.dialogs.statusShows, c.dialogShows);
+        if (c.dialogShows > 0) {
+            EXPECT_EQ(engine.dialogs.statusLanguageAtShow, 1);
+        }
         if (c.error == -2) {
             EXPECT_EQ(result->List(), nullptr);
             continue;
@@ -715,7 +720,7 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
         auto request = Request(twice);
         auto result = engine->VerifyRequest(request.get());
         ASSERT_EQ(result->Error(), 1);
-        std::vector<std::unique_ptr<CertInfoBase>> infos = std::move(engine->certInfos);
+        const std::shared_ptr<int> released = engine->certInfosReleased;
         if (order == 0) {
             request.reset();
             engine.reset();
@@ -724,13 +729,17 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
             request.reset();
         }
         EXPECT_EQ(result->List()->At(1).sigId, "Earlier 2");
-        result.reset();
-        ASSERT_EQ(infos.size(), 2u);
-        for (const auto& info : infos) {
+        ASSERT_EQ(result->List()->Count(), 2u);
+        for (std::size_t i = 0; i < result->List()->Count(); ++i) {
+            const CertInfoBase* const info = result->List()->At(i).certificate.get();
+            ASSERT_NE(info, nullptr);
             ASSERT_NE(info->GetCertificate(), nullptr);
             EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
             EXPECT_EQ(info->Subject(), "Pendrel Test Signer");
         }
+        EXPECT_EQ(*released, 0);
+        result.reset();
+        EXPECT_EQ(*released, 2) << "the list gives its certificate information back";
     }
 }
 

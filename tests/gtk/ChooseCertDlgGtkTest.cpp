@@ -22,8 +22,8 @@ using GtkTest::GuiDriver;
 using TestSupport::TestPKI;
 using Row = std::vector<std::string>;
 
-std::string Title() {
-    return Util::LoadString(163);
+std::string Title(int language = 0) {
+    return GtkTest::Text(163, language);
 }
 
 std::vector<Row> Rows(GuiDriver& gui) {
@@ -76,7 +76,7 @@ const Row* FindSerial(const std::vector<Row>& rows, const std::string& serial) {
 class ChooseCertDlgGtkTest : public testing::Test {
 protected:
     void SetUp() override {
-        GtkTest::SetLanguage(0);
+        GtkTest::UseBuildResources();
         ASSERT_TRUE(store.Open(Crypto::CertStore::Personal));
         store.SetCheckTimeValidity(true);
     }
@@ -175,15 +175,18 @@ TEST_F(ChooseCertDlgGtkTest, ScreenshotsInBothLanguages) {
     dialog.AddStore(&store);
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
-                g.ClickRow(Title(), "tableView", 0);
-                g.Screenshot(Title(), GuiDriver::ScreenshotPath(std::string("ChooseCertDlgGtk-") +
-                                                                (language == 0 ? "en" : "de") + ".png"));
-                g.ClickWidget(Title(), "cancelButton");
+                g.ClickRow(Title(language), "tableView", 0);
+                g.Screenshot(Title(language),
+                             GuiDriver::ScreenshotPath(std::string("ChooseCertDlgGtk-") +
+                                                       (language == 0 ? "en" : "de") + ".png"));
+                g.ClickWidget(Title(language), "cancelButton");
             },
-            [&] { dialog.Show(); });
+            [&] {
+                dialog.SetLanguage(language);
+                dialog.Show();
+            });
         EXPECT_EQ(error, "");
     }
 }

@@ -43,7 +43,8 @@ public:
     bool OutputCRL(std::vector<unsigned char>&) const override { return false; }
     std::time_t NotAfter() const override;
     std::time_t NotBefore() const;
-    void Validate(bool checkCRL) override;
+    using Certificate::Validate;
+    void Validate(bool checkCRL, int language) override;
     int TimeValidity() const override { return _timeValidity; }
     int ChainValidity() const override { return _chainValidity; }
     int CRLValidity() const override { return _crlValidity; }
@@ -66,10 +67,10 @@ public:
     static std::unique_ptr<TrustObject> CreateTrustObject(X509* cert, CertStoreFile& otherStore);
     // Judges revocation of a certificate whose chain is trusted, from the
     // cached list of its issuer or one downloaded (then cached).
-    void CheckRevocationStatus(CertStoreFile& otherStore);
+    void CheckRevocationStatus(CertStoreFile& otherStore, int language);
     // Downloads the revocation list from the distribution points; on
     // failure Error() takes the download's code (-34, -35, 1).
-    bool DownloadCRL(std::vector<unsigned char>& out);
+    bool DownloadCRL(std::vector<unsigned char>& out, int language);
     // True when crl lists this certificate's serial number (and when either
     // is missing).
     bool IsRevoked(const X509_CRL* crl) const;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/MsgLoaderFile.h"
+#include "common/Util.h"
 #include "support/XServer.h"
 
 namespace GtkTest {
@@ -87,9 +87,9 @@ void UseBuildResources() {
     if (dir == nullptr || *dir == '\0') ::setenv("PENDREL_RESOURCE_DIR", PENDREL_RESOURCE_DIR, 1);
 }
 
-void SetLanguage(int language) {
+std::string Text(int id, int language) {
     UseBuildResources();
-    MsgLoaderFile::Instance()->SetLanguage(language);
+    return Util::LoadString(id, language);
 }
 
 GuiDriver::GuiDriver() {

@@ -97,8 +97,9 @@ private:
     guint _unmapSignal = 0;
 };
 
-// Sets the message language for the windows (0 English, 1 German).
-void SetLanguage(int language);
+// A text of the message file in a language (0 English, 1 German), as the
+// windows show it.
+std::string Text(int id, int language = 0);
 
 // Points the code under test at the build's resource folder (when the
 // environment has not already).
