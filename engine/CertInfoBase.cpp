@@ -99,6 +99,7 @@ void CertInfoBase::ApplyPolicies() {
 
 bool CertInfoBase::Search() {
     if (!_store) return false;
+    _store->SetOrigin(_origin);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     Crypto::CertInfo criteria;
@@ -114,6 +115,7 @@ bool CertInfoBase::Search() {
 
 bool CertInfoBase::ShowDialog() {
     if (!_store || !_chooser) return false;
+    _store->SetOrigin(_origin);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     bool listed = false;

@@ -23,6 +23,10 @@ CertView ViewFactory::Cert(const Crypto::Certificate& certificate) {
     view.keyBits = details.keyBits;
     view.keyUsage = std::move(details.keyUsage);
     view.crlDistributionPoints = std::move(details.crlDistributionPoints);
+    const std::string token = certificate.TokenLabel();
+    view.storedIn = !token.empty()                ? token
+                    : certificate.HasPrivateKey() ? Util::LoadString(181)
+                                                  : std::string();
     return view;
 }
 

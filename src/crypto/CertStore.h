@@ -44,6 +44,10 @@ public:
     bool SubsetDNCompare() const { return _subsetDNCompare; }
     void SetCheckTimeValidity(bool check) { _checkTimeValidity = check; }
     bool CheckTimeValidity() const { return _checkTimeValidity; }
+    // The origin of the page the store enumerates for, named by a passphrase
+    // prompt the enumeration may need; empty for a local page.
+    void SetOrigin(const std::string& origin) { _origin = origin; }
+    const std::string& Origin() const { return _origin; }
 
     // Policy checks; each is false for a null certificate.
     bool CheckPrivateKey(const Certificate* cert) const;
@@ -82,6 +86,7 @@ private:
     bool _onlyPrivateKeys = false;
     bool _subsetDNCompare = false;
     bool _checkTimeValidity = true;
+    std::string _origin;
 };
 
 }  // namespace Crypto

@@ -65,8 +65,14 @@ bool CMSignatureOpenSSL::InitSign() {
         return false;
     }
     X509* const signerCert = _signer->X509Handle();
-    if (CMS_add1_signer(cms.get(), signerCert, _signer->PrivateKey(), EVP_sha256(),
-                        CMS_BINARY | CMS_PARTIAL) == nullptr) {
+    EVP_PKEY* const key = _signer->PrivateKey();
+    if (key == nullptr) {
+        // An encrypted key or a key on a token opens first (UnlockPrivateKey).
+        Logger::Get()->SetFunc("InitSign");
+        Logger::Get()->Log("The signer's private key is not open");
+        return false;
+    }
+    if (CMS_add1_signer(cms.get(), signerCert, key, EVP_sha256(), CMS_BINARY | CMS_PARTIAL) == nullptr) {
         LogFailure("InitSign", "CMS_add1_signer failed");
         return false;
     }

@@ -1,0 +1,189 @@
+#include "crypto/openssl/TokenKey.h"
+
+#include <p11-kit/pkcs11.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/Logger.h"
+#include "crypto/Exception.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/Secret.h"
+#include "crypto/SecretPrompt.h"
+#include "crypto/openssl/CertificateOpenSSL.h"
+#include "crypto/openssl/KeySession.h"
+#include "crypto/openssl/Pkcs11Module.h"
+#include "crypto/openssl/Pkcs11SlotList.h"
+
+namespace Crypto {
+
+namespace {
+
+std::string Text(const char* text) {
+    return text != nullptr ? text : "";
+}
+
+std::string Hex(unsigned long value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%lx", value);
+    return text;
+}
+
+}  // namespace
+
+TokenKey::TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11SlotList> slots,
+                   unsigned int slot, std::vector<unsigned char> id)
+    : _session(std::move(session)), _slots(std::move(slots)), _slot(slot), _id(std::move(id)) {
+    const PKCS11_SLOT* const s = _slots->At(_slot);
+    if (s != nullptr && s->token != nullptr) {
+        _label = Text(s->token->label);
+        _serial = Text(s->token->serialnr);
+        _needsLogin = s->token->loginRequired != 0;
+        _secureLogin = s->token->secureLogin != 0;
+    }
+}
+
+TokenKey::~TokenKey() = default;
+
+std::string TokenKey::Place(const Pkcs11SlotList& slots, unsigned int slot) {
+    PKCS11_SLOT* const s = slots.At(slot);
+    const unsigned long slotId = s != nullptr ? PKCS11_get_slotid_from_slot(s) : 0;
+    const std::string label = s != nullptr && s->token != nullptr ? Text(s->token->label) : "";
+    return "token \"" + label + "\" (slot " + std::to_string(slotId) + " of " + slots.Module()->Path() + ")";
+}
+
+std::string TokenKey::TokenId() const {
+    return _slots->Module()->Path() + '\n' + _serial + '\n' + _label;
+}
+
+int TokenKey::CodeOf(unsigned long ckr) {
+    switch (ckr) {
+        case CKR_PIN_INCORRECT:
+        case CKR_PIN_INVALID:
+        case CKR_PIN_LEN_RANGE:
+            return KeyAccess::kWrongPin;
+        case CKR_PIN_LOCKED:
+            return KeyAccess::kPinLocked;
+        case CKR_DEVICE_REMOVED:
+        case CKR_TOKEN_NOT_PRESENT:
+        case CKR_TOKEN_NOT_RECOGNIZED:
+        case CKR_SLOT_ID_INVALID:
+        case CKR_SESSION_CLOSED:
+        case CKR_SESSION_HANDLE_INVALID:
+            return KeyAccess::kTokenUnavailable;
+        default:
+            return KeyAccess::kKeyUnusable;
+    }
+}
+
+unsigned long TokenKey::TakeTokenError() {
+    unsigned long ckr = CKR_GENERAL_ERROR;
+    // libp11 files the PKCS#11 return value as the reason of an error of its own library.
+    const unsigned long error = ERR_peek_last_error();
+    if (error != 0 && ERR_GET_LIB(error) == ERR_get_CKR_code()) ckr = ERR_GET_REASON(error);
+    ERR_clear_error();
+    return ckr;
+}
+
+void TokenKey::Fail(int code, const std::string& what) const {
+    Logger::Get()->SetFunc("TokenKey::Unlock");
+    Logger::Get()->Log("%s: %s", Where().c_str(), what.c_str());
+    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked) {
+        // A token that is no longer listed has been removed, whatever the
+        // module answered for the call that failed.
+        const std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
+        if (!now || now->FindToken(_serial, _label) == nullptr) code = KeyAccess::kTokenUnavailable;
+    }
+    throw Exception(code, "Token \"" + _label + "\": " + what);
+}
+
+void TokenKey::Unlock(const CertificateOpenSSL& certificate, const std::string& origin) {
+    if (_slots->At(_slot) == nullptr || _slots->At(_slot)->token == nullptr)
+        throw Exception(KeyAccess::kTokenUnavailable, "The token is not in its slot");
+    if (_needsLogin && !_session->TokenUnlocked(TokenId())) Login(certificate, origin);
+    FindKey(certificate);
+}
+
+bool TokenKey::TryLogin(const char* pin) {
+    PKCS11_SLOT* const slot = _slots->At(_slot);
+    if (PKCS11_login(slot, 0, pin) == 0) return true;
+    unsigned long ckr = TakeTokenError();
+    if (ckr == CKR_USER_ALREADY_LOGGED_IN) {
+        // Another session of this process logged in: this one checks the
+        // PIN it was given all the same.
+        PKCS11_logout(slot);
+        ERR_clear_error();
+        if (PKCS11_login(slot, 0, pin) == 0) return true;
+        ckr = TakeTokenError();
+    }
+    const int code = CodeOf(ckr);
+    if (code == KeyAccess::kWrongPin) {
+        Logger::Get()->SetFunc("TokenKey::Unlock");
+        Logger::Get()->Log("%s: the PIN was refused", Where().c_str());
+        return false;
+    }
+    Fail(code, "logging in failed (PKCS#11 error " + Hex(ckr) + ")");
+}
+
+void TokenKey::Login(const CertificateOpenSSL& certificate, const std::string& origin) {
+    const PKCS11_TOKEN* const token = _slots->At(_slot)->token;
+    if (token->userPinLocked)
+        throw Exception(KeyAccess::kPinLocked, "The PIN of token \"" + _label + "\" is locked");
+    if (_secureLogin) {
+        // The reader asks for the PIN on its own keypad.
+        if (!TryLogin(nullptr)) throw Exception(KeyAccess::kWrongPin, "The token refused the PIN");
+        _session->SetTokenUnlocked(TokenId(), true);
+        return;
+    }
+    SecretRequest request;
+    request.kind = SecretRequest::Pin;
+    request.certificate = certificate.Subject();
+    request.token = _label;
+    request.origin = origin;
+    request.finalTry = token->userPinFinalTry != 0;
+    const SecretPrompt::Outcome outcome =
+        SecretPrompt::AskUntilAccepted(request, [this](const Secret& pin) { return TryLogin(pin.CStr()); });
+    switch (outcome) {
+        case SecretPrompt::Accepted:
+            _session->SetTokenUnlocked(TokenId(), true);
+            Logger::Get()->SetFunc("TokenKey::Unlock");
+            Logger::Get()->Log("Logged in to %s", Where().c_str());
+            return;
+        case SecretPrompt::Refused:
+            throw Exception(KeyAccess::kWrongPin, "The token \"" + _label + "\" refused the PIN");
+        case SecretPrompt::Declined:
+            throw Exception(KeyAccess::kCancelled, "The PIN was not given");
+        case SecretPrompt::NoSecret:
+            break;
+    }
+    throw Exception(KeyAccess::kSecretUnavailable,
+                    std::string("No PIN for token \"") + _label + "\" (no window, " +
+                        SecretPrompt::EnvironmentName(SecretRequest::Pin) + " not set)");
+}
+
+void TokenKey::FindKey(const CertificateOpenSSL& certificate) {
+    PKCS11_TOKEN* const token = _slots->At(_slot)->token;
+    PKCS11_KEY* keys = nullptr;
+    unsigned int count = 0;
+    if (PKCS11_enumerate_keys(token, &keys, &count) != 0) {
+        const unsigned long ckr = TakeTokenError();
+        Fail(CodeOf(ckr), "its keys cannot be listed (PKCS#11 error " + Hex(ckr) + ")");
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        if (keys[i].id_len != _id.size() || !std::equal(_id.begin(), _id.end(), keys[i].id)) continue;
+        EVPPKeyPtr key(PKCS11_get_private_key(&keys[i]));
+        if (!key) Fail(CodeOf(TakeTokenError()), "the private key cannot be used");
+        if (certificate.X509Handle() == nullptr ||
+            X509_check_private_key(certificate.X509Handle(), key.get()) != 1) {
+            ERR_clear_error();
+            throw Exception(KeyAccess::kKeyUnusable,
+                            "The key on token \"" + _label + "\" does not belong to the certificate");
+        }
+        _key = std::move(key);
+        return;
+    }
+    _key.reset();
+    Fail(KeyAccess::kTokenUnavailable, "the private key is no longer on the token");
+}
+
+}  // namespace Crypto
