@@ -5,6 +5,7 @@
 
 #include "common/Logger.h"
 #include "crypto/openssl/OpenSSLPtr.h"
+#include "crypto/openssl/Pkcs11SlotList.h"
 
 namespace Crypto {
 
@@ -47,11 +48,37 @@ std::shared_ptr<Pkcs11Module> Pkcs11Module::Load(const std::string& path) {
 }
 
 Pkcs11Module::~Pkcs11Module() {
+    ReleaseLoginSlots();
     PKCS11_CTX_unload(_ctx);
     PKCS11_CTX_free(_ctx);
     ERR_clear_error();
     Logger::Get()->SetFunc("~Pkcs11Module");
     Logger::Get()->Log("PKCS#11 module %s unloaded", _path.c_str());
+}
+
+void Pkcs11Module::ReleaseLoginSlots() {
+    if (_loginSlots != nullptr) PKCS11_release_all_slots(_ctx, _loginSlots, _loginCount);
+    _loginSlots = nullptr;
+    _loginCount = 0;
+}
+
+PKCS11_SLOT* Pkcs11Module::FindLoginSlot(const std::string& serial, const std::string& label) const {
+    for (unsigned int i = 0; i < _loginCount; ++i)
+        if (Pkcs11SlotList::HoldsToken(_loginSlots[i], serial, label)) return &_loginSlots[i];
+    return nullptr;
+}
+
+PKCS11_SLOT* Pkcs11Module::LoginSlot(const std::string& serial, const std::string& label) {
+    if (PKCS11_SLOT* slot = FindLoginSlot(serial, label)) return slot;
+    // A token inserted since the slots were listed: list them again.
+    ReleaseLoginSlots();
+    if (PKCS11_enumerate_slots(_ctx, &_loginSlots, &_loginCount) != 0) {
+        _loginSlots = nullptr;
+        _loginCount = 0;
+        ERR_clear_error();
+        return nullptr;
+    }
+    return FindLoginSlot(serial, label);
 }
 
 }  // namespace Crypto

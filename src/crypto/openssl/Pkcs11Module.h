@@ -24,11 +24,23 @@ public:
     const std::string& Path() const { return _path; }
     PKCS11_CTX* Context() const { return _ctx; }
 
+    // The one slot object through which the token of this serial number and
+    // label is logged in to and out of; null when the module does not list
+    // the token. libp11 keeps its own record of a login per slot object and
+    // takes a login through another object of a logged-in token as done
+    // without checking the PIN: logging in through one object per token
+    // keeps that record true.
+    PKCS11_SLOT* LoginSlot(const std::string& serial, const std::string& label);
+
 private:
     Pkcs11Module(std::string path, PKCS11_CTX* ctx) : _path(std::move(path)), _ctx(ctx) {}
+    PKCS11_SLOT* FindLoginSlot(const std::string& serial, const std::string& label) const;
+    void ReleaseLoginSlots();
 
     const std::string _path;
-    PKCS11_CTX* const _ctx;  // loaded; unloaded and freed by the destructor
+    PKCS11_CTX* const _ctx;              // loaded; unloaded and freed by the destructor
+    PKCS11_SLOT* _loginSlots = nullptr;  // released before the module is unloaded
+    unsigned int _loginCount = 0;
 };
 
 }  // namespace Crypto

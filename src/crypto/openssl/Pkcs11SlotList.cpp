@@ -24,15 +24,18 @@ Pkcs11SlotList::~Pkcs11SlotList() {
     ERR_clear_error();
 }
 
-PKCS11_SLOT* Pkcs11SlotList::FindToken(const std::string& serial, const std::string& label) const {
-    for (unsigned int i = 0; i < _count; ++i) {
-        const PKCS11_TOKEN* token = _slots[i].token;
-        if (token == nullptr || !token->initialized) continue;
-        if (serial == (token->serialnr != nullptr ? token->serialnr : "") &&
-            label == (token->label != nullptr ? token->label : ""))
-            return &_slots[i];
-    }
-    return nullptr;
+bool Pkcs11SlotList::HoldsToken(const PKCS11_SLOT& slot, const std::string& serial,
+                                const std::string& label) {
+    const PKCS11_TOKEN* token = slot.token;
+    return token != nullptr && token->initialized &&
+           serial == (token->serialnr != nullptr ? token->serialnr : "") &&
+           label == (token->label != nullptr ? token->label : "");
+}
+
+int Pkcs11SlotList::FindToken(const std::string& serial, const std::string& label) const {
+    for (unsigned int i = 0; i < _count; ++i)
+        if (HoldsToken(_slots[i], serial, label)) return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace Crypto

@@ -23,9 +23,11 @@ public:
 
     unsigned int Count() const { return _count; }
     PKCS11_SLOT* At(unsigned int index) const { return index < _count ? &_slots[index] : nullptr; }
-    // The slot holding an initialised token with this serial number and
-    // label, or null.
-    PKCS11_SLOT* FindToken(const std::string& serial, const std::string& label) const;
+    // The index of the slot holding an initialised token with this serial
+    // number and label, or -1.
+    int FindToken(const std::string& serial, const std::string& label) const;
+    // Whether `slot` holds an initialised token with this serial and label.
+    static bool HoldsToken(const PKCS11_SLOT& slot, const std::string& serial, const std::string& label);
     const std::shared_ptr<Pkcs11Module>& Module() const { return _module; }
 
 private:

@@ -88,34 +88,61 @@ unsigned long TokenKey::TakeTokenError() {
 void TokenKey::Fail(int code, const std::string& what) const {
     Logger::Get()->SetFunc("TokenKey::Unlock");
     Logger::Get()->Log("%s: %s", Where().c_str(), what.c_str());
-    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked) {
-        // A token that is no longer listed has been removed, whatever the
-        // module answered for the call that failed.
-        const std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
-        if (!now || now->FindToken(_serial, _label) == nullptr) code = KeyAccess::kTokenUnavailable;
-    }
+    // A token that is no longer listed has been removed, whatever the
+    // module answered for the call that failed.
+    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked &&
+        code != KeyAccess::kTokenUnavailable && !TokenListed())
+        code = KeyAccess::kTokenUnavailable;
     throw Exception(code, "Token \"" + _label + "\": " + what);
 }
 
 void TokenKey::Unlock(const CertificateOpenSSL& certificate, const std::string& origin) {
     if (_slots->At(_slot) == nullptr || _slots->At(_slot)->token == nullptr)
         throw Exception(KeyAccess::kTokenUnavailable, "The token is not in its slot");
-    if (_needsLogin && !_session->TokenUnlocked(TokenId())) Login(certificate, origin);
-    FindKey(certificate);
+    bool loggedIn = false;
+    if (_needsLogin && !_session->TokenUnlocked(TokenId())) {
+        Login(certificate, origin);
+        loggedIn = true;
+    }
+    Refresh();
+    if (FindKey(certificate)) return;
+    if (_needsLogin && !loggedIn) {
+        // The token logged out since (another page's login, or a timeout of
+        // its own): this page logs in again.
+        _session->SetTokenUnlocked(TokenId(), false);
+        Login(certificate, origin);
+        Refresh();
+        if (FindKey(certificate)) return;
+    }
+    Fail(KeyAccess::kTokenUnavailable, "the private key is no longer on the token");
+}
+
+void TokenKey::Refresh() {
+    // Key objects a listing found before a login or logout need not be
+    // valid after it: the key is looked up in a listing of now.
+    _key.reset();
+    std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
+    const int index = now ? now->FindToken(_serial, _label) : -1;
+    if (index < 0) Fail(KeyAccess::kTokenUnavailable, "the token is no longer there");
+    _slots = std::move(now);
+    _slot = static_cast<unsigned int>(index);
+}
+
+bool TokenKey::TokenListed() const {
+    const std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
+    return now && now->FindToken(_serial, _label) >= 0;
 }
 
 bool TokenKey::TryLogin(const char* pin) {
-    PKCS11_SLOT* const slot = _slots->At(_slot);
+    PKCS11_SLOT* const slot = _slots->Module()->LoginSlot(_serial, _label);
+    if (slot == nullptr) Fail(KeyAccess::kTokenUnavailable, "the token is no longer listed");
+    // A login of the process (another page's) counts as a login of this
+    // page too: logging out first makes the token check the PIN this page
+    // was given.
+    PKCS11_logout(slot);
+    ERR_clear_error();
     if (PKCS11_login(slot, 0, pin) == 0) return true;
-    unsigned long ckr = TakeTokenError();
-    if (ckr == CKR_USER_ALREADY_LOGGED_IN) {
-        // Another session of this process logged in: this one checks the
-        // PIN it was given all the same.
-        PKCS11_logout(slot);
-        ERR_clear_error();
-        if (PKCS11_login(slot, 0, pin) == 0) return true;
-        ckr = TakeTokenError();
-    }
+    const unsigned long ckr = TakeTokenError();
     const int code = CodeOf(ckr);
     if (code == KeyAccess::kWrongPin) {
         Logger::Get()->SetFunc("TokenKey::Unlock");
@@ -161,7 +188,8 @@ void TokenKey::Login(const CertificateOpenSSL& certificate, const std::string& o
                         SecretPrompt::EnvironmentName(SecretRequest::Pin) + " not set)");
 }
 
-void TokenKey::FindKey(const CertificateOpenSSL& certificate) {
+bool TokenKey::FindKey(const CertificateOpenSSL& certificate) {
+    _key.reset();
     PKCS11_TOKEN* const token = _slots->At(_slot)->token;
     PKCS11_KEY* keys = nullptr;
     unsigned int count = 0;
@@ -180,10 +208,9 @@ void TokenKey::FindKey(const CertificateOpenSSL& certificate) {
                             "The key on token \"" + _label + "\" does not belong to the certificate");
         }
         _key = std::move(key);
-        return;
+        return true;
     }
-    _key.reset();
-    Fail(KeyAccess::kTokenUnavailable, "the private key is no longer on the token");
+    return false;
 }
 
 }  // namespace Crypto

@@ -44,14 +44,20 @@ public:
 private:
     void Login(const CertificateOpenSSL& certificate, const std::string& origin);
     bool TryLogin(const char* pin);
-    void FindKey(const CertificateOpenSSL& certificate);
+    // Finds the key of the certificate's id (false when the token does not
+    // show it); raises when the token fails or the key does not belong.
+    bool FindKey(const CertificateOpenSSL& certificate);
+    bool TokenListed() const;
+    // Lists the slots anew and finds the token in them; raises
+    // kTokenUnavailable when it is no longer there.
+    void Refresh();
     // Raises kTokenUnavailable when the token is no longer listed, else `code`.
     [[noreturn]] void Fail(int code, const std::string& what) const;
     std::string TokenId() const;
 
     const std::shared_ptr<KeySession> _session;
-    const std::shared_ptr<Pkcs11SlotList> _slots;
-    const unsigned int _slot;
+    std::shared_ptr<Pkcs11SlotList> _slots;  // the latest listing the key was looked up in
+    unsigned int _slot;
     const std::vector<unsigned char> _id;
     std::string _label;
     std::string _serial;
