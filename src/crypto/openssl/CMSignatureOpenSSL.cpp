@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "common/Logger.h"
+#include "crypto/Exception.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/openssl/TokenKey.h"
 
 namespace Crypto {
 
@@ -126,6 +129,17 @@ bool CMSignatureOpenSSL::FeedContent(const unsigned char* data, unsigned long le
 
 bool CMSignatureOpenSSL::Finish() {
     if (BIO_flush(_encoderInput.get()) != 1 || CMS_dataFinal(_encoder.get(), _encoderInput.get()) != 1) {
+        if (!_signer->TokenLabel().empty() && TokenKey::TokenErrorPending()) {
+            // The token refused to sign with a key that opened: it has gone
+            // since, or wants its PIN again.
+            const int code = TokenKey::CodeOf(TokenKey::TakeTokenError());
+            Logger::Get()->SetFunc("Sign");
+            Logger::Get()->Log("The token \"%s\" did not sign", _signer->TokenLabel().c_str());
+            throw Exception(code == KeyAccess::kWrongPin || code == KeyAccess::kPinLocked
+                                ? code
+                                : KeyAccess::kTokenUnavailable,
+                            "The token \"" + _signer->TokenLabel() + "\" did not sign");
+        }
         LogFailure("Sign", "CMS_dataFinal failed");
         return false;
     }

@@ -1,15 +1,22 @@
 #include "crypto/openssl/Pkcs11Module.h"
 
-#include <map>
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include <cstring>
 #include <mutex>
 
 #include "common/Logger.h"
+#include "crypto/Secret.h"
 #include "crypto/openssl/OpenSSLPtr.h"
-#include "crypto/openssl/Pkcs11SlotList.h"
 
 namespace Crypto {
 
 namespace {
+
+constexpr int kDigestRounds = 20000;
+constexpr std::size_t kSaltLength = 16;
+constexpr std::size_t kDigestLength = 32;
 
 // The modules in use, by path; an entry whose module has gone is reloaded.
 std::map<std::string, std::weak_ptr<Pkcs11Module>>& Loaded() {
@@ -20,6 +27,12 @@ std::map<std::string, std::weak_ptr<Pkcs11Module>>& Loaded() {
 std::mutex& LoadedMutex() {
     static std::mutex mutex;
     return mutex;
+}
+
+void Unload(PKCS11_CTX* ctx) {
+    PKCS11_CTX_unload(ctx);
+    PKCS11_CTX_free(ctx);
+    ERR_clear_error();
 }
 
 }  // namespace
@@ -41,44 +54,65 @@ std::shared_ptr<Pkcs11Module> Pkcs11Module::Load(const std::string& path) {
         PKCS11_CTX_free(ctx);
         return nullptr;
     }
-    Logger::Get()->Log("PKCS#11 module %s loaded", path.c_str());
-    std::shared_ptr<Pkcs11Module> module(new Pkcs11Module(path, ctx));
+    PKCS11_SLOT* slots = nullptr;
+    unsigned int count = 0;
+    if (PKCS11_enumerate_slots(ctx, &slots, &count) != 0) {
+        Logger::Get()->Log("The slots of %s cannot be listed: %s", path.c_str(), TakeOpenSSLError().c_str());
+        Unload(ctx);
+        return nullptr;
+    }
+    Logger::Get()->Log("PKCS#11 module %s loaded, %u slot(s)", path.c_str(), count);
+    std::shared_ptr<Pkcs11Module> module(new Pkcs11Module(path, ctx, slots, count));
     entry = module;
     return module;
 }
 
 Pkcs11Module::~Pkcs11Module() {
-    ReleaseLoginSlots();
-    PKCS11_CTX_unload(_ctx);
-    PKCS11_CTX_free(_ctx);
-    ERR_clear_error();
+    for (auto& login : _logins) Secret::Wipe(login.second.digest.data(), login.second.digest.size());
+    if (_slots != nullptr) PKCS11_release_all_slots(_ctx, _slots, _count);
+    Unload(_ctx);
     Logger::Get()->SetFunc("~Pkcs11Module");
     Logger::Get()->Log("PKCS#11 module %s unloaded", _path.c_str());
 }
 
-void Pkcs11Module::ReleaseLoginSlots() {
-    if (_loginSlots != nullptr) PKCS11_release_all_slots(_ctx, _loginSlots, _loginCount);
-    _loginSlots = nullptr;
-    _loginCount = 0;
-}
-
-PKCS11_SLOT* Pkcs11Module::FindLoginSlot(const std::string& serial, const std::string& label) const {
-    for (unsigned int i = 0; i < _loginCount; ++i)
-        if (Pkcs11SlotList::HoldsToken(_loginSlots[i], serial, label)) return &_loginSlots[i];
-    return nullptr;
-}
-
-PKCS11_SLOT* Pkcs11Module::LoginSlot(const std::string& serial, const std::string& label) {
-    if (PKCS11_SLOT* slot = FindLoginSlot(serial, label)) return slot;
-    // A token inserted since the slots were listed: list them again.
-    ReleaseLoginSlots();
-    if (PKCS11_enumerate_slots(_ctx, &_loginSlots, &_loginCount) != 0) {
-        _loginSlots = nullptr;
-        _loginCount = 0;
+std::vector<unsigned char> Pkcs11Module::Digest(const char* pin, const std::vector<unsigned char>& salt) {
+    std::vector<unsigned char> digest(kDigestLength);
+    const char* text = pin != nullptr ? pin : "";
+    if (PKCS5_PBKDF2_HMAC(text, static_cast<int>(std::strlen(text)), salt.data(),
+                          static_cast<int>(salt.size()), kDigestRounds, EVP_sha256(),
+                          static_cast<int>(digest.size()), digest.data()) != 1) {
         ERR_clear_error();
-        return nullptr;
+        return {};
     }
-    return FindLoginSlot(serial, label);
+    return digest;
+}
+
+bool Pkcs11Module::CheckPin(const std::string& token, const char* pin) const {
+    const auto found = _logins.find(token);
+    if (found == _logins.end()) return false;
+    std::vector<unsigned char> digest = Digest(pin, found->second.salt);
+    const bool same = !digest.empty() && digest.size() == found->second.digest.size() &&
+                      CRYPTO_memcmp(digest.data(), found->second.digest.data(), digest.size()) == 0;
+    Secret::Wipe(digest.data(), digest.size());
+    return same;
+}
+
+void Pkcs11Module::RememberLogin(const std::string& token, const char* pin) {
+    Login login;
+    login.salt.resize(kSaltLength);
+    if (RAND_bytes(login.salt.data(), static_cast<int>(login.salt.size())) != 1) {
+        ERR_clear_error();
+        return;  // no record: a later page logs in through libp11, which does not check the PIN again
+    }
+    login.digest = Digest(pin, login.salt);
+    if (!login.digest.empty()) _logins[token] = std::move(login);
+}
+
+void Pkcs11Module::ForgetLogin(const std::string& token) {
+    const auto found = _logins.find(token);
+    if (found == _logins.end()) return;
+    Secret::Wipe(found->second.digest.data(), found->second.digest.size());
+    _logins.erase(found);
 }
 
 }  // namespace Crypto

@@ -8,7 +8,7 @@
 
 #include "common/Logger.h"
 #include "crypto/openssl/KeySession.h"
-#include "crypto/openssl/Pkcs11SlotList.h"
+#include "crypto/openssl/Pkcs11Module.h"
 #include "crypto/openssl/TokenKey.h"
 
 namespace Crypto {
@@ -55,12 +55,12 @@ void LogSkip(const std::string& where, const std::string& why) {
     Logger::Get()->Log("Skipping %s: %s", where.c_str(), why.c_str());
 }
 
-void CollectToken(const std::shared_ptr<KeySession>& session, const std::shared_ptr<Pkcs11SlotList>& slots,
+void CollectToken(const std::shared_ptr<KeySession>& session, const std::shared_ptr<Pkcs11Module>& module,
                   unsigned int index, std::vector<std::unique_ptr<CertificateOpenSSL>>& out,
                   const StoreObserver& observer) {
-    PKCS11_TOKEN* const token = slots->At(index)->token;
+    PKCS11_TOKEN* const token = module->Slot(index)->token;
     // The slot's description names the place for the listings even without an identity.
-    const std::string where = TokenKey::Place(*slots, index);
+    const std::string where = TokenKey::Place(*module, index);
     PKCS11_CERT* certs = nullptr;
     unsigned int certCount = 0;
     if (PKCS11_enumerate_certs(token, &certs, &certCount) != 0) {
@@ -86,8 +86,8 @@ void CollectToken(const std::shared_ptr<KeySession>& session, const std::shared_
     for (const unsigned int i : SortedCertificates(certs, certCount)) {
         const PKCS11_CERT& cert = certs[i];
         if (cert.x509 == nullptr) continue;
-        const bool hasKey =
-            HasKeyWithId(privateKeys, privateCount, cert) || HasKeyWithId(publicKeys, publicCount, cert);
+        const bool publicKey = HasKeyWithId(publicKeys, publicCount, cert);
+        const bool hasKey = publicKey || HasKeyWithId(privateKeys, privateCount, cert);
         if (!hasKey) {
             const CertificateOpenSSL seen(cert.x509);
             const std::string why = "no private key with the certificate's id on the token";
@@ -95,8 +95,8 @@ void CollectToken(const std::shared_ptr<KeySession>& session, const std::shared_
             Report(observer, where, &seen, false, why);
             continue;
         }
-        auto key = std::make_shared<TokenKey>(session, slots, index,
-                                              std::vector<unsigned char>(cert.id, cert.id + cert.id_len));
+        auto key = std::make_shared<TokenKey>(
+            session, module, index, std::vector<unsigned char>(cert.id, cert.id + cert.id_len), publicKey);
         const std::string note = key->NeedsLogin() ? "the PIN is asked for when signing" : "";
         auto identity = std::make_unique<CertificateOpenSSL>(cert.x509, std::move(key));
         Report(observer, where, identity.get(), true, note);
@@ -126,17 +126,17 @@ void TokenIdentities::Collect(const std::shared_ptr<KeySession>& session,
                               std::vector<std::unique_ptr<CertificateOpenSSL>>& out,
                               const StoreObserver& observer) {
     for (const std::string& path : modules) {
-        const std::shared_ptr<Pkcs11SlotList> slots = Pkcs11SlotList::Enumerate(session->Module(path));
-        if (!slots) {
+        const std::shared_ptr<Pkcs11Module> module = session->Module(path);
+        if (!module) {
             const std::string why = "the PKCS#11 module cannot be loaded or lists no slots";
             LogSkip(path, why);
             Report(observer, path, nullptr, false, why);
             continue;
         }
-        for (unsigned int i = 0; i < slots->Count(); ++i) {
-            const PKCS11_SLOT* const slot = slots->At(i);
+        for (unsigned int i = 0; i < module->SlotCount(); ++i) {
+            const PKCS11_SLOT* const slot = module->Slot(i);
             if (slot->token == nullptr || !slot->token->initialized) continue;
-            CollectToken(session, slots, i, out, observer);
+            CollectToken(session, module, i, out, observer);
         }
     }
 }

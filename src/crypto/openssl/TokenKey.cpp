@@ -13,7 +13,6 @@
 #include "crypto/openssl/CertificateOpenSSL.h"
 #include "crypto/openssl/KeySession.h"
 #include "crypto/openssl/Pkcs11Module.h"
-#include "crypto/openssl/Pkcs11SlotList.h"
 
 namespace Crypto {
 
@@ -31,10 +30,14 @@ std::string Hex(unsigned long value) {
 
 }  // namespace
 
-TokenKey::TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11SlotList> slots,
-                   unsigned int slot, std::vector<unsigned char> id)
-    : _session(std::move(session)), _slots(std::move(slots)), _slot(slot), _id(std::move(id)) {
-    const PKCS11_SLOT* const s = _slots->At(_slot);
+TokenKey::TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11Module> module,
+                   unsigned int slot, std::vector<unsigned char> id, bool publicKey)
+    : _session(std::move(session)),
+      _module(std::move(module)),
+      _slot(slot),
+      _id(std::move(id)),
+      _publicKey(publicKey) {
+    const PKCS11_SLOT* const s = _module->Slot(_slot);
     if (s != nullptr && s->token != nullptr) {
         _label = Text(s->token->label);
         _serial = Text(s->token->serialnr);
@@ -45,15 +48,15 @@ TokenKey::TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11Sl
 
 TokenKey::~TokenKey() = default;
 
-std::string TokenKey::Place(const Pkcs11SlotList& slots, unsigned int slot) {
-    PKCS11_SLOT* const s = slots.At(slot);
+std::string TokenKey::Place(const Pkcs11Module& module, unsigned int slot) {
+    PKCS11_SLOT* const s = module.Slot(slot);
     const unsigned long slotId = s != nullptr ? PKCS11_get_slotid_from_slot(s) : 0;
     const std::string label = s != nullptr && s->token != nullptr ? Text(s->token->label) : "";
-    return "token \"" + label + "\" (slot " + std::to_string(slotId) + " of " + slots.Module()->Path() + ")";
+    return "token \"" + label + "\" (slot " + std::to_string(slotId) + " of " + module.Path() + ")";
 }
 
 std::string TokenKey::TokenId() const {
-    return _slots->Module()->Path() + '\n' + _serial + '\n' + _label;
+    return _module->Path() + '\n' + _serial + '\n' + _label;
 }
 
 int TokenKey::CodeOf(unsigned long ckr) {
@@ -85,63 +88,69 @@ unsigned long TokenKey::TakeTokenError() {
     return ckr;
 }
 
+bool TokenKey::TokenErrorPending() {
+    const unsigned long error = ERR_peek_last_error();
+    return error != 0 && ERR_GET_LIB(error) == ERR_get_CKR_code();
+}
+
 void TokenKey::Fail(int code, const std::string& what) const {
     Logger::Get()->SetFunc("TokenKey::Unlock");
     Logger::Get()->Log("%s: %s", Where().c_str(), what.c_str());
-    // A token that is no longer listed has been removed, whatever the
-    // module answered for the call that failed.
-    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked &&
-        code != KeyAccess::kTokenUnavailable && !TokenListed())
+    // A token that shows none of the key's objects any more has been removed
+    // (or emptied), whatever the module answered for the call that failed.
+    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked && !KeyObjectShown())
         code = KeyAccess::kTokenUnavailable;
     throw Exception(code, "Token \"" + _label + "\": " + what);
 }
 
+bool TokenKey::KeyObjectShown() const {
+    PKCS11_TOKEN* const token = _module->Slot(_slot)->token;
+    PKCS11_KEY* keys = nullptr;
+    unsigned int count = 0;
+    const int listed = _publicKey ? PKCS11_enumerate_public_keys(token, &keys, &count)
+                                  : PKCS11_enumerate_keys(token, &keys, &count);
+    ERR_clear_error();
+    if (listed != 0) return false;
+    for (unsigned int i = 0; i < count; ++i)
+        if (keys[i].id_len == _id.size() && std::equal(_id.begin(), _id.end(), keys[i].id)) return true;
+    return false;
+}
+
 void TokenKey::Unlock(const CertificateOpenSSL& certificate, const std::string& origin) {
-    if (_slots->At(_slot) == nullptr || _slots->At(_slot)->token == nullptr)
+    if (_module->Slot(_slot) == nullptr || _module->Slot(_slot)->token == nullptr)
         throw Exception(KeyAccess::kTokenUnavailable, "The token is not in its slot");
-    bool loggedIn = false;
+    bool asked = false;
     if (_needsLogin && !_session->TokenUnlocked(TokenId())) {
         Login(certificate, origin);
-        loggedIn = true;
+        asked = true;
     }
-    Refresh();
     if (FindKey(certificate)) return;
-    if (_needsLogin && !loggedIn) {
-        // The token logged out since (another page's login, or a timeout of
-        // its own): this page logs in again.
+    if (_needsLogin && _module->LoggedIn(TokenId())) {
+        // The token logged out by itself (a timeout, or it was pulled out
+        // and put back): it is logged in to again.
+        _module->ForgetLogin(TokenId());
         _session->SetTokenUnlocked(TokenId(), false);
-        Login(certificate, origin);
-        Refresh();
-        if (FindKey(certificate)) return;
+        if (!asked) {
+            Login(certificate, origin);
+            if (FindKey(certificate)) return;
+        }
     }
     Fail(KeyAccess::kTokenUnavailable, "the private key is no longer on the token");
 }
 
-void TokenKey::Refresh() {
-    // Key objects a listing found before a login or logout need not be
-    // valid after it: the key is looked up in a listing of now.
-    _key.reset();
-    std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
-    const int index = now ? now->FindToken(_serial, _label) : -1;
-    if (index < 0) Fail(KeyAccess::kTokenUnavailable, "the token is no longer there");
-    _slots = std::move(now);
-    _slot = static_cast<unsigned int>(index);
-}
-
-bool TokenKey::TokenListed() const {
-    const std::shared_ptr<Pkcs11SlotList> now = Pkcs11SlotList::Enumerate(_slots->Module());
-    return now && now->FindToken(_serial, _label) >= 0;
-}
-
 bool TokenKey::TryLogin(const char* pin) {
-    PKCS11_SLOT* const slot = _slots->Module()->LoginSlot(_serial, _label);
-    if (slot == nullptr) Fail(KeyAccess::kTokenUnavailable, "the token is no longer listed");
-    // A login of the process (another page's) counts as a login of this
-    // page too: logging out first makes the token check the PIN this page
-    // was given.
-    PKCS11_logout(slot);
-    ERR_clear_error();
-    if (PKCS11_login(slot, 0, pin) == 0) return true;
+    const std::string token = TokenId();
+    if (_module->LoggedIn(token)) {
+        // Logged in for another page of the process: its PIN checks this one.
+        if (_module->CheckPin(token, pin)) return true;
+        Logger::Get()->SetFunc("TokenKey::Unlock");
+        Logger::Get()->Log("%s: the PIN was refused", Where().c_str());
+        return false;
+    }
+    if (PKCS11_login(_module->Slot(_slot), 0, pin) == 0) {
+        _module->RememberLogin(token, pin);
+        return true;
+    }
     const unsigned long ckr = TakeTokenError();
     const int code = CodeOf(ckr);
     if (code == KeyAccess::kWrongPin) {
@@ -153,7 +162,7 @@ bool TokenKey::TryLogin(const char* pin) {
 }
 
 void TokenKey::Login(const CertificateOpenSSL& certificate, const std::string& origin) {
-    const PKCS11_TOKEN* const token = _slots->At(_slot)->token;
+    const PKCS11_TOKEN* const token = _module->Slot(_slot)->token;
     if (token->userPinLocked)
         throw Exception(KeyAccess::kPinLocked, "The PIN of token \"" + _label + "\" is locked");
     if (_secureLogin) {
@@ -190,7 +199,7 @@ void TokenKey::Login(const CertificateOpenSSL& certificate, const std::string& o
 
 bool TokenKey::FindKey(const CertificateOpenSSL& certificate) {
     _key.reset();
-    PKCS11_TOKEN* const token = _slots->At(_slot)->token;
+    PKCS11_TOKEN* const token = _module->Slot(_slot)->token;
     PKCS11_KEY* keys = nullptr;
     unsigned int count = 0;
     if (PKCS11_enumerate_keys(token, &keys, &count) != 0) {
@@ -200,12 +209,17 @@ bool TokenKey::FindKey(const CertificateOpenSSL& certificate) {
     for (unsigned int i = 0; i < count; ++i) {
         if (keys[i].id_len != _id.size() || !std::equal(_id.begin(), _id.end(), keys[i].id)) continue;
         EVPPKeyPtr key(PKCS11_get_private_key(&keys[i]));
-        if (!key) Fail(CodeOf(TakeTokenError()), "the private key cannot be used");
+        if (!key) {
+            // A key the token listed whose attributes it no longer gives: the
+            // token has gone (libp11 lists what it has seen before).
+            const int code = CodeOf(TakeTokenError());
+            Fail(code == KeyAccess::kKeyUnusable ? KeyAccess::kTokenUnavailable : code,
+                 "the private key cannot be read");
+        }
         if (certificate.X509Handle() == nullptr ||
             X509_check_private_key(certificate.X509Handle(), key.get()) != 1) {
             ERR_clear_error();
-            throw Exception(KeyAccess::kKeyUnusable,
-                            "The key on token \"" + _label + "\" does not belong to the certificate");
+            Fail(KeyAccess::kKeyUnusable, "the key on the token does not belong to the certificate");
         }
         _key = std::move(key);
         return true;

@@ -10,7 +10,7 @@
 namespace Crypto {
 
 class KeySession;
-class Pkcs11SlotList;
+class Pkcs11Module;
 
 // A private key on a token, found by the CKA_ID of its certificate. Opening
 // it logs in to the token once per session (asking for the PIN) and finds
@@ -18,8 +18,10 @@ class Pkcs11SlotList;
 // signature to the token (C_Sign) through libp11's key methods.
 class TokenKey final : public PrivateKeySource {
 public:
-    TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11SlotList> slots, unsigned int slot,
-             std::vector<unsigned char> id);
+    // `publicKey`: the token shows a public key object of the id (which,
+    // unlike the private key, it shows without a login too).
+    TokenKey(std::shared_ptr<KeySession> session, std::shared_ptr<Pkcs11Module> module, unsigned int slot,
+             std::vector<unsigned char> id, bool publicKey);
     ~TokenKey() override;
 
     EVP_PKEY* Key() const override { return _key.get(); }
@@ -27,8 +29,8 @@ public:
     std::string TokenLabel() const override { return _label; }
 
     // "token "LABEL" (slot N of MODULE)", for listings.
-    std::string Where() const { return Place(*_slots, _slot); }
-    static std::string Place(const Pkcs11SlotList& slots, unsigned int slot);
+    std::string Where() const { return Place(*_module, _slot); }
+    static std::string Place(const Pkcs11Module& module, unsigned int slot);
     // Whether the token asks for a PIN before its keys can be used.
     bool NeedsLogin() const { return _needsLogin; }
 
@@ -40,6 +42,8 @@ public:
     // The PKCS#11 return value libp11 left in OpenSSL's error queue (the
     // queue is emptied), or CKR_GENERAL_ERROR when there is none.
     static unsigned long TakeTokenError();
+    // Whether the last error in OpenSSL's queue is one a token returned.
+    static bool TokenErrorPending();
 
 private:
     void Login(const CertificateOpenSSL& certificate, const std::string& origin);
@@ -47,23 +51,24 @@ private:
     // Finds the key of the certificate's id (false when the token does not
     // show it); raises when the token fails or the key does not belong.
     bool FindKey(const CertificateOpenSSL& certificate);
-    bool TokenListed() const;
-    // Lists the slots anew and finds the token in them; raises
-    // kTokenUnavailable when it is no longer there.
-    void Refresh();
-    // Raises kTokenUnavailable when the token is no longer listed, else `code`.
+    // Whether the token still shows the key's object of the id (libp11
+    // remembers the private keys it has seen: the public key is asked for
+    // anew).
+    bool KeyObjectShown() const;
+    // Raises kTokenUnavailable when the token shows the key no more, else `code`.
     [[noreturn]] void Fail(int code, const std::string& what) const;
     std::string TokenId() const;
 
     const std::shared_ptr<KeySession> _session;
-    std::shared_ptr<Pkcs11SlotList> _slots;  // the latest listing the key was looked up in
-    unsigned int _slot;
+    const std::shared_ptr<Pkcs11Module> _module;
+    const unsigned int _slot;
     const std::vector<unsigned char> _id;
     std::string _label;
     std::string _serial;
+    const bool _publicKey;
     bool _needsLogin = true;
     bool _secureLogin = false;  // the reader has its own PIN pad
-    EVPPKeyPtr _key;            // freed before the slots it refers to
+    EVPPKeyPtr _key;            // freed before the module it refers to
 };
 
 }  // namespace Crypto

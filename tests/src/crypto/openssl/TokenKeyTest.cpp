@@ -192,10 +192,26 @@ TEST_F(TokenKeyTest, ATokenRemovedAfterChoosingFailsCleanly) {
     hsm.DeleteToken("Pendrel Token A");
     EXPECT_EQ(UnlockCode(*before), KeyAccess::kTokenUnavailable);
     EXPECT_EQ(UnlockCode(*copy), KeyAccess::kTokenUnavailable);
-    EXPECT_EQ(UnlockCode(*loggedIn), KeyAccess::kTokenUnavailable);  // logged in, but its key is gone
     Crypto::CMSignatureOpenSSL cms;
     cms.SetSigner(before);
     EXPECT_FALSE(cms.InitSign());
+    // A key opened before the token went: the token's refusal to sign says so.
+    if (UnlockCode(*loggedIn) == 0) {
+        Crypto::CMSignatureOpenSSL late;
+        late.SetSigner(loggedIn);
+        ASSERT_TRUE(late.InitSign());
+        ASSERT_TRUE(late.FeedContent(reinterpret_cast<const unsigned char*>("x"), 1, true));
+        std::vector<unsigned char> der(8192);
+        unsigned long size = der.size();
+        try {
+            late.Sign(der.data(), size);
+            ADD_FAILURE() << "signed without its token";
+        } catch (const Crypto::Exception& e) {
+            EXPECT_EQ(e.Code(), KeyAccess::kTokenUnavailable);
+        }
+    } else {
+        EXPECT_EQ(UnlockCode(*loggedIn), KeyAccess::kTokenUnavailable);
+    }
 }
 
 TEST_F(TokenKeyTest, TheSameSubjectOnTwoTokensSignsWithTheChosenTokensKey) {
