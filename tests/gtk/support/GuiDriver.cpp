@@ -229,6 +229,25 @@ void GuiDriver::PressKey(const std::string& title, const std::string& id, const 
     if (RunTool({"xdotool", "key", key}).status != 0) throw std::runtime_error("xdotool key failed");
 }
 
+void GuiDriver::TypeText(const std::string& title, const std::string& id, const std::string& text) {
+    const unsigned long window = WaitForWindow(title);
+    if (RunTool({"xdotool", "windowfocus", "--sync", std::to_string(window)}).status != 0)
+        throw std::runtime_error("xdotool windowfocus failed");
+    OnGui([&] {
+        gtk_widget_grab_focus(FindWidget(title, id));
+        return true;
+    });
+    if (RunTool({"xdotool", "type", "--delay", "30", text}).status != 0) throw std::runtime_error("xdotool type failed");
+}
+
+bool GuiDriver::Visible(const std::string& title, const std::string& id) {
+    return OnGui([&] { return gtk_widget_get_visible(FindWidget(title, id)) != FALSE; });
+}
+
+bool GuiDriver::Sensitive(const std::string& title, const std::string& id) {
+    return OnGui([&] { return gtk_widget_get_sensitive(FindWidget(title, id)) != FALSE; });
+}
+
 void GuiDriver::CloseBox(unsigned long window) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) throw std::runtime_error("cannot open the X display");
