@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+#include "common/InstalledFactory.h"
 #include "common/Logger.h"
 #include "crypto/Secret.h"
 
@@ -11,13 +11,8 @@ namespace Crypto {
 
 namespace {
 
-std::mutex& FactoryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-SecretPrompt::Factory& InstalledFactory() {
-    static SecretPrompt::Factory factory;
+InstalledFactory<SecretPrompt::Factory>& Installed() {
+    static InstalledFactory<SecretPrompt::Factory> factory;
     return factory;
 }
 
@@ -28,16 +23,11 @@ const char* KindName(SecretRequest::Kind kind) {
 }  // namespace
 
 void SecretPrompt::SetFactory(Factory factory) {
-    const std::lock_guard<std::mutex> lock(FactoryMutex());
-    InstalledFactory() = std::move(factory);
+    Installed().Set(std::move(factory));
 }
 
 std::unique_ptr<SecretPrompt> SecretPrompt::Create(const SecretRequest& request) {
-    Factory factory;
-    {
-        const std::lock_guard<std::mutex> lock(FactoryMutex());
-        factory = InstalledFactory();
-    }
+    const Factory factory = Installed().Get();
     return factory ? factory(request) : nullptr;
 }
 

@@ -1,31 +1,24 @@
-#include "gtk/SecretPromptGtk.h"
-
 #include <gtest/gtest.h>
 
 #include "crypto/Exception.h"
 #include "crypto/KeyAccess.h"
 #include "crypto/openssl/CertStoreFile.h"
+#include "gtk/SecretPromptGtk.h"
 #include "gtk/SecretWindow.h"
 #include "support/GuiDriver.h"
+#include "support/KeyUnlock.h"
 #include "support/ScopedEnv.h"
 #include "support/SoftHsm.h"
 #include "support/TestPKI.h"
 
 namespace {
 
+using TestSupport::UnlockCode;
+
 using GtkTest::GuiDriver;
 using TestSupport::ScopedEnv;
 using TestSupport::SoftHsm;
 using TestSupport::TestPKI;
-
-int UnlockCode(Crypto::Certificate& cert, const std::string& origin) {
-    try {
-        cert.UnlockPrivateKey(origin);
-        return 0;
-    } catch (const Crypto::Exception& e) {
-        return e.Code();
-    }
-}
 
 // Opens a token key through the installed window, as the plug-in does.
 class SecretPromptGtkTest : public testing::Test {

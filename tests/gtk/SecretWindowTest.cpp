@@ -87,9 +87,13 @@ TEST_F(SecretWindowTest, ShowsWhatTheSecretOpensAndForWhichPage) {
         EXPECT_EQ(name, c.name);
         EXPECT_EQ(signAs, c.signAs);
         EXPECT_EQ(originShown, c.origin);
-        if (c.origin) EXPECT_EQ(origin, c.request.origin);
+        if (c.origin) {
+            EXPECT_EQ(origin, c.request.origin);
+        }
         EXPECT_EQ(retry, c.retry);
-        if (c.retry) EXPECT_EQ(retryText, "The PIN was wrong. Try again.");
+        if (c.retry) {
+            EXPECT_EQ(retryText, "The PIN was wrong. Try again.");
+        }
         EXPECT_EQ(finalTry, c.finalTry);
         EXPECT_FALSE(okBefore);  // nothing typed yet
     }

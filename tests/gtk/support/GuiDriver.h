@@ -90,6 +90,8 @@ public:
 
 private:
     void Post(std::function<void()> fn);
+    // The window and the widget take the keyboard focus.
+    void Focus(const std::string& title, const std::string& id);
     void CloseEverything();
     static gboolean Watch(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self);
 

@@ -8,6 +8,7 @@
 #include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
 #include "crypto/openssl/KeySession.h"
+#include "support/KeyUnlock.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/ScriptedPrompt.h"
@@ -15,6 +16,8 @@
 #include "support/TestPKI.h"
 
 namespace {
+
+using TestSupport::UnlockCode;
 
 using Crypto::CertStore;
 using Crypto::CertStoreFile;
@@ -202,15 +205,6 @@ TEST(CertStoreFile, KeychainFolderComesFromTheEnvironment) {
 namespace {
 
 using TestSupport::ScriptedPrompt;
-
-int UnlockCode(Crypto::Certificate& cert) {
-    try {
-        cert.UnlockPrivateKey("");
-        return 0;
-    } catch (const Crypto::Exception& e) {
-        return e.Code();
-    }
-}
 
 // A keychain with the encrypted identities of the test PKI: a PEM file with
 // an encrypted key, a PKCS#12 file whose certificates are encrypted too,

@@ -7,6 +7,7 @@
 #include "crypto/openssl/CertStoreFile.h"
 #include "crypto/openssl/KeySession.h"
 #include "crypto/openssl/TokenKey.h"
+#include "support/KeyUnlock.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/ScriptedPrompt.h"
@@ -15,6 +16,8 @@
 
 namespace {
 
+using TestSupport::UnlockCode;
+
 using Crypto::KeyAccess;
 using TestSupport::ScopedEnv;
 using TestSupport::ScriptedPrompt;
@@ -22,16 +25,6 @@ using TestSupport::SoftHsm;
 using TestSupport::TestPKI;
 
 constexpr char kOrigin[] = "https://shop.example.test";
-
-// The code UnlockPrivateKey raises, 0 when it opened the key.
-int UnlockCode(Crypto::Certificate& cert) {
-    try {
-        cert.UnlockPrivateKey(kOrigin);
-        return 0;
-    } catch (const Crypto::Exception& e) {
-        return e.Code();
-    }
-}
 
 TEST(TokenKey, PKCS11ResultsBecomeKeyAccessCodes) {
     const struct {
@@ -88,7 +81,7 @@ TEST_F(TokenKeyTest, SignsOnTheTokenWithRSAAndP256) {
         Crypto::CMSignatureOpenSSL cms;
         cms.SetSigner(cert);
         EXPECT_FALSE(cms.InitSign());  // the key is still closed
-        ASSERT_EQ(UnlockCode(*cert), 0);
+        ASSERT_EQ(UnlockCode(*cert, kOrigin), 0);
         ASSERT_TRUE(cms.InitSign());
         ASSERT_TRUE(
             cms.FeedContent(reinterpret_cast<const unsigned char*>(content.data()), content.size(), true));
@@ -145,7 +138,7 @@ TEST_F(TokenKeyTest, ThePinComesFromTheEnvironmentOrTheWindowAndItsFailuresHaveC
         if (c.window) window = std::make_unique<ScriptedPrompt>(c.answers);
         Crypto::Certificate* cert = Find("Pendrel Test Signer");  // a new session each time
         ASSERT_NE(cert, nullptr);
-        EXPECT_EQ(UnlockCode(*cert), c.code);
+        EXPECT_EQ(UnlockCode(*cert, kOrigin), c.code);
         EXPECT_EQ(dynamic_cast<Crypto::CertificateOpenSSL*>(cert)->PrivateKey() != nullptr, c.code == 0);
         std::vector<bool> retries;
         if (window)
@@ -165,18 +158,18 @@ TEST_F(TokenKeyTest, ThePinIsAskedOncePerTokenAndSession) {
                                  ScriptedPrompt::Give(SoftHsm::kPin)});
     const auto page = std::make_shared<Crypto::KeySession>();
     // Both keys of the token, and a later store of the same page: one PIN.
-    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page)), 0);
-    ASSERT_EQ(UnlockCode(*Find("Pendrel EC Signer", page)), 0);
-    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page)), 0);
+    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page), kOrigin), 0);
+    ASSERT_EQ(UnlockCode(*Find("Pendrel EC Signer", page), kOrigin), 0);
+    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page), kOrigin), 0);
     EXPECT_EQ(window.Requests().size(), 1u);
     // Another page asks again, and its PIN is checked although the token is
     // logged in already for the process.
     const auto otherPage = std::make_shared<Crypto::KeySession>();
-    ASSERT_EQ(UnlockCode(*Find("Pendrel EC Signer", otherPage)), 0);
+    ASSERT_EQ(UnlockCode(*Find("Pendrel EC Signer", otherPage), kOrigin), 0);
     ASSERT_EQ(window.Requests().size(), 3u);
     EXPECT_TRUE(window.Requests()[2].retry);
     // The first page still signs without being asked again.
-    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page)), 0);
+    ASSERT_EQ(UnlockCode(*Find("Pendrel Test Signer", page), kOrigin), 0);
     EXPECT_EQ(window.Requests().size(), 3u);
 }
 
@@ -187,16 +180,16 @@ TEST_F(TokenKeyTest, ATokenRemovedAfterChoosingFailsCleanly) {
     Crypto::Certificate* loggedIn = Find("Pendrel EC Signer", page);
     ASSERT_NE(before, nullptr);
     ASSERT_NE(loggedIn, nullptr);
-    ASSERT_EQ(UnlockCode(*loggedIn), 0);
+    ASSERT_EQ(UnlockCode(*loggedIn, kOrigin), 0);
     const std::unique_ptr<Crypto::Certificate> copy = before->Clone();
     hsm.DeleteToken("Pendrel Token A");
-    EXPECT_EQ(UnlockCode(*before), KeyAccess::kTokenUnavailable);
-    EXPECT_EQ(UnlockCode(*copy), KeyAccess::kTokenUnavailable);
+    EXPECT_EQ(UnlockCode(*before, kOrigin), KeyAccess::kTokenUnavailable);
+    EXPECT_EQ(UnlockCode(*copy, kOrigin), KeyAccess::kTokenUnavailable);
     Crypto::CMSignatureOpenSSL cms;
     cms.SetSigner(before);
     EXPECT_FALSE(cms.InitSign());
     // A key opened before the token went: the token's refusal to sign says so.
-    if (UnlockCode(*loggedIn) == 0) {
+    if (UnlockCode(*loggedIn, kOrigin) == 0) {
         Crypto::CMSignatureOpenSSL late;
         late.SetSigner(loggedIn);
         ASSERT_TRUE(late.InitSign());
@@ -210,7 +203,7 @@ TEST_F(TokenKeyTest, ATokenRemovedAfterChoosingFailsCleanly) {
             EXPECT_EQ(e.Code(), KeyAccess::kTokenUnavailable);
         }
     } else {
-        EXPECT_EQ(UnlockCode(*loggedIn), KeyAccess::kTokenUnavailable);
+        EXPECT_EQ(UnlockCode(*loggedIn, kOrigin), KeyAccess::kTokenUnavailable);
     }
 }
 
@@ -228,7 +221,8 @@ TEST_F(TokenKeyTest, TheSameSubjectOnTwoTokensSignsWithTheChosenTokensKey) {
     // A search finds the first in enumeration order, every time.
     EXPECT_EQ(store.FindBySubject("Pendrel Test Signer")->TokenLabel(), signers[0]->TokenLabel());
     for (Crypto::Certificate* cert : signers)
-        EXPECT_EQ(UnlockCode(*cert), cert->TokenLabel() == "Pendrel Token B" ? 0 : KeyAccess::kWrongPin);
+        EXPECT_EQ(UnlockCode(*cert, kOrigin),
+                  cert->TokenLabel() == "Pendrel Token B" ? 0 : KeyAccess::kWrongPin);
 }
 
 }  // namespace
