@@ -45,7 +45,9 @@ TEST(TokenIdentities, ModulesComeFromTheEnvironmentElseP11Kit) {
     const ScopedEnv unset("PENDREL_PKCS11_MODULES", nullptr);
     const std::vector<std::string> configured = Crypto::TokenIdentities::ConfiguredModules();
     ASSERT_LE(configured.size(), 1u);
-    if (!configured.empty()) EXPECT_NE(configured[0].find("p11-kit-proxy"), std::string::npos);
+    if (!configured.empty()) {
+        EXPECT_NE(configured[0].find("p11-kit-proxy"), std::string::npos);
+    }
 }
 
 // Two tokens: A with an RSA and a P-256 identity and a certificate without
