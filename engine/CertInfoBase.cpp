@@ -98,6 +98,8 @@ void CertInfoBase::ApplyPolicies() {
 
 bool CertInfoBase::Search() {
     if (!_store) return false;
+    _store->SetOrigin(_origin);
+    _store->SetLanguage(_language);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     Crypto::CertInfo criteria;
@@ -113,6 +115,8 @@ bool CertInfoBase::Search() {
 
 bool CertInfoBase::ShowDialog() {
     if (!_store || !_chooser) return false;
+    _store->SetOrigin(_origin);
+    _store->SetLanguage(_language);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     bool listed = false;

@@ -68,6 +68,13 @@ int FailureCode(int certificateError, int fallback) {
     return static_cast<unsigned>(certificateError) >= 2 ? certificateError : fallback;
 }
 
+// The origin of the page that asks for the signature, which a passphrase or
+// PIN window names. The request does not carry it yet: until it does, the
+// page counts as local (empty origin).
+std::string PageOrigin(const PropBase& /*request*/) {
+    return std::string();
+}
+
 // A validity value as one character of the status text.
 char StatusChar(int validity) {
     if (validity == Crypto::Certificate::Valid) return '1';
@@ -336,6 +343,17 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
         LogSign("CRL validity");
         showDialog();
         result->SetError(FailureCode(certificate->Error(), kRevocationFailed));
+        return result;
+    }
+
+    // An encrypted key or a key on a token opens now (the passphrase or PIN
+    // may be asked for), before anything is written.
+    try {
+        certificate->UnlockPrivateKey(Crypto::PromptContext{PageOrigin(*request), request->Lang()});
+    } catch (const Crypto::Exception& e) {
+        Logger::Get()->SetFunc("Sign");
+        Logger::Get()->Log("Private key not available %d - %s", e.Code(), e.what());
+        result->SetError(e.Code());
         return result;
     }
 

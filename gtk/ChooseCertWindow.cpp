@@ -12,9 +12,10 @@
 
 namespace {
 
-// Columns of the list store "certList" and of the table "tableView", in order.
-const char* const kColumns[] = {"IssuedTo", "IssuedBy", "ExpDate", "Serial"};
-const int kColumnTitles[] = {159, 160, 161, 162};
+// Columns of the list store "certList" and of the table "tableView", in
+// order; the last names where the key lives (a token's label).
+const char* const kColumns[] = {"IssuedTo", "IssuedBy", "ExpDate", "Serial", "StoredIn"};
+const int kColumnTitles[] = {159, 160, 161, 162, 180};
 
 }  // namespace
 
@@ -89,7 +90,8 @@ long ChooseCertWindow::Run() {
     _ui->SetButton("okButton", 168);
     _ui->SetButton("cancelButton", 169);
     _ui->SetButton("showCertButton", 170);
-    for (size_t i = 0; i < 4; ++i) _ui->SetColumn(kColumns[i], kColumnTitles[i]);
+    for (size_t i = 0; i < sizeof kColumns / sizeof kColumns[0]; ++i)
+        _ui->SetColumn(kColumns[i], kColumnTitles[i]);
 
     GtkListStore* list = GTK_LIST_STORE(store);
     for (const CertView& cert : _certs) {
@@ -97,7 +99,7 @@ long ChooseCertWindow::Run() {
         GtkTreeIter row;
         gtk_list_store_append(list, &row);
         gtk_list_store_set(list, &row, 0, cert.subject.c_str(), 1, cert.issuer.c_str(), 2, expires.c_str(), 3,
-                           cert.serialDecimal.c_str(), -1);
+                           cert.serialDecimal.c_str(), 4, cert.storedIn.c_str(), -1);
     }
 
     g_signal_connect(_ui->Widget("okButton"), "clicked", G_CALLBACK(&Handlers::Ok), this);

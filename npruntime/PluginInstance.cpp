@@ -1,9 +1,16 @@
 #include "npruntime/PluginInstance.h"
 
 #include "common/Logger.h"
+#include "crypto/openssl/KeySession.h"
 #include "npruntime/NPPendrelPDF.h"
 
-PluginInstance::PluginInstance(NPP npp) : _npp(npp) {}
+PluginInstance::PluginInstance(NPP npp) : _npp(npp), _keys(std::make_shared<Crypto::KeySession>()) {}
+
+std::shared_ptr<Crypto::KeySession> PluginInstance::KeysOf(NPP npp) {
+    // pdata is ours: NPP_New puts the instance there.
+    if (npp != nullptr && npp->pdata != nullptr) return static_cast<PluginInstance*>(npp->pdata)->Keys();
+    return std::make_shared<Crypto::KeySession>();
+}
 
 PluginInstance::~PluginInstance() = default;
 

@@ -10,6 +10,7 @@
 #include "crypto/BigInteger.h"
 #include "crypto/CertificateDetails.h"
 #include "crypto/KeyUsage.h"
+#include "crypto/PromptContext.h"
 
 namespace Crypto {
 
@@ -67,6 +68,15 @@ public:
     virtual std::set<KeyUsage::Usages> CertKeyUsage() const = 0;
     // The fields a certificate viewer lists.
     virtual CertificateDetails Details() const = 0;
+    // Makes the private key ready to sign with: opens an encrypted key or
+    // logs in to its token, asking for the passphrase or PIN when needed
+    // (`context`: the page that asks and the prompt's language). Raises
+    // Exception with a KeyAccess code when the key cannot be used; does
+    // nothing for a key that is ready or a certificate without one.
+    virtual void UnlockPrivateKey(const PromptContext& context);
+    // The label of the token that holds the private key; empty for a key of
+    // the keychain folder and for a certificate without one.
+    virtual std::string TokenLabel() const;
 
     // "XXXX" with the characters of the three validity codes put in.
     void FormatStatus(std::string& out) const;

@@ -17,6 +17,8 @@
 #include "common/Util.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/openssl/CertStoreFile.h"
 #include "engine/PendrelBase.h"
 #include "engine/VisualRepBase.h"
 #include "pdf/Field.h"
@@ -29,6 +31,7 @@
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/SignDocument.h"
+#include "support/SoftHsm.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
 #include "support/ThirdPartyTools.h"
@@ -399,6 +402,49 @@ TEST_F(PendrelBaseTest, SignsDespiteSkippedTests) {
         const std::string file = result->File();
         result.reset();
         EXPECT_FALSE(TestSupport::FileExists(file));  // the result deletes its copy
+    }
+}
+
+// A key on a token opens (PIN) after the certificate tests and before
+// anything is written; a key that cannot be opened leaves no file behind.
+TEST_F(PendrelBaseTest, ATokenKeyOpensBeforeAnythingIsWritten) {
+    TestSupport::SoftHsm hsm;
+    hsm.AddToken("Pendrel Token A");
+    hsm.Import("Pendrel Token A", TestPKI::Shared().Get(TestPKI::Signer), "01", "signer");
+    TestSupport::TempDir noIdentities;
+    const struct {
+        const char* pin;
+        int error;
+    } cases[] = {
+        {nullptr, Crypto::KeyAccess::kSecretUnavailable},
+        {"0000", Crypto::KeyAccess::kWrongPin},
+        {TestSupport::SoftHsm::kPin, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pin != nullptr ? c.pin : "no PIN");
+        const TestSupport::ScopedEnv pin("PENDREL_PKCS11_PIN", c.pin);
+        Crypto::CertStoreFile store(noIdentities.Path());
+        ASSERT_TRUE(store.Open(Crypto::CertStore::Personal));
+        const Crypto::Certificate* onToken = store.FindBySubject("Pendrel Test Signer");
+        ASSERT_NE(onToken, nullptr);
+        ASSERT_EQ(onToken->TokenLabel(), "Pendrel Token A");
+        TestEngine engine;
+        const auto request = Request(Plain(), onToken->Clone());
+        request->SetOptions(0x10);
+        LogCapture log;
+        auto result = engine.SignRequest(request.get());
+        EXPECT_EQ(result->Error(), c.error);
+        if (c.error != 1) {
+            EXPECT_TRUE(log.Contains("Private key not available " + std::to_string(c.error)));
+            EXPECT_TRUE(result->File().empty());
+            EXPECT_TRUE(FilesIn(Work()).empty());
+            EXPECT_EQ(engine.dialogs.sigShows, 0);
+            continue;
+        }
+        ASSERT_FALSE(result->File().empty());
+        EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
+        ASSERT_NE(result->List(), nullptr);
+        EXPECT_EQ(result->List()->At(0).status.substr(0, 2), "11");  // chain trusted through the test root
     }
 }
 

@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "common/Logger.h"
+#include "crypto/Exception.h"
+#include "crypto/KeyAccess.h"
 #include "crypto/openssl/CMSSigner.h"
+#include "crypto/openssl/TokenKey.h"
 
 namespace Crypto {
 
@@ -66,8 +69,14 @@ bool CMSignatureOpenSSL::InitSign() {
         return false;
     }
     X509* const signerCert = _signer->X509Handle();
-    if (CMS_add1_signer(cms.get(), signerCert, _signer->PrivateKey(), EVP_sha256(),
-                        CMS_BINARY | CMS_PARTIAL) == nullptr) {
+    EVP_PKEY* const key = _signer->PrivateKey();
+    if (key == nullptr) {
+        // An encrypted key or a key on a token opens first (UnlockPrivateKey).
+        Logger::Get()->SetFunc("InitSign");
+        Logger::Get()->Log("The signer's private key is not open");
+        return false;
+    }
+    if (CMS_add1_signer(cms.get(), signerCert, key, EVP_sha256(), CMS_BINARY | CMS_PARTIAL) == nullptr) {
         LogFailure("InitSign", "CMS_add1_signer failed");
         return false;
     }
@@ -121,6 +130,17 @@ bool CMSignatureOpenSSL::FeedContent(const unsigned char* data, unsigned long le
 
 bool CMSignatureOpenSSL::Finish() {
     if (BIO_flush(_encoderInput.get()) != 1 || CMS_dataFinal(_encoder.get(), _encoderInput.get()) != 1) {
+        if (!_signer->TokenLabel().empty() && TokenKey::TokenErrorPending()) {
+            // The token refused to sign with a key that opened: it has gone
+            // since, or wants its PIN again.
+            const int code = TokenKey::CodeOf(TokenKey::TakeTokenError());
+            Logger::Get()->SetFunc("Sign");
+            Logger::Get()->Log("The token \"%s\" did not sign", _signer->TokenLabel().c_str());
+            throw Exception(code == KeyAccess::kWrongPin || code == KeyAccess::kPinLocked
+                                ? code
+                                : KeyAccess::kTokenUnavailable,
+                            "The token \"" + _signer->TokenLabel() + "\" did not sign");
+        }
         LogFailure("Sign", "CMS_dataFinal failed");
         return false;
     }
