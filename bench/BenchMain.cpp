@@ -27,8 +27,8 @@ namespace {
 
 class BenchResult final : public ResultBase {
 public:
-    void SetSignatures(SignatureBase* signatures) override { list.reset(signatures); }
-    std::unique_ptr<SignatureBase> list;
+    void SetSignatures(FactoryPtr<SignatureBase> signatures) override { list = std::move(signatures); }
+    FactoryPtr<SignatureBase> list;
 };
 
 class BenchCertInfo final : public CertInfoBase {};
@@ -47,18 +47,15 @@ class BenchEngine final : public PendrelBase {
 public:
     std::unique_ptr<BenchResult> Run(bool sign, PropBase* request) {
         return std::unique_ptr<BenchResult>(
-            static_cast<BenchResult*>(sign ? Sign(request) : Verify(request)));
+            static_cast<BenchResult*>((sign ? Sign(request) : Verify(request)).release()));
     }
-    std::vector<std::unique_ptr<CertInfoBase>> certInfos;
 
 protected:
-    ResultBase* CreateResultObject() override { return new BenchResult(); }
-    CertInfoBase* CreateCertificateObject() override {
-        certInfos.push_back(std::make_unique<BenchCertInfo>());
-        return certInfos.back().get();
+    FactoryPtr<ResultBase> CreateResultObject() override { return Deleting<ResultBase>(new BenchResult()); }
+    FactoryPtr<CertInfoBase> CreateCertificateObject() override {
+        return Deleting<CertInfoBase>(new BenchCertInfo());
     }
-    SignatureBase* CreateSignatureObject() override { return new SignatureBase(); }
-    void ReleaseCertificateObject(CertInfoBase*) override {}  // kept in certInfos
+    FactoryPtr<SignatureBase> CreateSignatureObject() override { return Deleting(new SignatureBase()); }
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override { return std::make_unique<NoStatusSigDlg>(); }
     std::unique_ptr<StatusDlg> CreateStatusDlg() override { return std::make_unique<NoStatusDlg>(); }
 };

@@ -18,7 +18,7 @@ cleanup() { [ -z "$server" ] || kill "$server" 2>/dev/null || true; rm -rf "$wor
 trap cleanup EXIT INT TERM
 mkdir "$work/serve" "$work/files"
 
-python3 "$root/bench/make-pdf.py" "$mb" "$work/serve/doc.pdf"
+python3 "$root/bench/make-pdf.py" "$mb" "$work/serve"
 
 # A static file server on a free loopback port; it prints the port once it listens.
 python3 -u - "$work/serve" >"$work/port" 2>/dev/null <<'PY' &

@@ -11,6 +11,13 @@ pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo)
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(GTK3 IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(DUKTAPE IMPORTED_TARGET duktape)
+# Tokens: libp11 over the PKCS#11 modules; p11-kit for the PKCS#11 constants
+# and its proxy module, which serves every module p11-kit is configured with.
+pkg_check_modules(LIBP11 REQUIRED IMPORTED_TARGET libp11)
+pkg_check_modules(P11KIT REQUIRED p11-kit-1)
+pkg_get_variable(P11KIT_PROXY_MODULE p11-kit-1 proxy_module)
+add_library(p11kit_headers INTERFACE)
+target_include_directories(p11kit_headers INTERFACE ${P11KIT_INCLUDE_DIRS})
 
 find_library(B64_LIBRARY NAMES b64 REQUIRED)
 add_library(b64 INTERFACE)

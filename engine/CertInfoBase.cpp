@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "common/Logger.h"
-#include "common/MsgLoaderFile.h"
 #include "crypto/CertInfo.h"
 #include "crypto/CertStore.h"
 #include "crypto/Certificate.h"
@@ -92,13 +91,15 @@ void CertInfoBase::ApplyPolicies() {
         // Only white space sets 0; text that does not begin with a number
         // changes nothing.
         int language = 0;
-        if (ScanInteger(lang, language)) MsgLoaderFile::Instance()->SetLanguage(language);
+        if (ScanInteger(lang, language)) _language = language;
     }
     _store->SetSubsetDNCompare(IsOn(GetPolicy("SUBSETDNCOMPARE")));
 }
 
 bool CertInfoBase::Search() {
     if (!_store) return false;
+    _store->SetOrigin(_origin);
+    _store->SetLanguage(_language);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     Crypto::CertInfo criteria;
@@ -114,11 +115,14 @@ bool CertInfoBase::Search() {
 
 bool CertInfoBase::ShowDialog() {
     if (!_store || !_chooser) return false;
+    _store->SetOrigin(_origin);
+    _store->SetLanguage(_language);
     _store->Open(Crypto::CertStore::Personal);
     ApplyPolicies();
     bool listed = false;
     for (const Crypto::CertStore* store : _chooser->Stores()) listed = listed || store == _store.get();
     if (!listed) _chooser->AddStore(_store.get());
+    _chooser->SetLanguage(_language);
     if (!_chooser->Show()) return false;
     const std::int64_t index = _chooser->SelectedIndex();
     const auto& candidates = _chooser->Candidates();

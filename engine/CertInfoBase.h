@@ -43,6 +43,11 @@ public:
     void SetHash(const std::string& hashHex) { _certHash = hashHex; }
     void SetHash64(const std::string& hashBase64) { _certHash64 = hashBase64; }
 
+    // The origin of the page this object serves (empty for a local page),
+    // named by a passphrase window that the store's enumeration may need.
+    void SetOrigin(const std::string& origin) { _origin = origin; }
+    const std::string& Origin() const { return _origin; }
+
     // The store searched and offered, and the chooser; owned.
     void SetStore(std::unique_ptr<Crypto::CertStore> store);
     void SetChooser(std::unique_ptr<ChooseCertDlg> chooser);
@@ -55,8 +60,11 @@ public:
     // already: the first value stays in force.
     void SetPolicy(const std::string& name, const std::string& value);
     // Pushes the policies into the store (when there is one): CAS,
-    // CHECKKEYUSAGE, ONLYPRIVATEKEYS, LANG, SUBSETDNCOMPARE.
+    // CHECKKEYUSAGE, ONLYPRIVATEKEYS, SUBSETDNCOMPARE; LANG becomes the
+    // language of the chooser.
     void ApplyPolicies();
+    // The message language of the windows this object shows.
+    int Language() const { return _language; }
 
     // Finds a certificate of the personal store by the criteria and loads it.
     // When none is found the texts stay, but no certificate is held.
@@ -89,6 +97,8 @@ protected:
 private:
     std::shared_ptr<Crypto::Certificate> _certificate;
     std::map<std::string, std::string> _policies;
+    int _language = 0;
+    std::string _origin;
     std::unique_ptr<Crypto::CertStore> _store;
     std::unique_ptr<ChooseCertDlg> _chooser;
 };

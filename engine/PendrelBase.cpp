@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/Logger.h"
-#include "common/MsgLoaderFile.h"
 #include "common/posix/FilePtr.h"
 #include "crypto/CMSignature.h"
 #include "crypto/Certificate.h"
@@ -45,6 +44,9 @@ constexpr int kTimeFailed = -30;
 constexpr int kChainFailed = -31;
 constexpr int kRevocationFailed = -32;
 constexpr int kNoSignatureFound = -63;
+// An update to an encrypted document would be written unencrypted and make
+// the copy unreadable.
+constexpr int kEncryptedDocument = -65;
 
 // The certificate's code when revocation checking found no distribution
 // point to fetch a list from: the test is passed over.
@@ -52,8 +54,6 @@ constexpr int kNoDistributionPoint = -34;
 
 // Extra room in the /Contents hole beyond the CMS size estimate.
 constexpr unsigned long kReserveMargin = 512;
-
-constexpr char kDetachedSubFilter[] = "adbe.pkcs7.detached";
 
 void LogSign(const char* text) {
     Logger::Get()->SetFunc("Sign");
@@ -66,6 +66,13 @@ void LogSign(const char* text) {
 // validation and 0 when it did not complete.
 int FailureCode(int certificateError, int fallback) {
     return static_cast<unsigned>(certificateError) >= 2 ? certificateError : fallback;
+}
+
+// The origin of the page that asks for the signature, which a passphrase or
+// PIN window names. The request does not carry it yet: until it does, the
+// page counts as local (empty origin).
+std::string PageOrigin(const PropBase& /*request*/) {
+    return std::string();
 }
 
 // A validity value as one character of the status text.
@@ -294,21 +301,25 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
 }  // namespace
 
-ResultBase* PendrelBase::Sign(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     if (request == nullptr) {
         Logger::Get()->SetFunc("Sign");
         Logger::Get()->Log("Failing because %p %p", static_cast<void*>(request), static_cast<void*>(this));
         return nullptr;
     }
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
-
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
         LogSign("File is empty!!!");
         result->SetError(kNoDocument);
+        return result;
+    }
+
+    if (request->Document()->IsEncrypted()) {
+        LogSign("Encrypted documents cannot be signed");
+        result->SetError(kEncryptedDocument);
         return result;
     }
 
@@ -320,13 +331,18 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         return result;
     }
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     const std::unique_ptr<StatusSigDlg> dialog = CreateStatusSigDlg();
-    if (dialog) dialog->SetCertificate(certificate);
+    if (dialog) {
+        dialog->SetCertificate(certificate);
+        dialog->SetLanguage(language);
+    }
     const auto showDialog = [&]() {
         if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
     };
 
-    certificate->Validate((options & PropBase::kCheckRevocation) != 0);
+    certificate->Validate((options & PropBase::kCheckRevocation) != 0, language);
 
     // The certificate tests; the first that fails ends the operation.
     if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
@@ -349,6 +365,17 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         return result;
     }
 
+    // An encrypted key or a key on a token opens now (the passphrase or PIN
+    // may be asked for), before anything is written.
+    try {
+        certificate->UnlockPrivateKey(Crypto::PromptContext{PageOrigin(*request), request->Lang()});
+    } catch (const Crypto::Exception& e) {
+        Logger::Get()->SetFunc("Sign");
+        Logger::Get()->Log("Private key not available %d - %s", e.Code(), e.what());
+        result->SetError(e.Code());
+        return result;
+    }
+
     // A document that an earlier sign wrote an update for is opened again.
     if (!FreshDocument(*request)) {
         LogSign("File is empty!!!");
@@ -361,21 +388,20 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
         SignWork work(env);
         try {
             if (WriteSignedCopy(*request, *certificate, *result, work)) {
-                CertInfoBase* const certInfo = CreateCertificateObject();
-                if (certInfo == nullptr) {
+                FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+                if (!certInfo) {
                     result->SetError(0);
                     LogSign("Certificate object creation !!!");
                 } else {
                     certInfo->LoadCertificate(certificate);
-                    SignatureBase* const list = CreateSignatureObject();
-                    if (list == nullptr) {
+                    FactoryPtr<SignatureBase> list = CreateSignatureObject();
+                    if (!list) {
                         result->SetError(0);
                         LogSign("Signature Object creation!!!");
-                        ReleaseCertificateObject(certInfo);  // nobody else would
                     } else {
                         list->AddSignature(work.field->GetName(), work.signature.get(), 0,
-                                           certificate->Status(), certInfo);
-                        result->SetSignatures(list);
+                                           certificate->Status(), std::move(certInfo));
+                        result->SetSignatures(std::move(list));
                         if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
                         showDialog();
                         completed = true;
@@ -400,13 +426,15 @@ ResultBase* PendrelBase::Sign(PropBase* request) {
     return result;
 }
 
-ResultBase* PendrelBase::Verify(PropBase* request) {
+FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
     if (request == nullptr) return nullptr;
-    MsgLoaderFile::Instance()->SetLanguage(request->Lang());
 
+    // The request's language goes to the texts it shows.
+    const int language = request->Lang();
     std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
-    ResultBase* const result = CreateResultObject();
-    if (result == nullptr) return nullptr;
+    if (dialog) dialog->SetLanguage(language);
+    FactoryPtr<ResultBase> result = CreateResultObject();
+    if (!result) return nullptr;
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
@@ -423,12 +451,13 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
         fields->Load();
         if (dialog) dialog->SetVersions(env.GetVersions());
 
-        SignatureBase* const list = CreateSignatureObject();
-        if (list == nullptr) {
+        FactoryPtr<SignatureBase> created = CreateSignatureObject();
+        if (!created) {
             result->SetError(0);
             return result;
         }
-        result->SetSignatures(list);
+        SignatureBase* const list = created.get();  // the result keeps it
+        result->SetSignatures(std::move(created));
         list->SetRevisionCount(RevisionCount(env));
 
         bool reported = false;
@@ -437,7 +466,9 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             PDF::Field* const field = fields->At(static_cast<std::size_t>(i));
             std::unique_ptr<PDF::Signature> signature = field->GetSignature();
             if (!signature) continue;
-            if (signature->GetSubFilter() != kDetachedSubFilter) continue;
+            // Detached CMS signatures (PAdES among them) and document time
+            // stamps are verified; other sub-filters are passed over.
+            if (signature->GetKind() == PDF::Signature::kUnsupported) continue;
             const PDF::Signature::VerifyError code = signature->Verify();
             if (code != PDF::Signature::kVerified && code != PDF::Signature::kNotVerified) continue;
 
@@ -447,13 +478,13 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             Crypto::CMSignature* const cms = signature->GetCMS();
             Crypto::Certificate* const signer = cms != nullptr ? cms->SignerCert() : nullptr;
             if (signer == nullptr) continue;
-            signer->Validate((options & PropBase::kCheckRevocation) != 0);
+            signer->Validate((options & PropBase::kCheckRevocation) != 0, language);
             status[0] = StatusChar(signer->TimeValidity());
             status[1] = StatusChar(signer->ChainValidity());
             status[3] = StatusChar(signer->CRLValidity());
 
-            CertInfoBase* const certInfo = CreateCertificateObject();
-            if (certInfo == nullptr) {
+            FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
+            if (!certInfo) {
                 // The entries so far stay; no dialog.
                 result->SetError(0);
                 return result;
@@ -461,7 +492,7 @@ ResultBase* PendrelBase::Verify(PropBase* request) {
             certInfo->LoadCertificate(signer);
             signature->MatchVersion();
             list->AddSignature(field->GetName(), signature.get(), static_cast<short>(signer->Error()), status,
-                               certInfo);
+                               std::move(certInfo));
             if (dialog) dialog->AddSignature(field->GetName(), signature.get(), code);
             loaded.push_back(std::move(signature));
             reported = true;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "engine/FactoryPtr.h"
+
 class CertInfoBase;
 class PropBase;
 class ResultBase;
@@ -19,8 +21,8 @@ class PendrelBase {
 public:
     virtual ~PendrelBase() = default;
 
-    ResultBase* Sign(PropBase* request);
-    ResultBase* Verify(PropBase* request);
+    FactoryPtr<ResultBase> Sign(PropBase* request);
+    FactoryPtr<ResultBase> Verify(PropBase* request);
 
 protected:
     PendrelBase() = default;
@@ -29,14 +31,12 @@ protected:
 
     // The caller of Sign/Verify owns the result. A created certificate
     // information object is handed to the signature list (AddSignature), the
-    // list to the result (SetSignatures). Any of the three may be null when
-    // it cannot be created.
-    virtual ResultBase* CreateResultObject() = 0;
-    virtual CertInfoBase* CreateCertificateObject() = 0;
-    virtual SignatureBase* CreateSignatureObject() = 0;
-    // Gives back a certificate information object that was created but could
-    // not be handed to a signature list.
-    virtual void ReleaseCertificateObject(CertInfoBase* certInfo) = 0;
+    // list to the result (SetSignatures); one that nothing took is released
+    // when its owner goes. Any of the three may be null when it cannot be
+    // created.
+    virtual FactoryPtr<ResultBase> CreateResultObject() = 0;
+    virtual FactoryPtr<CertInfoBase> CreateCertificateObject() = 0;
+    virtual FactoryPtr<SignatureBase> CreateSignatureObject() = 0;
     // Always a dialog; destroyed before the operation returns.
     virtual std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() = 0;
     virtual std::unique_ptr<StatusDlg> CreateStatusDlg() = 0;

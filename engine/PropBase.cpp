@@ -198,6 +198,8 @@ void PropBase::InternalLoad() {
     } catch (const PDF::Exception& e) {
         // Code 0 marks a failed library call; 0 would read as "no error".
         _error = e.Code() != 0 ? e.Code() : kOpenFailed;
+        Logger::Get()->SetFunc("SetFile");
+        Logger::Get()->Log("SetFile - Could not open the document (%d): %s", e.Code(), e.what());
         return;
     }
     detach.Keep();

@@ -5,6 +5,12 @@
 #include "common/Logger.h"
 #include "common/Util.h"
 
+namespace {
+
+constexpr std::size_t kReadBlock = 1 << 16;
+
+}  // namespace
+
 ResultBase::ResultBase() : _chunkText(2 * kChunkSize + 64, ' ') {
     Logger::Get()->SetFunc("ResultBase");
     Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
@@ -29,6 +35,8 @@ const std::string& ResultBase::ReadStreamData() {
             _chunkText.clear();
             return _chunkText;
         }
+        // Pieces are small: read the file in larger blocks underneath.
+        std::setvbuf(_readStream.get(), nullptr, _IOFBF, kReadBlock);
         _readBuffer.assign(kChunkSize, '\0');
         _encoder.Reset();
     }

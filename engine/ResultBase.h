@@ -5,6 +5,7 @@
 
 #include "common/Base64Stream.h"
 #include "common/posix/FilePtr.h"
+#include "engine/FactoryPtr.h"
 
 class SignatureBase;
 
@@ -19,7 +20,7 @@ public:
     ResultBase& operator=(const ResultBase&) = delete;
 
     // Keeps the list (the scriptable result holds it; it releases one it held before).
-    virtual void SetSignatures(SignatureBase* signatures) = 0;
+    virtual void SetSignatures(FactoryPtr<SignatureBase> signatures) = 0;
 
     // The next piece of the signed copy as Base64 text with a line feed
     // after every 72 characters; the last piece ends with the final group and

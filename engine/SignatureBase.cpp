@@ -14,13 +14,13 @@ SignatureBase::~SignatureBase() {
 }
 
 void SignatureBase::AddSignature(const std::string& sigId, const PDF::Signature* signature, short error,
-                                 const std::string& status, CertInfoBase* certificate) {
+                                 const std::string& status, FactoryPtr<CertInfoBase> certificate) {
     auto record = std::make_unique<SigInfo>();
     record->sigId = sigId;
     record->error = error;
     record->status = status;
-    // Kept with or without a signature: the caller hands the reference over.
-    record->certificate = certificate;
+    // Kept with or without a signature.
+    record->certificate = std::move(certificate);
     if (signature != nullptr) {
         record->signingTime = static_cast<std::int64_t>(signature->GetTime());
         record->location = signature->GetLocation();

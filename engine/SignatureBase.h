@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/FactoryPtr.h"
+
 class CertInfoBase;
 
 namespace PDF {
@@ -26,9 +28,9 @@ public:
         std::int64_t signingTime = 0;  // seconds since 1970 UTC
         short docRevision = 0;         // -1: no revision matched (and after signing)
         short error = 0;               // the signer certificate's error code
-        // The signer's certificate information; not owned (the scriptable
-        // list holds a reference to it for as long as the record lives).
-        CertInfoBase* certificate = nullptr;
+        // The signer's certificate information, held for as long as the
+        // record lives.
+        FactoryPtr<CertInfoBase> certificate;
     };
 
     SignatureBase();
@@ -39,7 +41,7 @@ public:
     // Appends a record. With a signature, its signing time, location, reason,
     // revision and contact are copied.
     void AddSignature(const std::string& sigId, const PDF::Signature* signature, short error,
-                      const std::string& status, CertInfoBase* certificate);
+                      const std::string& status, FactoryPtr<CertInfoBase> certificate);
 
     // Makes `index` current when it names a record; otherwise nothing changes.
     void LoadSignature(std::int64_t index);

@@ -21,4 +21,7 @@ struct CertView {
     int keyBits = 0;
     std::vector<std::string> keyUsage;  // "digitalSignature", ...
     std::vector<std::string> crlDistributionPoints;
+    // Where the private key lives: the token's label, the keychain folder,
+    // or empty for a certificate without a key.
+    std::string storedIn;
 };

@@ -71,7 +71,7 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
         return;
     }
     GtkUtil::ModalLoop loop;  // outlives the window, whose button points at it
-    const auto ui = GtkUtil::WindowDescription::Load("CertViewer");
+    const auto ui = GtkUtil::WindowDescription::Load("CertViewer", _language);
     if (!ui) return;
     ui->SetTitle(164);
     ui->SetLabel("labelSubject", 159);
@@ -86,6 +86,7 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
     ui->SetLabel("labelKey", 176);
     ui->SetLabel("labelKeyUsage", 177);
     ui->SetLabel("labelCrl", 178);
+    ui->SetLabel("labelStoredIn", 180);
     ui->SetButton("buttonOk", 168);
 
     SetValue(*ui, "textSubject", _cert.subject);
@@ -99,10 +100,14 @@ void CertViewerWindow::Run(GtkWindow* parent) const {
     SetValue(*ui, "textSha256", FormatFingerprint(_cert.sha256));
     std::string key = _cert.keyType;
     if (_cert.keyBits > 0)
-        key += (key.empty() ? "" : ", ") + std::to_string(_cert.keyBits) + " " + Util::LoadString(179);
+        key += (key.empty() ? "" : ", ") + std::to_string(_cert.keyBits) + " " + ui->Text(179);
     SetValue(*ui, "textKey", key);
     SetValue(*ui, "textKeyUsage", Joined(_cert.keyUsage, ", "));
     SetValue(*ui, "textCrl", Joined(_cert.crlDistributionPoints, "\n"));
+    SetValue(*ui, "textStoredIn", _cert.storedIn);
+    // A certificate without a key (a signer's, a root) has no place to show.
+    for (const char* id : {"labelStoredIn", "textStoredIn"})
+        if (GtkWidget* widget = ui->Widget(id)) gtk_widget_set_visible(widget, !_cert.storedIn.empty());
 
     if (GtkWidget* ok = ui->Widget("buttonOk")) {
         g_signal_connect(ok, "clicked", G_CALLBACK(CloseClicked), &loop);

@@ -12,8 +12,9 @@ typedef struct _GtkWindow GtkWindow;
 // distribution points). Window description "CertViewer".
 class CertViewerWindow {
 public:
-    // The view is read, not copied: it must outlive the window.
-    explicit CertViewerWindow(const CertView& cert) : _cert(cert) {}
+    // The view is read, not copied: it must outlive the window. Texts in
+    // message language `language`.
+    CertViewerWindow(const CertView& cert, int language) : _cert(cert), _language(language) {}
 
     // Blocks until the user closes the window; over `parent` when given.
     void Run(GtkWindow* parent = nullptr) const;
@@ -27,4 +28,5 @@ public:
 
 private:
     const CertView& _cert;
+    int _language;
 };

@@ -16,11 +16,10 @@ ChooseCertDlgGtk::~ChooseCertDlgGtk() {
 
 bool ChooseCertDlgGtk::Show() {
     BuildCandidates();  // once per dialog: later showings keep the list
-    if (_views.size() != Candidates().size()) {
-        _views.clear();
-        for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert));
-    }
-    const long row = ChooseCertWindow(_views).Run();
+    // The views are made anew: their texts follow the current language.
+    _views.clear();
+    for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert, Language()));
+    const long row = ChooseCertWindow(_views, Language()).Run();
     Logger::Get()->SetFunc("ChooseCertDlgGtk::Show");
     if (row < 0 || static_cast<size_t>(row) >= Candidates().size()) {
         Logger::Get()->Log("No certificate chosen");

@@ -15,5 +15,5 @@ public:
     bool Show() override;
 
 private:
-    std::vector<CertView> _views;  // one per candidate, made with the list
+    std::vector<CertView> _views;  // one per candidate, made at each showing
 };

@@ -12,9 +12,10 @@
 
 namespace {
 
-// Columns of the list store "certList" and of the table "tableView", in order.
-const char* const kColumns[] = {"IssuedTo", "IssuedBy", "ExpDate", "Serial"};
-const int kColumnTitles[] = {159, 160, 161, 162};
+// Columns of the list store "certList" and of the table "tableView", in
+// order; the last names where the key lives (a token's label).
+const char* const kColumns[] = {"IssuedTo", "IssuedBy", "ExpDate", "Serial", "StoredIn"};
+const int kColumnTitles[] = {159, 160, 161, 162, 180};
 
 }  // namespace
 
@@ -63,7 +64,8 @@ struct ChooseCertWindow::Handlers {
     }
 };
 
-ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs) : _certs(certs) {}
+ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language)
+    : _certs(certs), _language(language) {}
 
 ChooseCertWindow::~ChooseCertWindow() = default;
 
@@ -74,7 +76,7 @@ long ChooseCertWindow::Run() {
         return -1;
     }
     _loop = std::make_unique<GtkUtil::ModalLoop>();
-    _ui = GtkUtil::WindowDescription::Load("ChooseCert");
+    _ui = GtkUtil::WindowDescription::Load("ChooseCert", _language);
     GObject* store = _ui ? _ui->Object("certList") : nullptr;
     GtkWidget* table = _ui ? _ui->Widget("tableView") : nullptr;
     if (store == nullptr || !GTK_IS_LIST_STORE(store) || table == nullptr || !GTK_IS_TREE_VIEW(table) ||
@@ -88,7 +90,8 @@ long ChooseCertWindow::Run() {
     _ui->SetButton("okButton", 168);
     _ui->SetButton("cancelButton", 169);
     _ui->SetButton("showCertButton", 170);
-    for (size_t i = 0; i < 4; ++i) _ui->SetColumn(kColumns[i], kColumnTitles[i]);
+    for (size_t i = 0; i < sizeof kColumns / sizeof kColumns[0]; ++i)
+        _ui->SetColumn(kColumns[i], kColumnTitles[i]);
 
     GtkListStore* list = GTK_LIST_STORE(store);
     for (const CertView& cert : _certs) {
@@ -96,7 +99,7 @@ long ChooseCertWindow::Run() {
         GtkTreeIter row;
         gtk_list_store_append(list, &row);
         gtk_list_store_set(list, &row, 0, cert.subject.c_str(), 1, cert.issuer.c_str(), 2, expires.c_str(), 3,
-                           cert.serialDecimal.c_str(), -1);
+                           cert.serialDecimal.c_str(), 4, cert.storedIn.c_str(), -1);
     }
 
     g_signal_connect(_ui->Widget("okButton"), "clicked", G_CALLBACK(&Handlers::Ok), this);
@@ -154,5 +157,5 @@ void ChooseCertWindow::Cancel() {
 void ChooseCertWindow::ShowCert() {
     const long row = SelectedRow();
     if (row < 0 || static_cast<size_t>(row) >= _certs.size()) return;
-    CertViewerWindow(_certs[static_cast<size_t>(row)]).Run(_ui->Window());
+    CertViewerWindow(_certs[static_cast<size_t>(row)], _language).Run(_ui->Window());
 }

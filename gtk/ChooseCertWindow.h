@@ -14,8 +14,9 @@ class ModalLoop;
 // per candidate with subject, issuer, expiry date and decimal serial.
 class ChooseCertWindow {
 public:
-    // The list is read, not copied: it must outlive the window.
-    explicit ChooseCertWindow(const std::vector<CertView>& certs);
+    // The list is read, not copied: it must outlive the window. Texts in
+    // message language `language`.
+    ChooseCertWindow(const std::vector<CertView>& certs, int language);
     ~ChooseCertWindow();
     ChooseCertWindow(const ChooseCertWindow&) = delete;
     ChooseCertWindow& operator=(const ChooseCertWindow&) = delete;
@@ -36,6 +37,7 @@ private:
     long SelectedRow() const;
 
     const std::vector<CertView>& _certs;
+    int _language;
     long _selectedRow = -1;
     std::unique_ptr<GtkUtil::ModalLoop> _loop;
     std::unique_ptr<GtkUtil::WindowDescription> _ui;

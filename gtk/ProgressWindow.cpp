@@ -50,7 +50,7 @@ bool ProgressWindow::Run() const {
         return _hasResult();
     }
     GtkUtil::ModalLoop loop;
-    const auto ui = GtkUtil::WindowDescription::Load("CRLProgressDialog");
+    const auto ui = GtkUtil::WindowDescription::Load("CRLProgressDialog", _language);
     if (!ui) {
         while (!_waitEnded(std::chrono::milliseconds(200))) {
         }

@@ -14,8 +14,9 @@ public:
     // True when the ended download delivered a result.
     using HasResult = std::function<bool()>;
 
-    ProgressWindow(WaitEnded waitEnded, HasResult hasResult)
-        : _waitEnded(std::move(waitEnded)), _hasResult(std::move(hasResult)) {}
+    // Texts in message language `language`.
+    ProgressWindow(WaitEnded waitEnded, HasResult hasResult, int language)
+        : _waitEnded(std::move(waitEnded)), _hasResult(std::move(hasResult)), _language(language) {}
 
     // True when the download delivered a result, false when the user
     // cancelled. The window looks at the download on every pass of its loop
@@ -30,4 +31,5 @@ public:
 private:
     WaitEnded _waitEnded;
     HasResult _hasResult;
+    int _language;
 };

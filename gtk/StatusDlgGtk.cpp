@@ -34,9 +34,9 @@ void StatusDlgGtk::Show() {
     for (const SigItem& item : Signatures()) {
         const Crypto::Certificate* signer =
             item.signature != nullptr && _signerOf ? _signerOf(*item.signature) : nullptr;
-        views.push_back(ViewFactory::Signature(item, signer));
+        views.push_back(ViewFactory::Signature(item, signer, Language()));
     }
     StatusWindow::VersionFile versionFile;
     if (GetVersions() != nullptr) versionFile = [this](size_t index) { return VersionFile(index); };
-    StatusWindow(views, versionFile).Run();
+    StatusWindow(views, versionFile, Language()).Run();
 }

@@ -51,7 +51,7 @@ StatusIcons::StatusIcons()
       _bad(LoadIcon("Pendrel_Bad.png")),
       _unknown(LoadIcon("Pendrel_Unknown.png")) {}
 
-void StatusIcons::Show(const Check& check, GtkWidget* image, GtkWidget* label) const {
+void StatusIcons::Show(const Check& check, GtkWidget* image, GtkWidget* label, int language) const {
     if (image != nullptr && GTK_IS_IMAGE(image)) {
         GdkPixbuf* icon = check.icon == Icon::Ok    ? _ok.get()
                           : check.icon == Icon::Bad ? _bad.get()
@@ -59,7 +59,7 @@ void StatusIcons::Show(const Check& check, GtkWidget* image, GtkWidget* label) c
         gtk_image_set_from_pixbuf(GTK_IMAGE(image), icon);
     }
     if (label != nullptr && GTK_IS_LABEL(label))
-        gtk_label_set_text(GTK_LABEL(label), Util::LoadString(check.messageId).c_str());
+        gtk_label_set_text(GTK_LABEL(label), Util::LoadString(check.messageId, language).c_str());
 }
 
 }  // namespace GtkUtil

@@ -32,8 +32,9 @@ public:
     // missing file leaves that icon empty.
     StatusIcons();
 
-    // Shows the check's icon and message text on the two widgets (either may be null).
-    void Show(const Check& check, GtkWidget* image, GtkWidget* label) const;
+    // Shows the check's icon and message text (in message language
+    // `language`) on the two widgets (either may be null).
+    void Show(const Check& check, GtkWidget* image, GtkWidget* label, int language) const;
 
 private:
     GObjectPtr<GdkPixbuf> _ok;

@@ -21,7 +21,7 @@ void StatusSigWindow::Run() const {
         return;
     }
     GtkUtil::ModalLoop loop;
-    const auto ui = GtkUtil::WindowDescription::Load("StatusSigDlg");
+    const auto ui = GtkUtil::WindowDescription::Load("StatusSigDlg", _language);
     if (!ui) return;
     if (_codes) {
         ui->SetTitle(165);
@@ -39,7 +39,7 @@ void StatusSigWindow::Run() const {
         for (const Row& row : rows) {
             GtkUtil::StatusIcons::Check check{};
             if (GtkUtil::StatusIcons::ForCode(row.code, row.ids, check))
-                icons.Show(check, ui->Widget(row.image), ui->Widget(row.label));
+                icons.Show(check, ui->Widget(row.image), ui->Widget(row.label), _language);
         }
     }
     if (GtkWidget* ok = ui->Widget("okButton")) g_signal_connect(ok, "clicked", G_CALLBACK(OkClicked), &loop);

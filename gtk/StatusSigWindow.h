@@ -14,12 +14,14 @@ public:
         int crl;
     };
 
-    // Without codes (no certificate) the window shows the texts of its description.
-    explicit StatusSigWindow(const std::optional<Codes>& codes) : _codes(codes) {}
+    // Without codes (no certificate) the window shows the texts of its
+    // description; else its texts in message language `language`.
+    StatusSigWindow(const std::optional<Codes>& codes, int language) : _codes(codes), _language(language) {}
 
     // Blocks until the user closes the window; returns at once without windows.
     void Run() const;
 
 private:
     std::optional<Codes> _codes;
+    int _language;
 };

@@ -28,8 +28,9 @@ struct StatusWindow::Handlers {
     }
 };
 
-StatusWindow::StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile)
-    : _signatures(signatures), _versionFile(std::move(versionFile)) {}
+StatusWindow::StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile,
+                           int language)
+    : _signatures(signatures), _versionFile(std::move(versionFile)), _language(language) {}
 
 StatusWindow::~StatusWindow() = default;
 
@@ -48,7 +49,7 @@ void StatusWindow::Run() {
         return;
     }
     _loop = std::make_unique<GtkUtil::ModalLoop>();
-    _ui = GtkUtil::WindowDescription::Load("StatusDlg");
+    _ui = GtkUtil::WindowDescription::Load("StatusDlg", _language);
     GtkWidget* combo = _ui ? _ui->Widget("comboSelect") : nullptr;
     if (combo == nullptr || !GTK_IS_COMBO_BOX_TEXT(combo) || _ui->Widget("buttonOk") == nullptr ||
         _ui->Widget("btnViewVersion") == nullptr || _ui->Widget("buttonShowCertificate") == nullptr) {
@@ -122,7 +123,7 @@ void StatusWindow::ShowSignature(long index) {
                   {Icons::SignatureChar(signature.code), "imageSig", "textSig", {137, 138, 138}},
                   {at(3), "imageCrl", "textCrl", {134, 135, 136}}};
     for (const auto& c : checks)
-        _icons->Show(Icons::ForChar(c.status, c.ids), _ui->Widget(c.image), _ui->Widget(c.label));
+        _icons->Show(Icons::ForChar(c.status, c.ids), _ui->Widget(c.image), _ui->Widget(c.label), _language);
 
     GtkComboBox* combo = GTK_COMBO_BOX(_ui->Widget("comboSelect"));
     if (gtk_combo_box_get_active(combo) != index) gtk_combo_box_set_active(combo, static_cast<gint>(index));
@@ -133,7 +134,7 @@ void StatusWindow::ShowCertificate() {
     if (index < 0 || static_cast<size_t>(index) >= _signatures.size()) return;
     const SignatureView& signature = _signatures[static_cast<size_t>(index)];
     if (!signature.hasSignature || !signature.hasSignerCert) return;
-    CertViewerWindow(signature.cert).Run(_ui->Window());
+    CertViewerWindow(signature.cert, _language).Run(_ui->Window());
 }
 
 void StatusWindow::ViewVersion() {

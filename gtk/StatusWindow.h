@@ -26,8 +26,8 @@ public:
     using VersionFile = std::function<std::string(size_t index)>;
 
     // Without versionFile, "View version" does nothing. The list is read, not
-    // copied: it must outlive the window.
-    StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile);
+    // copied: it must outlive the window. Texts in message language `language`.
+    StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile, int language);
     ~StatusWindow();
     StatusWindow(const StatusWindow&) = delete;
     StatusWindow& operator=(const StatusWindow&) = delete;
@@ -49,6 +49,7 @@ private:
 
     const std::vector<SignatureView>& _signatures;
     VersionFile _versionFile;
+    int _language;
     std::unique_ptr<GtkUtil::ModalLoop> _loop;
     std::unique_ptr<GtkUtil::WindowDescription> _ui;
     std::unique_ptr<GtkUtil::StatusIcons> _icons;

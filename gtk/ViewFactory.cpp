@@ -3,7 +3,7 @@
 #include "common/Util.h"
 #include "crypto/Certificate.h"
 
-CertView ViewFactory::Cert(const Crypto::Certificate& certificate) {
+CertView ViewFactory::Cert(const Crypto::Certificate& certificate, int language) {
     Crypto::CertificateDetails details = certificate.Details();
     CertView view;
     // The list columns come from the certificate object itself, so that they
@@ -23,10 +23,15 @@ CertView ViewFactory::Cert(const Crypto::Certificate& certificate) {
     view.keyBits = details.keyBits;
     view.keyUsage = std::move(details.keyUsage);
     view.crlDistributionPoints = std::move(details.crlDistributionPoints);
+    const std::string token = certificate.TokenLabel();
+    view.storedIn = !token.empty()                ? token
+                    : certificate.HasPrivateKey() ? Util::LoadString(181, language)
+                                                  : std::string();
     return view;
 }
 
-SignatureView ViewFactory::Signature(const StatusDlg::SigItem& item, const Crypto::Certificate* signer) {
+SignatureView ViewFactory::Signature(const StatusDlg::SigItem& item, const Crypto::Certificate* signer,
+                                     int language) {
     SignatureView view;
     view.name = item.name;
     view.code = static_cast<int>(item.code);
@@ -40,6 +45,6 @@ SignatureView ViewFactory::Signature(const StatusDlg::SigItem& item, const Crypt
     view.contact = Util::WtoA(signature.GetContact());
     view.signingTime = signature.GetTime();
     view.certStatus = signer->Status();
-    view.cert = Cert(*signer);
+    view.cert = Cert(*signer, language);
     return view;
 }

@@ -5,7 +5,7 @@
 
 namespace GtkUtil {
 
-std::unique_ptr<WindowDescription> WindowDescription::Load(const std::string& name) {
+std::unique_ptr<WindowDescription> WindowDescription::Load(const std::string& name, int language) {
     const std::string path = Util::ResourcePath(name + ".ui");
     GObjectPtr<GtkBuilder> builder(gtk_builder_new());
     GError* raw = nullptr;
@@ -20,11 +20,12 @@ std::unique_ptr<WindowDescription> WindowDescription::Load(const std::string& na
         if (window != nullptr && GTK_IS_WIDGET(window)) gtk_widget_destroy(GTK_WIDGET(window));
         return nullptr;
     }
-    return std::unique_ptr<WindowDescription>(new WindowDescription(std::move(builder), GTK_WIDGET(window)));
+    return std::unique_ptr<WindowDescription>(
+        new WindowDescription(std::move(builder), GTK_WIDGET(window), language));
 }
 
-WindowDescription::WindowDescription(GObjectPtr<GtkBuilder> builder, GtkWidget* window)
-    : _builder(std::move(builder)), _window(window) {}
+WindowDescription::WindowDescription(GObjectPtr<GtkBuilder> builder, GtkWidget* window, int language)
+    : _builder(std::move(builder)), _window(window), _language(language) {}
 
 GObject* WindowDescription::Object(const char* id) const {
     GObject* object = gtk_builder_get_object(_builder.get(), id);
@@ -40,28 +41,32 @@ GtkWidget* WindowDescription::Widget(const char* id) const {
     return object != nullptr && GTK_IS_WIDGET(object) ? GTK_WIDGET(object) : nullptr;
 }
 
+std::string WindowDescription::Text(int messageId) const {
+    return Util::LoadString(messageId, _language);
+}
+
 void WindowDescription::SetTitle(int messageId) const {
-    gtk_window_set_title(Window(), Util::LoadString(messageId).c_str());
+    gtk_window_set_title(Window(), Text(messageId).c_str());
 }
 
 void WindowDescription::SetLabel(const char* id, int messageId) const {
     if (GObject* object = Object(id); object != nullptr && GTK_IS_LABEL(object))
-        gtk_label_set_text(GTK_LABEL(object), Util::LoadString(messageId).c_str());
+        gtk_label_set_text(GTK_LABEL(object), Text(messageId).c_str());
 }
 
 void WindowDescription::SetButton(const char* id, int messageId) const {
     if (GObject* object = Object(id); object != nullptr && GTK_IS_BUTTON(object))
-        gtk_button_set_label(GTK_BUTTON(object), Util::LoadString(messageId).c_str());
+        gtk_button_set_label(GTK_BUTTON(object), Text(messageId).c_str());
 }
 
 void WindowDescription::SetFrame(const char* id, int messageId) const {
     if (GObject* object = Object(id); object != nullptr && GTK_IS_FRAME(object))
-        gtk_frame_set_label(GTK_FRAME(object), Util::LoadString(messageId).c_str());
+        gtk_frame_set_label(GTK_FRAME(object), Text(messageId).c_str());
 }
 
 void WindowDescription::SetColumn(const char* id, int messageId) const {
     if (GObject* object = Object(id); object != nullptr && GTK_IS_TREE_VIEW_COLUMN(object))
-        gtk_tree_view_column_set_title(GTK_TREE_VIEW_COLUMN(object), Util::LoadString(messageId).c_str());
+        gtk_tree_view_column_set_title(GTK_TREE_VIEW_COLUMN(object), Text(messageId).c_str());
 }
 
 }  // namespace GtkUtil

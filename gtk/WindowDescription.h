@@ -14,8 +14,9 @@ namespace GtkUtil {
 // and the window; the window is destroyed first.
 class WindowDescription {
 public:
-    // Null (and logged) when the description is missing or broken.
-    static std::unique_ptr<WindowDescription> Load(const std::string& name);
+    // Null (and logged) when the description is missing or broken. Its texts
+    // come in message language `language`.
+    static std::unique_ptr<WindowDescription> Load(const std::string& name, int language);
 
     WindowDescription(const WindowDescription&) = delete;
     WindowDescription& operator=(const WindowDescription&) = delete;
@@ -25,7 +26,9 @@ public:
     GObject* Object(const char* id) const;
     GtkWidget* Widget(const char* id) const;
 
-    // Texts from the message file (current language).
+    // Texts from the message file in the window's language.
+    std::string Text(int messageId) const;
+    int Language() const { return _language; }
     void SetTitle(int messageId) const;
     void SetLabel(const char* id, int messageId) const;
     void SetButton(const char* id, int messageId) const;
@@ -33,10 +36,11 @@ public:
     void SetColumn(const char* id, int messageId) const;
 
 private:
-    WindowDescription(GObjectPtr<GtkBuilder> builder, GtkWidget* window);
+    WindowDescription(GObjectPtr<GtkBuilder> builder, GtkWidget* window, int language);
 
     GObjectPtr<GtkBuilder> _builder;
     WindowPtr _window;
+    int _language;
 };
 
 }  // namespace GtkUtil

@@ -1,5 +1,8 @@
 #include "host/TextCodec.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -58,6 +61,20 @@ void Encode(char32_t cp, std::string& out) {
     }
 }
 
+// The length of the run of ASCII bytes that `s` begins with, eight bytes at a
+// time: the same in both forms, such text is copied as it stands. Base64 text
+// and most names are nothing else.
+size_t AsciiRun(const unsigned char* s, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, s + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+    }
+    while (i < n && s[i] < 0x80) ++i;
+    return i;
+}
+
 bool IsHighSurrogate(char32_t cp) {
     return cp >= 0xD800 && cp <= 0xDBFF;
 }
@@ -75,6 +92,10 @@ std::string ScriptToUtf8(const char* text, size_t length) {
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     size_t i = 0;
     while (i < length) {
+        const size_t ascii = AsciiRun(s + i, length - i);
+        out.append(text + i, ascii);
+        i += ascii;
+        if (i == length) break;
         char32_t cp = 0;
         i += Decode(s + i, length - i, cp);
         if (IsHighSurrogate(cp) && i < length) {
@@ -97,6 +118,10 @@ std::string Utf8ToScript(const char* text, size_t length) {
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     size_t i = 0;
     while (i < length) {
+        const size_t ascii = AsciiRun(s + i, length - i);
+        out.append(text + i, ascii);
+        i += ascii;
+        if (i == length) break;
         char32_t cp = 0;
         i += Decode(s + i, length - i, cp);
         if (IsHighSurrogate(cp) || IsLowSurrogate(cp)) {

@@ -3,9 +3,10 @@
 #include "common/Logger.h"
 #include "common/npruntime/NPUtils.h"
 #include "crypto/CertStore.h"
-#include "crypto/openssl/PlatformOpenSSL.h"
+#include "crypto/openssl/CertStoreFile.h"
 #include "engine/ChooseCertDlg.h"
 #include "gtk/ChooseCertDlgGtk.h"
+#include "npruntime/PluginInstance.h"
 
 NPClass sNPCertInfo_NPClass = Base::MakeClass(&AllocateNPCertInfoObject);
 
@@ -16,7 +17,9 @@ NPObject* AllocateNPCertInfoObject(NPP npp, NPClass*) {
 NPCertInfo::NPCertInfo(NPP npp) : Base(npp) {
     Logger::Get()->SetFunc("NPCertInfo");
     Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
-    SetStore(Crypto::PlatformOpenSSL().CreateCertStore());
+    // The keychain folder and the tokens, in the page's key session.
+    SetStore(std::make_unique<Crypto::CertStoreFile>(Crypto::CertStoreFile::KeychainFolder(),
+                                                     PluginInstance::KeysOf(npp)));
     SetChooser(std::make_unique<ChooseCertDlgGtk>());
 
     PropertyMapper& props = Properties();

@@ -28,11 +28,12 @@ void Enter(const char* func) {
     Logger::Get()->Log("Entering function");
 }
 
-// The scriptable object of class T made for npp, as its engine part; null
-// when the browser could not create it.
-template <typename T>
-T* CreateFor(NPP npp, NPClass* cls) {
-    return ObjectRef::As<T>(NPN_CreateObject(npp, cls));
+// A new scriptable object of class Scriptable for npp, as its engine part
+// Engine with its creation reference; null when the browser could not
+// create it.
+template <typename Scriptable, typename Engine>
+FactoryPtr<Engine> CreateFor(NPP npp, NPClass* cls) {
+    return ObjectRef::ToEngine<Scriptable, Engine>(NPObjectPtr::Adopt(NPN_CreateObject(npp, cls)));
 }
 
 // The request of a sign or verify call: exactly one argument, a request
@@ -83,10 +84,10 @@ bool NPPendrelPDF::CreateCertInfoObjectNP(const NPVariant*, uint32_t argCount, N
     return true;
 }
 
-bool NPPendrelPDF::Answer(ResultBase* outcome, NPVariant* result) {
-    if (outcome == nullptr) return false;
+bool NPPendrelPDF::Answer(FactoryPtr<ResultBase> outcome, NPVariant* result) {
+    if (!outcome) return false;
     // The result's creation reference goes to the page.
-    OBJECT_TO_NPVARIANT(ObjectRef::ToObject(static_cast<NPResult*>(outcome)), *result);
+    OBJECT_TO_NPVARIANT(ObjectRef::FromEngine<NPResult>(std::move(outcome)).Release(), *result);
     return true;
 }
 
@@ -105,23 +106,19 @@ bool NPPendrelPDF::VerifyNP(const NPVariant* args, uint32_t argCount, NPVariant*
     return Answer(Verify(request), result);
 }
 
-ResultBase* NPPendrelPDF::CreateResultObject() {
+FactoryPtr<ResultBase> NPPendrelPDF::CreateResultObject() {
     Enter("CreateResultObject");
-    return CreateFor<NPResult>(Npp(), &sNPResult_NPClass);
+    return CreateFor<NPResult, ResultBase>(Npp(), &sNPResult_NPClass);
 }
 
-CertInfoBase* NPPendrelPDF::CreateCertificateObject() {
+FactoryPtr<CertInfoBase> NPPendrelPDF::CreateCertificateObject() {
     Enter("CreateCertificateObject");
-    return CreateFor<NPCertInfo>(Npp(), &sNPCertInfo_NPClass);
+    return CreateFor<NPCertInfo, CertInfoBase>(Npp(), &sNPCertInfo_NPClass);
 }
 
-SignatureBase* NPPendrelPDF::CreateSignatureObject() {
+FactoryPtr<SignatureBase> NPPendrelPDF::CreateSignatureObject() {
     Enter("CreateSignatureObject");
-    return CreateFor<NPSignature>(Npp(), &sNPSignature_NPClass);
-}
-
-void NPPendrelPDF::ReleaseCertificateObject(CertInfoBase* certInfo) {
-    if (certInfo != nullptr) NPN_ReleaseObject(ObjectRef::ToObject(static_cast<NPCertInfo*>(certInfo)));
+    return CreateFor<NPSignature, SignatureBase>(Npp(), &sNPSignature_NPClass);
 }
 
 std::unique_ptr<StatusSigDlg> NPPendrelPDF::CreateStatusSigDlg() {

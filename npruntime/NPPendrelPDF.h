@@ -13,10 +13,9 @@ public:
     ~NPPendrelPDF() override;
 
 protected:
-    ResultBase* CreateResultObject() override;
-    CertInfoBase* CreateCertificateObject() override;
-    SignatureBase* CreateSignatureObject() override;
-    void ReleaseCertificateObject(CertInfoBase* certInfo) override;
+    FactoryPtr<ResultBase> CreateResultObject() override;
+    FactoryPtr<CertInfoBase> CreateCertificateObject() override;
+    FactoryPtr<SignatureBase> CreateSignatureObject() override;
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override;
     std::unique_ptr<StatusDlg> CreateStatusDlg() override;
 
@@ -27,7 +26,7 @@ private:
     bool SignNP(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool VerifyNP(const NPVariant* args, uint32_t argCount, NPVariant* result);
     // The result of an operation on the request in args as the call's answer.
-    bool Answer(ResultBase* outcome, NPVariant* result);
+    bool Answer(FactoryPtr<ResultBase> outcome, NPVariant* result);
 };
 
 extern NPClass sNPPendrelPDF_NPClass;

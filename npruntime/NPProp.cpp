@@ -48,29 +48,27 @@ NPProp::NPProp(NPP npp) : Base(npp) {
 NPProp::~NPProp() {
     Logger::Get()->SetFunc("~NPProp");
     Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
-    if (_certificateObject != nullptr) NPN_ReleaseObject(_certificateObject);
-    if (_visualObject != nullptr) NPN_ReleaseObject(_visualObject);
+    _certificateObject.Reset();
+    _visualObject.Reset();
 }
 
 VisualRepBase* NPProp::GetVisualRep() {
-    return ObjectRef::As<NPVisualRep>(_visualObject);
+    return ObjectRef::As<NPVisualRep>(_visualObject.Get());
 }
 
 Crypto::Certificate* NPProp::GetCertificate() {
-    const NPCertInfo* info = ObjectRef::As<NPCertInfo>(_certificateObject);
+    const NPCertInfo* info = ObjectRef::As<NPCertInfo>(_certificateObject.Get());
     return info == nullptr ? nullptr : info->GetCertificate();
 }
 
-bool NPProp::Hold(NPObject*& held, const NPVariant* value, const NPClass* cls) {
+bool NPProp::Hold(NPObjectPtr& held, const NPVariant* value, const NPClass* cls) {
     if (!NPUtils::IsObjectOfClass(value, cls)) return false;
-    NPObject* object = NPN_RetainObject(NPVARIANT_TO_OBJECT(*value));
-    if (held != nullptr) NPN_ReleaseObject(held);
-    held = object;
+    held = NPObjectPtr::Retain(NPVARIANT_TO_OBJECT(*value));  // the one held before is released
     return true;
 }
 
-void NPProp::Answer(NPObject* held, NPVariant* result) {
-    NPUtils::ObjectToVariant(held == nullptr ? nullptr : NPN_RetainObject(held), result);
+void NPProp::Answer(const NPObjectPtr& held, NPVariant* result) {
+    NPUtils::ObjectToVariant(held.Share(), result);
 }
 
 bool NPProp::SetFileNP(const NPVariant* value) {
@@ -125,18 +123,15 @@ bool NPProp::CreateVisualRepObjectNP(const NPVariant* args, uint32_t argCount, N
     NULL_TO_NPVARIANT(*result);
     Crypto::Certificate* certificate = GetCertificate();
     if (certificate == nullptr) return true;
-    NPObject* object = NPN_CreateObject(Npp(), &sNPVisualRep_NPClass);
-    if (object == nullptr) return true;
-    try {
-        ObjectRef::As<NPVisualRep>(object)->Initialize(
-            values[0], values[1], values[2], values[3], values[4],
-            static_cast<unsigned char>(values[5] & 0xFF), static_cast<unsigned char>(values[6] & 0xFF),
-            static_cast<unsigned char>(values[7] & 0xFF), certificate);
-    } catch (...) {
-        NPN_ReleaseObject(object);  // the page never saw it
-        throw;
-    }
-    OBJECT_TO_NPVARIANT(object, *result);
+    // Released if Initialize throws: the page never sees it.
+    NPObjectPtr object = NPObjectPtr::Adopt(NPN_CreateObject(Npp(), &sNPVisualRep_NPClass));
+    if (!object) return true;
+    ObjectRef::As<NPVisualRep>(object.Get())
+        ->Initialize(values[0], values[1], values[2], values[3], values[4],
+                     static_cast<unsigned char>(values[5] & 0xFF),
+                     static_cast<unsigned char>(values[6] & 0xFF),
+                     static_cast<unsigned char>(values[7] & 0xFF), certificate);
+    OBJECT_TO_NPVARIANT(object.Release(), *result);
     return true;
 }
 

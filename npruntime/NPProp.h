@@ -2,6 +2,7 @@
 
 #include "common/npruntime/Base.h"
 #include "engine/PropBase.h"
+#include "npruntime/NPObjectPtr.h"
 
 // The request a page fills for sign and verify: the document, options and
 // texts, the certificate-info object and the visual object (one reference
@@ -27,11 +28,11 @@ private:
 
     // Holds `value`'s object in `held` (releasing the one before) when it is
     // of class `cls`; false otherwise, leaving `held` as it was.
-    static bool Hold(NPObject*& held, const NPVariant* value, const NPClass* cls);
-    static void Answer(NPObject* held, NPVariant* result);
+    static bool Hold(NPObjectPtr& held, const NPVariant* value, const NPClass* cls);
+    static void Answer(const NPObjectPtr& held, NPVariant* result);
 
-    NPObject* _certificateObject = nullptr;
-    NPObject* _visualObject = nullptr;
+    NPObjectPtr _certificateObject;
+    NPObjectPtr _visualObject;
 };
 
 extern NPClass sNPProp_NPClass;

@@ -26,15 +26,12 @@ NPResult::NPResult(NPP npp) : Base(npp) {
 NPResult::~NPResult() {
     Logger::Get()->SetFunc("~NPResult");
     Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
-    if (_signatures != nullptr) NPN_ReleaseObject(_signatures);
+    _signatures.Reset();
 }
 
-void NPResult::SetSignatures(SignatureBase* signatures) {
-    // The list's creation reference passes to this result.
-    NPObject* object = ObjectRef::ToObject(static_cast<NPSignature*>(signatures));
-    if (object == _signatures) return;
-    if (_signatures != nullptr) NPN_ReleaseObject(_signatures);
-    _signatures = object;
+void NPResult::SetSignatures(FactoryPtr<SignatureBase> signatures) {
+    // The list's reference passes to this result, which releases the one before.
+    _signatures = ObjectRef::FromEngine<NPSignature>(std::move(signatures));
 }
 
 bool NPResult::GetErrorNP(NPVariant* result) {
@@ -52,7 +49,7 @@ bool NPResult::SetErrorNP(const NPVariant* value) {
 bool NPResult::GetSignatures(NPVariant* result) {
     Logger::Get()->SetFunc("GetSignatures");
     Logger::Get()->Log("Entering function");
-    NPUtils::ObjectToVariant(_signatures == nullptr ? nullptr : NPN_RetainObject(_signatures), result);
+    NPUtils::ObjectToVariant(_signatures.Share(), result);
     return true;
 }
 

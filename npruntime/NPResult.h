@@ -2,6 +2,7 @@
 
 #include "common/npruntime/Base.h"
 #include "engine/ResultBase.h"
+#include "npruntime/NPObjectPtr.h"
 
 // The outcome of sign or verify for the page: the error code, the signed
 // document saved or streamed as Base64, and the signature list (one
@@ -11,7 +12,7 @@ public:
     explicit NPResult(NPP npp);
     ~NPResult() override;
 
-    void SetSignatures(SignatureBase* signatures) override;
+    void SetSignatures(FactoryPtr<SignatureBase> signatures) override;
 
 private:
     bool GetErrorNP(NPVariant* result);
@@ -20,7 +21,7 @@ private:
     bool SaveFileNP(const NPVariant* args, uint32_t argCount, NPVariant* result);
     bool ReadStreamDataNP(const NPVariant* args, uint32_t argCount, NPVariant* result);
 
-    NPObject* _signatures = nullptr;
+    NPObjectPtr _signatures;
 };
 
 extern NPClass sNPResult_NPClass;

@@ -33,11 +33,7 @@ NPSignature::NPSignature(NPP npp) : Base(npp) {
 NPSignature::~NPSignature() {
     Logger::Get()->SetFunc("~NPSignature");
     Logger::Get()->Log("*** Destructor, object %p", static_cast<void*>(this));
-    for (std::size_t i = 0; i < Count(); ++i) {
-        CertInfoBase* certificate = At(i).certificate;
-        if (certificate != nullptr)
-            NPN_ReleaseObject(ObjectRef::ToObject(static_cast<NPCertInfo*>(certificate)));
-    }
+    // The records release their certificate-info objects as they go.
 }
 
 bool NPSignature::GetSigCount(NPVariant* result) {
@@ -111,8 +107,8 @@ bool NPSignature::GetStatus(NPVariant* result) {
 
 bool NPSignature::GetCertificateNP(NPVariant* result) {
     NPSIGNATURE_CURRENT(result);
-    NPObject* object = ObjectRef::ToObject(static_cast<NPCertInfo*>(entry->certificate));
-    NPUtils::ObjectToVariant(object == nullptr ? nullptr : NPN_RetainObject(object), result);
+    NPObject* object = ObjectRef::ToObject(static_cast<NPCertInfo*>(entry->certificate.get()));
+    NPUtils::ObjectToVariant(NPObjectPtr::Retain(object).Release(), result);
     return true;
 }
 

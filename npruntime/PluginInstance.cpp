@@ -1,18 +1,22 @@
 #include "npruntime/PluginInstance.h"
 
 #include "common/Logger.h"
+#include "crypto/openssl/KeySession.h"
 #include "npruntime/NPPendrelPDF.h"
 
-PluginInstance::PluginInstance(NPP npp) : _npp(npp) {}
+PluginInstance::PluginInstance(NPP npp) : _npp(npp), _keys(std::make_shared<Crypto::KeySession>()) {}
 
-PluginInstance::~PluginInstance() {
-    if (_scriptable != nullptr) NPN_ReleaseObject(_scriptable);
+std::shared_ptr<Crypto::KeySession> PluginInstance::KeysOf(NPP npp) {
+    // pdata is ours: NPP_New puts the instance there.
+    if (npp != nullptr && npp->pdata != nullptr) return static_cast<PluginInstance*>(npp->pdata)->Keys();
+    return std::make_shared<Crypto::KeySession>();
 }
+
+PluginInstance::~PluginInstance() = default;
 
 NPObject* PluginInstance::GetScriptableObject() {
     Logger::Get()->SetFunc("GetScriptableObject");
     Logger::Get()->Log("Entering function");
-    if (_scriptable == nullptr) _scriptable = NPN_CreateObject(_npp, &sNPPendrelPDF_NPClass);
-    if (_scriptable != nullptr) NPN_RetainObject(_scriptable);
-    return _scriptable;
+    if (!_scriptable) _scriptable = NPObjectPtr::Adopt(NPN_CreateObject(_npp, &sNPPendrelPDF_NPClass));
+    return _scriptable.Share();
 }

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include "npapi/npruntime.h"
+#include "npruntime/NPObjectPtr.h"
+
+namespace Crypto {
+class KeySession;
+}
 
 // One embedding of the plug-in in a page (kept in the instance's pdata). It
 // creates the page's main scriptable object on first request and holds one
@@ -17,8 +24,14 @@ public:
     NPObject* GetScriptableObject();
 
     NPP Npp() const { return _npp; }
+    // The key store's state of this page session: token logins and opened
+    // keys, so that each PIN or passphrase is asked for once per page.
+    const std::shared_ptr<Crypto::KeySession>& Keys() const { return _keys; }
+    // The session of the instance npp belongs to; a new one when npp has no instance.
+    static std::shared_ptr<Crypto::KeySession> KeysOf(NPP npp);
 
 private:
     NPP _npp;
-    NPObject* _scriptable = nullptr;  // one reference held
+    std::shared_ptr<Crypto::KeySession> _keys;
+    NPObjectPtr _scriptable;
 };

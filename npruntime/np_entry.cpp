@@ -14,6 +14,7 @@
 #include "common/npruntime/NPEngine.h"
 #include "common/posix/SharedObject.h"
 #include "gtk/CRLProgressDialogGtk.h"
+#include "gtk/SecretPromptGtk.h"
 #include "npapi/npfunctions.h"
 #include "npruntime/PluginIdentity.h"
 #include "npruntime/npp_gate.h"
@@ -67,6 +68,7 @@ NPError NP_Initialize(NPNetscapeFuncs* browserFuncs) {
         if (!NPEngine::Init(browserFuncs)) return NPERR_INVALID_FUNCTABLE_ERROR;
         MsgLoaderFile::Instance();
         CRLProgressDialogGtk::Install();
+        SecretPromptGtk::Install();
         return NPERR_NO_ERROR;
     } catch (...) {
         Base::LogCurrentException("NP_Initialize");

@@ -38,8 +38,9 @@ void Env::SetFile(File* file) {
         _file = nullptr;
         throw;
     }
+    // The update's section takes the form of the document's last one.
+    _xrefs = std::make_unique<XRefs>(versions->NewestIsStream());
     _versions = std::move(versions);
-    _xrefs = std::make_unique<XRefs>();
     _nextOid = file->XRefLength();
 }
 

@@ -16,6 +16,7 @@
 
 #include "common/Logger.h"
 #include "common/posix/FilePtr.h"
+#include "common/posix/KernelCopy.h"
 #include "pdf/CallPDF.h"
 #include "pdf/DictEdit.h"
 #include "pdf/Env.h"
@@ -24,6 +25,7 @@
 #include "pdf/LocaleGuard.h"
 #include "pdf/ObjectPrinter.h"
 #include "pdf/Output.h"
+#include "pdf/XRefStream.h"
 #include "pdf/XRefs.h"
 
 namespace PDF {
@@ -33,6 +35,20 @@ namespace {
 // Deeper page trees are taken for broken (or hostile) ones.
 constexpr int kMaxPageTreeDepth = 64;
 
+// Header versions accepted, times ten: 1.0 to 2.0.
+constexpr int kLowestVersion = 10;
+constexpr int kHighestVersion = 20;
+
+// A version number such as "1.7" at the start of `text`, times ten and
+// rounded; -1 when there is none. Call under a LocaleGuard.
+int ParseVersionNumber(const char* text) {
+    if (text[0] < '0' || text[0] > '9') return -1;
+    char* end = nullptr;
+    const double version = std::strtod(text, &end);
+    if (end == text || version > 1000.0) return -1;
+    return static_cast<int>(std::lround(version * 10.0));
+}
+
 // The version on the "%PDF-" line at byte 0, times ten and rounded; -1 when
 // the file does not start with that line. Reads without moving the file's
 // position. Call under a LocaleGuard.
@@ -40,16 +56,13 @@ int ReadHeaderVersion(std::FILE* in) {
     char head[33] = {};
     const ssize_t got = ::pread(::fileno(in), head, sizeof head - 1, 0);
     if (got < 6 || std::strncmp(head, "%PDF-", 5) != 0) return -1;
-    if (head[5] < '0' || head[5] > '9') return -1;
-    char* end = nullptr;
-    const double version = std::strtod(head + 5, &end);
-    if (end == head + 5 || version > 1000.0) return -1;
-    return static_cast<int>(std::lround(version * 10.0));
+    return ParseVersionNumber(head + 5);
 }
 
 // The document of an open file under fz_try: null when MuPDF cannot open
-// it. The parser reads this very file; it stays open as long as the document.
-pdf_document* OpenDocument(fz_context* ctx, std::FILE* file) noexcept {
+// it, with its message in `reason`. The parser reads this very file; it stays
+// open as long as the document.
+pdf_document* OpenDocument(fz_context* ctx, std::FILE* file, char* reason, std::size_t size) noexcept {
     pdf_document* doc = nullptr;
     fz_stream* stream = nullptr;
     fz_var(doc);
@@ -63,8 +76,18 @@ pdf_document* OpenDocument(fz_context* ctx, std::FILE* file) noexcept {
     }
     fz_catch(ctx) {
         doc = nullptr;
+        fz_strlcpy(reason, fz_caught_message(ctx), size);
     }
     return doc;
+}
+
+// Logs why the document is refused and raises the open failure.
+[[noreturn]] void OpenFailed(const char* reason) {
+    Logger* const log = Logger::Get();
+    log->SetFunc("Open");
+    log->Log("Error openning xref");
+    log->Log("Could not open the document: %s", reason);
+    throw Exception(-7, "Could not open file");
 }
 
 }  // namespace
@@ -132,13 +155,15 @@ void File::Open(const char* path) {
 
     // A document MuPDF could open only by rebuilding its cross-reference data
     // is refused: its offsets cannot be trusted for revisions or an update.
-    _xref = DocPtr(OpenDocument(ctx, _source.get()), DocDropper{ctx});
+    char reason[256] = "the PDF library gave no reason";
+    _xref = DocPtr(OpenDocument(ctx, _source.get(), reason, sizeof reason), DocDropper{ctx});
     _version = ReadHeaderVersion(_source.get());
-    if (!_xref || pdf_was_repaired(ctx, _xref.get()) || _version < 0) {
-        log->SetFunc("Open");
-        log->Log("Error openning xref");
-        throw Exception(-7, "Could not open file");
-    }
+    if (_version < 0) OpenFailed("it does not begin with a %PDF- header");
+    if (!_xref) OpenFailed(reason);
+    if (pdf_was_repaired(ctx, _xref.get()))
+        OpenFailed("its cross-reference data is damaged and would have to be rebuilt");
+    // MuPDF has tried the empty user password; any other is not asked for.
+    if (pdf_needs_password(ctx, _xref.get())) OpenFailed("it is encrypted and needs a password");
     log->SetFunc("Open");
     log->Log("Open loaded xref");
 
@@ -147,8 +172,13 @@ void File::Open(const char* path) {
 
     log->SetFunc("Open");
     log->Log("XREF->Version is %d, major %d, minor %d", _version, _version / 10, _version % 10);
-    if (_version < 10 || _version > 19 || (_version % 10 != 3 && _version % 10 != 4))
+    if (_version < kLowestVersion || _version > kHighestVersion)
         throw Exception(-58, "Invalid PDF format version");
+    if (IsEncrypted()) {
+        log->SetFunc("Open");
+        log->Log("Document is encrypted (%s), opened with the empty user password",
+                 _xref->crypt != nullptr ? pdf_crypt_method(ctx, _xref->crypt) : "unknown method");
+    }
 
     _rootindirect = _guard.Add(KeepObj(ctx, CALL_PDF_NULL(pdf_dict_get(ctx, trailer, PDF_NAME(Root)))));
     pdf_obj* root = nullptr;
@@ -157,6 +187,17 @@ void File::Open(const char* path) {
     else
         root = pdf_keep_obj(ctx, _rootindirect);
     _root = _guard.Add(AdoptObj(ctx, root));
+
+    // A catalog /Version supersedes the header when it is later: it must be a
+    // version that is read as well.
+    pdf_obj* const catalogVersion = pdf_dict_get(ctx, _root, PDF_NAME(Version));
+    if (pdf_is_name(ctx, catalogVersion)) {
+        const int version = ParseVersionNumber(pdf_to_name(ctx, catalogVersion));
+        log->SetFunc("Open");
+        log->Log("Catalog version is %d", version);
+        if (version < kLowestVersion || version > kHighestVersion)
+            throw Exception(-58, "Invalid PDF format version");
+    }
 
     LoadPages();
     log->SetFunc("Open");
@@ -196,11 +237,14 @@ void File::Open(const char* path) {
     }
 
     // Loading the catalog, pages or form may have made MuPDF rebuild the table.
-    if (pdf_was_repaired(ctx, _xref.get())) {
-        log->SetFunc("Open");
-        log->Log("Error openning xref");
-        throw Exception(-7, "Could not open file");
-    }
+    if (pdf_was_repaired(ctx, _xref.get()))
+        OpenFailed("its cross-reference data is damaged and would have to be rebuilt");
+}
+
+bool File::IsEncrypted() const {
+    if (!_xref) return false;
+    pdf_obj* const encrypt = pdf_dict_get(_ctx.get(), Trailer(), PDF_NAME(Encrypt));
+    return _xref->crypt != nullptr || (encrypt != nullptr && !pdf_is_null(_ctx.get(), encrypt));
 }
 
 void File::LoadPages() {
@@ -296,29 +340,13 @@ pdf_obj* FieldsWith(fz_context* ctx, pdf_document* doc, pdf_obj* fields, pdf_obj
 }
 
 // Copies the first `size` bytes of the file open as `in` to the end of
-// `out` inside the kernel, without passing them through this process.
-// Answers the bytes copied; 0 with nothing written when the kernel cannot
-// do it here (the caller then copies through the document's stream).
+// `out` inside the kernel (Util::KernelCopy, with explicit offsets: the
+// parser's position stays). Answers the bytes copied; 0 with nothing written
+// when the kernel cannot do it here (the caller then copies through the
+// document's stream).
 std::int64_t KernelCopy(int in, std::FILE* out, std::int64_t size) {
     if (std::fflush(out) != 0) return 0;
-    const int outFd = ::fileno(out);
-    off_t outStart = ::lseek(outFd, 0, SEEK_END);
-    if (outStart < 0) return 0;
-    loff_t inOffset = 0;  // explicit offsets: the parser's position stays
-    loff_t outOffset = outStart;
-    std::int64_t copied = 0;
-    while (copied < size) {
-        const ssize_t n =
-            ::copy_file_range(in, &inOffset, outFd, &outOffset, static_cast<size_t>(size - copied), 0);
-        if (n <= 0) {
-            if (copied == 0 && n < 0 &&
-                (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP ||
-                 errno == EBADF))
-                return 0;
-            break;
-        }
-        copied += n;
-    }
+    const std::int64_t copied = Util::KernelCopy(in, ::fileno(out), size);
     // Later writes go through stdio again, from the new end.
     if (std::fseek(out, 0, SEEK_END) != 0) return -1;
     return copied;
@@ -510,9 +538,17 @@ void File::WriteOutTrailer() {
         }
         CALL_PDF(ctx, pdf_dict_put(ctx, dict, PDF_NAME(ID), copy));
     }
-    CALL_PDF(ctx, pdf_dict_put_int(ctx, dict, PDF_NAME(Size), _env->NewOid()));
 
+    XRefs* const xrefs = _env->GetXRefs();
     const LocaleGuard cNumbers;
+    if (xrefs->StreamForm()) {
+        // The trailer's entries go into the stream's dictionary; the stream
+        // takes the number a table's /Size would, so /Size is one more.
+        XRefStream::WriteOut(ctx, doc, out, *xrefs, dict, _env->NewOid());
+        Output::Printf(out, "startxref\n%d\n%%%%EOF\n", xrefs->StartXRef());
+        return;
+    }
+    CALL_PDF(ctx, pdf_dict_put_int(ctx, dict, PDF_NAME(Size), _env->NewOid()));
     Output::Write(out, "trailer\n", 8);
     Output::Write(out, ObjectPrinter::Print(ctx, dict));
     Output::Printf(out, "\nstartxref\n%d\n%%%%EOF\n", _env->GetXRefs()->StartXRef());

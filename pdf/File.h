@@ -15,8 +15,10 @@ class Env;
 class Field;
 
 // An opened PDF document: the parser handle, its catalog and interactive
-// form, and its pages in document order. Only header versions 1.3 and 1.4
-// with classic cross-reference sections are accepted.
+// form, and its pages in document order. Header versions 1.0 to 2.0 are
+// accepted, with classic cross-reference sections, cross-reference streams
+// or both; a document whose cross-reference data is damaged, or that needs a
+// password, is refused.
 class File {
 public:
     explicit File(Env* env);
@@ -76,6 +78,9 @@ public:
     unsigned long FileSize() const { return _fileSize; }
     // Header version times ten ("%PDF-1.4" gives 14).
     int Version() const { return _version; }
+    // Whether the document is encrypted (it opened with the empty user
+    // password): it can be verified, but an update would be unreadable.
+    bool IsEncrypted() const;
     // Offset of the last cross-reference section.
     int StartXRef() const;
     // Length of the cross-reference table: the trailer's /Size.

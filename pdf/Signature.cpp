@@ -1,6 +1,9 @@
 #include "pdf/Signature.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -67,8 +70,49 @@ std::string StringBytes(fz_context* ctx, pdf_obj* obj) {
     return std::string(pdf_to_str_buf(ctx, obj), pdf_to_str_len(ctx, obj));
 }
 
+// What /Contents holds by the sub-filter; a /DocTimeStamp dictionary holds
+// a token, or nothing this verifier reads.
+Signature::Kind KindOf(const std::string& subFilter, bool timeStampType) {
+    if (subFilter == "ETSI.RFC3161") return Signature::kTimeStamp;
+    if (timeStampType) return Signature::kUnsupported;
+    if (subFilter == "adbe.pkcs7.detached" || subFilter == "ETSI.CAdES.detached") return Signature::kDetached;
+    return Signature::kUnsupported;
+}
+
+// The DocMDP /P of a certification signature (one whose /Reference names
+// the DocMDP transform): 2 when absent or out of range; 0 for a signature
+// that certifies nothing.
+int Certification(fz_context* ctx, pdf_obj* dict) {
+    pdf_obj* const references = pdf_dict_gets(ctx, dict, "Reference");
+    for (int i = 0; i < pdf_array_len(ctx, references); ++i) {
+        pdf_obj* const reference = pdf_array_get(ctx, references, i);
+        if (!pdf_name_eq(ctx, pdf_dict_get(ctx, reference, PDF_NAME(TransformMethod)), PDF_NAME(DocMDP)))
+            continue;
+        pdf_obj* const p =
+            pdf_dict_get(ctx, pdf_dict_get(ctx, reference, PDF_NAME(TransformParams)), PDF_NAME(P));
+        const int permissions = pdf_is_int(ctx, p) ? pdf_to_int(ctx, p) : 2;
+        return permissions >= 1 && permissions <= 3 ? permissions : 2;
+    }
+    return 0;
+}
+
 // Pieces in which covered bytes are fed: memory does not grow with the file.
 constexpr std::size_t kFeedPiece = 4096;
+// Blocks in which a signed copy's covered bytes are read back.
+constexpr std::size_t kReadBlock = 1 << 20;
+
+// Reads `size` bytes at `offset`; false when the file holds fewer.
+bool ReadAt(int fd, unsigned char* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        data += got;
+        size -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
 
 // The signature dictionary of WriteOut up to /Name. Call inside CALL_PDF.
 pdf_obj* NewSignatureDict(fz_context* ctx, const char* contents, std::size_t size, const char* name,
@@ -107,6 +151,8 @@ bool Signature::Load(pdf_obj* ref) {
     ClearData();
     _ref.reset();
     _xref.reset();
+    _kind = kUnsupported;
+    _certification = 0;
     if (file == nullptr || file->Document() == nullptr) return false;
     _ctx = file->SharedContext();
     fz_context* const ctx = _ctx.get();
@@ -121,8 +167,10 @@ bool Signature::Load(pdf_obj* ref) {
 
     pdf_obj* const dict = _dict.get();
     pdf_obj* const range = pdf_dict_get(ctx, dict, PDF_NAME(ByteRange));
-    if (!pdf_name_eq(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Type)), PDF_NAME(Sig)) ||
-        !pdf_is_array(ctx, range) || pdf_array_len(ctx, range) != 4)
+    pdf_obj* const type = pdf_dict_get(ctx, dict, PDF_NAME(Type));
+    const bool timeStamp = pdf_is_name(ctx, type) && std::strcmp(pdf_to_name(ctx, type), "DocTimeStamp") == 0;
+    if ((!pdf_name_eq(ctx, type, PDF_NAME(Sig)) && !timeStamp) || !pdf_is_array(ctx, range) ||
+        pdf_array_len(ctx, range) != 4)
         return false;
     // Offsets are 32-bit: a value that is not a whole number in 0..INT_MAX
     // cannot describe a part of the file.
@@ -139,6 +187,10 @@ bool Signature::Load(pdf_obj* ref) {
     pdf_obj* const subFilter = pdf_dict_get(ctx, dict, PDF_NAME(SubFilter));
     if (pdf_dict_get(ctx, dict, PDF_NAME(Filter)) == nullptr || subFilter == nullptr) return false;
     _subFilter = pdf_is_name(ctx, subFilter) ? pdf_to_name(ctx, subFilter) : "";
+    _kind = KindOf(_subFilter, timeStamp);
+    _certification = Certification(ctx, dict);
+    if (_certification != 0)
+        Logger::Get()->Log("Certification signature, changes permitted %d", _certification);
 
     const std::string name = StringBytes(ctx, pdf_dict_get(ctx, dict, PDF_NAME(Name)));
     _name = name.substr(0, name.find('\0'));
@@ -205,6 +257,8 @@ int Signature::MatchVersion() {
         Logger::Get()->Log("Comparing version %d,->  %d and %d", k, static_cast<int>(end), revisionEnd);
         if (end == revisionEnd) {
             _revision = k;
+            if (_certification == 1 && k != count - 1)
+                Logger::Get()->Log("The document was changed after a certification that permits no changes");
             return k;
         }
     }
@@ -292,20 +346,27 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
     if (cms == nullptr) throw Exception(-57, "Error while signing CM signature");
     if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
 
-    std::vector<unsigned char> piece(kFeedPiece);
+    // The covered bytes are read from the file in large blocks (a system
+    // call for each piece would cost as much as the digest) and fed in pieces.
+    const int fd = ::fileno(out);
+    std::vector<unsigned char> block(kReadBlock);
     const auto feed = [&](int start, int length, bool last) {
-        Output::Seek(out, start, SEEK_SET);
+        off_t at = start;
         long left = length;
         while (left > 0) {
-            const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kFeedPiece));
-            const std::size_t got = std::fread(piece.data(), 1, want, out);
+            const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kReadBlock));
             // Every covered byte must be signed: a short read is a failure.
-            if (got != want) throw Exception(-57, "Error on feed content!");
-            left -= static_cast<long>(got);
-            if (!cms->FeedContent(piece.data(), got, last && left == 0))
-                throw Exception(-57, "Error on feed content!");
+            if (!ReadAt(fd, block.data(), want, at)) throw Exception(-57, "Error on feed content!");
+            at += static_cast<off_t>(want);
+            for (std::size_t done = 0; done < want;) {
+                const std::size_t n = std::min(want - done, kFeedPiece);
+                done += n;
+                left -= static_cast<long>(n);
+                if (!cms->FeedContent(block.data() + done - n, n, last && left == 0))
+                    throw Exception(-57, "Error on feed content!");
+            }
         }
-        if (last && length == 0 && !cms->FeedContent(piece.data(), 0, true))
+        if (last && length == 0 && !cms->FeedContent(block.data(), 0, true))
             throw Exception(-57, "Error on feed content!");
     };
     feed(_range[0], _range[1], false);
@@ -339,7 +400,7 @@ bool Signature::LoadContents() {
     const Crypto::Platform* const platform = _env != nullptr ? _env->GetPlatform() : nullptr;
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     if (platform == nullptr || file == nullptr) return false;
-    _cms = platform->CreateCMSignature();
+    _cms = _kind == kTimeStamp ? platform->CreateTimeStampToken() : platform->CreateCMSignature();
     if (_cms == nullptr) return false;
     return _cms->Load(reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx, contents)),
                       pdf_to_str_len(ctx, contents), file->FileSize());
@@ -379,6 +440,8 @@ Signature::VerifyError Signature::Verify() {
         _cms->Verify();  // over no content: it cannot pass, and the answer is failure anyway
         return kNotVerified;
     }
+    // A document time stamp has the time its authority signed, /M at most a claim.
+    if (_kind == kTimeStamp && _cms->SigningTime() >= 0) _time = _cms->SigningTime();
     FeedContents(_range[0], _range[1], false);
     FeedContents(_range[2], _range[3], true);
     return _cms->Verify() ? kVerified : kNotVerified;

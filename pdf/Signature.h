@@ -15,11 +15,19 @@ namespace PDF {
 
 class Env;
 
-// The signature value dictionary of one signature (filter Adobe.PPKLite,
-// sub-filter adbe.pkcs7.detached): loaded from a field's /V for verification,
-// with the place of its /Contents hole in the file and the revision it covers.
+// The signature value dictionary of one signature: written with filter
+// Adobe.PPKLite and sub-filter adbe.pkcs7.detached; loaded from a field's /V
+// for verification, with the place of its /Contents hole in the file and the
+// revision it covers.
 class Signature {
 public:
+    // What /Contents holds, by the sub-filter of a loaded dictionary.
+    enum Kind {
+        kUnsupported,  // another sub-filter: not verified
+        kDetached,     // a detached CMS signature (adbe.pkcs7.detached, ETSI.CAdES.detached)
+        kTimeStamp,    // a document time stamp: an RFC 3161 token (ETSI.RFC3161)
+    };
+
     // Outcome of checking the covered bytes against the CMS signature.
     enum VerifyError {
         kVerified = 0,
@@ -34,8 +42,9 @@ public:
     Signature& operator=(const Signature&) = delete;
 
     // Loads the dictionary behind `ref`; false unless it is a signature
-    // dictionary (/Type /Sig, a /ByteRange of four integers, /Filter and
-    // /SubFilter). Raises PDF::Exception when its /Contents cannot be located.
+    // dictionary (/Type /Sig or /DocTimeStamp, a /ByteRange of four integers,
+    // /Filter and /SubFilter). Raises PDF::Exception when its /Contents cannot
+    // be located.
     bool Load(pdf_obj* ref);
     // Finds the "<" and ">" of the /Contents string in the file; raises
     // PDF::Exception (-55 no /Contents, -56 not a hexadecimal string).
@@ -63,7 +72,8 @@ public:
     // loaded or no range, 3 no usable /Contents. A range reaching outside the
     // file (or overlapping the other) gives 1.
     VerifyError Verify();
-    // Makes the CMS object from /Contents; false without one.
+    // Makes the CMS object from /Contents (a time-stamp token for a document
+    // time stamp); false without one.
     bool LoadContents();
     // Feeds `length` bytes at `start` of the document to the CMS object.
     void FeedContents(int start, int length, bool last);
@@ -84,10 +94,16 @@ public:
 
     int GetRevision() const { return _revision; }
     const std::string& GetSubFilter() const { return _subFilter; }
+    Kind GetKind() const { return _kind; }
+    // The changes a certification signature permits (its DocMDP /P: 1 none,
+    // 2 form filling and signing, 3 also annotations); 0 for a signature
+    // that does not certify the document.
+    int GetCertification() const { return _certification; }
     const std::string& GetName() const { return _name; }
     const std::wstring& GetLocation() const { return _location; }
     const std::wstring& GetReason() const { return _reason; }
     const std::wstring& GetContact() const { return _contact; }
+    // /M; for a document time stamp, from Verify on, the time its token states.
     std::time_t GetTime() const { return _time; }
     // b1, b2, b3, b4: [b1, b1 + b2) and [b3, b3 + b4) are covered.
     const std::array<int, 4>& GetRange() const { return _range; }
@@ -103,6 +119,8 @@ private:
     ObjPtr _dict;
     int _revision = -1;
     std::string _subFilter;
+    Kind _kind = kUnsupported;
+    int _certification = 0;
     std::string _name;
     std::wstring _location;
     std::wstring _reason;

@@ -78,67 +78,71 @@ std::string ToUtf8(const std::wstring& wide) {
     return out;
 }
 
-// libjpeg reports fatal errors through error_exit, which must not return:
-// it jumps back to DecodeJpeg. Only plain C data lives between the setjmp and
-// the jump.
-struct JpegErrorManager {
-    jpeg_error_mgr mgr;  // first member: libjpeg hands back a pointer to it
-    std::jmp_buf jump;
+// The decompressor and its error manager, destroyed on every way out of a
+// decode. libjpeg reports fatal errors through error_exit, which must not
+// return: it jumps back to the setjmp on Jump() in the decoding function, the
+// frame that holds this owner, so no destructor is passed over.
+class JpegReader {
+public:
+    JpegReader() {
+        std::memset(&_cinfo, 0, sizeof _cinfo);  // destroying it before Start is harmless
+        _cinfo.err = jpeg_std_error(&_err.mgr);
+        _err.mgr.error_exit = OnError;
+        _err.mgr.output_message = OnMessage;
+    }
+    ~JpegReader() { jpeg_destroy_decompress(&_cinfo); }
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    std::jmp_buf& Jump() { return _err.jump; }
+    jpeg_decompress_struct& Info() { return _cinfo; }
+    // Call after setjmp(Jump()): creating can fail too.
+    void Start(const unsigned char* data, unsigned long size) {
+        jpeg_create_decompress(&_cinfo);
+        jpeg_mem_src(&_cinfo, data, size);
+    }
+
+private:
+    struct ErrorManager {
+        jpeg_error_mgr mgr;  // first member: libjpeg hands back a pointer to it
+        std::jmp_buf jump;
+    };
+    static void OnError(j_common_ptr cinfo) {
+        std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+    }
+    static void OnMessage(j_common_ptr) {}  // warnings are not printed
+
+    jpeg_decompress_struct _cinfo;
+    ErrorManager _err;
 };
-
-void OnJpegError(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void OnJpegMessage(j_common_ptr) {}  // warnings are not printed
 
 // Decodes a JPEG into RGB rows; false for anything libjpeg cannot decode or a
 // picture larger than maxSide on a side.
 bool DecodeJpeg(const unsigned char* data, unsigned long size, int maxSide, std::vector<unsigned char>& rgb,
                 int& width, int& height) {
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager err;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = OnJpegError;
-    err.mgr.output_message = OnJpegMessage;
-    if (setjmp(err.jump) != 0) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, size);
+    JpegReader reader;
+    // Only plain C data changes between here and a jump back.
+    if (setjmp(reader.Jump()) != 0) return false;
+    reader.Start(data, size);
+    jpeg_decompress_struct& cinfo = reader.Info();
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK || cinfo.image_width == 0 ||
         cinfo.image_height == 0 || cinfo.image_width > static_cast<JDIMENSION>(maxSide) ||
-        cinfo.image_height > static_cast<JDIMENSION>(maxSide)) {
-        jpeg_destroy_decompress(&cinfo);
+        cinfo.image_height > static_cast<JDIMENSION>(maxSide))
         return false;
-    }
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_components != 3) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
+    if (cinfo.output_components != 3) return false;
     width = static_cast<int>(cinfo.output_width);
     height = static_cast<int>(cinfo.output_height);
     const size_t rowBytes = static_cast<size_t>(width) * 3;
-    if (static_cast<size_t>(width) * static_cast<size_t>(height) > SurfaceCairo::kMaxImagePixels) {
-        jpeg_destroy_decompress(&cinfo);
+    if (static_cast<size_t>(width) * static_cast<size_t>(height) > SurfaceCairo::kMaxImagePixels)
         return false;
-    }
-    try {
-        rgb.resize(rowBytes * static_cast<size_t>(height));
-    } catch (...) {
-        jpeg_destroy_decompress(&cinfo);  // cleanup only: the exception goes on
-        throw;
-    }
+    rgb.resize(rowBytes * static_cast<size_t>(height));
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = rgb.data() + rowBytes * cinfo.output_scanline;
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
     return true;
 }
 

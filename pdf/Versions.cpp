@@ -39,6 +39,15 @@ std::size_t MarkerAt(const unsigned char* data, std::size_t size, std::size_t at
     return 0;
 }
 
+// The trailer's /Prev, read wide: a value beyond 32 bits must not wrap into
+// an offset.
+int PrevOf(fz_context* ctx, pdf_obj* trailer) {
+    const long long prev = pdf_to_int64(ctx, pdf_dict_get(ctx, trailer, PDF_NAME(Prev)));
+    if (prev < 0 || prev > static_cast<long long>(File::kMaxFileSize))
+        throw Exception(-53, "Cross-reference offset outside the file");
+    return static_cast<int>(prev);
+}
+
 }  // namespace
 
 Versions::Versions(Env* env) : _env(env) {}
@@ -51,6 +60,7 @@ void Versions::Check() {
     _xref = _file->Document();
     _stream = _file->Stream();
     _ends.clear();
+    _newestIsStream = false;
 
     // Every step must land on a section not seen before and inside the file;
     // anything else would loop or read elsewhere.
@@ -60,11 +70,20 @@ void Versions::Check() {
         if (offset < 0 || static_cast<unsigned long long>(offset) >= _file->FileSize())
             throw Exception(-53, "Cross-reference offset outside the file");
         if (!visited.insert(offset).second) throw Exception(-53, "Cross-reference chain loops");
+        if (visited.size() == 1) _newestIsStream = StreamSectionAt(static_cast<int>(offset));
         offset = ParseVersion(static_cast<int>(offset));
     }
 }
 
+bool Versions::StreamSectionAt(int offset) {
+    fz_context* const ctx = _file->Context();
+    int first = EOF;
+    CALL_PDF(ctx, fz_seek(ctx, _stream, offset, SEEK_SET); first = fz_peek_byte(ctx, _stream));
+    return first >= '0' && first <= '9';
+}
+
 int Versions::ParseVersion(int startxref) {
+    if (StreamSectionAt(startxref)) return ParseStreamVersion(startxref);
     fz_context* const ctx = _file->Context();
     fz_stream* const stream = _stream;
 
@@ -84,15 +103,58 @@ int Versions::ParseVersion(int startxref) {
     CALL_PDF(ctx, parsed = pdf_parse_dict(ctx, _xref, stream, buf));
     const ObjPtr trailer = AdoptObj(ctx, parsed);
 
-    // /Prev is read wide: a value beyond 32 bits must not wrap into an offset.
-    const long long prev = pdf_to_int64(ctx, pdf_dict_get(ctx, trailer.get(), PDF_NAME(Prev)));
-    if (prev < 0 || prev > static_cast<long long>(File::kMaxFileSize))
-        throw Exception(-53, "Cross-reference offset outside the file");
+    const int prev = PrevOf(ctx, trailer.get());
+    if (prev > startxref) return prev;  // a linearized file's first-page section
+    RecordEnd();
+    return prev;
+}
 
+// A cross-reference stream: "num gen obj", its dictionary (the trailer),
+// the stream data, "endstream", "endobj", then startxref and the marker.
+int Versions::ParseStreamVersion(int startxref) {
+    fz_context* const ctx = _file->Context();
+    fz_stream* const stream = _stream;
+
+    CALL_PDF(ctx, fz_seek(ctx, stream, startxref, SEEK_SET));
+    int num = 0;
+    int gen = 0;
+    std::int64_t dataStart = 0;
+    int repair = 0;
+    pdf_obj* parsed = nullptr;
+    CALL_PDF(ctx, parsed = pdf_parse_ind_obj(ctx, _xref, stream, &num, &gen, &dataStart, &repair));
+    const ObjPtr dict = AdoptObj(ctx, parsed);
+    if (!pdf_is_dict(ctx, dict.get()) ||
+        !pdf_name_eq(ctx, pdf_dict_get(ctx, dict.get(), PDF_NAME(Type)), PDF_NAME(XRef)) || dataStart <= 0)
+        throw Exception(-53, "Cross-reference stream expected");
+
+    const int prev = PrevOf(ctx, dict.get());
+    if (prev > startxref) return prev;  // a linearized file's first-page section
+
+    std::int64_t length = -1;
+    CALL_PDF(ctx, length = pdf_to_int64(ctx, pdf_dict_get(ctx, dict.get(), PDF_NAME(Length))));
+    if (length < 0 || dataStart + length > static_cast<std::int64_t>(_file->FileSize()))
+        throw Exception(-53, "Cross-reference stream expected");
+
+    // The data is skipped by its length: its bytes may look like anything.
+    CALL_PDF(ctx, fz_seek(ctx, stream, dataStart + length, SEEK_SET));
+    LexBuf lexbuf(ctx, PDF_LEXBUF_SMALL);
+    pdf_lexbuf* const buf = lexbuf.Get();
+    const pdf_token expected[] = {PDF_TOK_ENDSTREAM, PDF_TOK_ENDOBJ, PDF_TOK_STARTXREF, PDF_TOK_INT};
+    for (const pdf_token want : expected) {
+        pdf_token token = PDF_TOK_ERROR;
+        CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
+        if (token != want) throw Exception(-53, "EOF not found");
+    }
+    RecordEnd();
+    return prev;
+}
+
+void Versions::RecordEnd() {
+    fz_context* const ctx = _file->Context();
     std::size_t n = 0;
-    CALL_PDF(ctx, n = fz_read(ctx, stream, _buf.data(), _buf.size()));
+    CALL_PDF(ctx, n = fz_read(ctx, _stream, _buf.data(), _buf.size()));
     std::int64_t position = 0;
-    CALL_PDF(ctx, position = fz_tell(ctx, stream));
+    CALL_PDF(ctx, position = fz_tell(ctx, _stream));
 
     std::size_t i = 0;
     std::size_t length = 0;
@@ -108,7 +170,6 @@ int Versions::ParseVersion(int startxref) {
     Logger::Get()->Log("Found version with range n=%d   i=%d   to_add=%d , %d", static_cast<int>(n),
                        static_cast<int>(i), static_cast<int>(length), end);
     _ends.push_back(end);
-    return static_cast<int>(prev);
 }
 
 std::string Versions::Output(int revision) const {

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <map>
+#include <vector>
+
+#include "pdf/XRefSection.h"
 
 namespace PDF {
 
@@ -15,23 +18,29 @@ public:
         bool free = false;
     };
 
-    // Starts with object 0: free, generation 65535.
-    XRefs();
+    // Starts with object 0: free, generation 65535. With `streamForm` the
+    // section is a cross-reference stream, written with the trailer (the
+    // document's last section is one).
+    explicit XRefs(bool streamForm = false);
 
     // Records an object written at `offset`; the first entry for a number wins.
     void AddRef(int oid, int gen, int offset);
 
-    // Writes the cross-reference section at the end of `out` and keeps its
-    // offset; raises PDF::Exception when the write fails.
+    // Marks the end of `out` as the start of the section and, for a classic
+    // section, writes it there; raises PDF::Exception when the write fails.
     void WriteOut(std::FILE* out);
 
     const std::map<int, RefData>& Entries() const { return _refs; }
-    // Offset of the written cross-reference section; 0 until it is written.
+    // The entries in ascending numbers, as the section writers take them.
+    std::vector<XRefSection::Entry> SectionEntries() const;
+    // Offset of the cross-reference section; 0 until WriteOut.
     int StartXRef() const { return _startxref; }
+    bool StreamForm() const { return _streamForm; }
 
 private:
     std::map<int, RefData> _refs;
     int _startxref = 0;
+    bool _streamForm;
 };
 
 }  // namespace PDF

@@ -13,12 +13,18 @@ PACKAGES=(
   libssl-dev libcurl4-openssl-dev libldap-dev liburiparser-dev libb64-dev libutfcpp-dev
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-chrono-dev
   libpango1.0-dev libcairo2-dev libgtk-3-dev duktape-dev
+  # tokens and smart cards: libp11 over PKCS#11 modules, p11-kit's proxy and headers
+  libp11-dev libp11-kit-dev p11-kit-modules
   # fonts the drawing and its tests use ("Arial" resolves to Liberation Sans)
   fontconfig fonts-dejavu-core fonts-liberation
   # tests and independent verifiers
   libgtest-dev libgmock-dev
-  poppler-utils qpdf mupdf-tools libnss3-tools openssl locales
-  xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils
+  poppler-utils qpdf mupdf-tools ghostscript libnss3-tools openssl locales
+  xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils valgrind
+  # benchmarks (bench/)
+  time
+  # a software token and the tools that fill it
+  softhsm2 opensc
 )
 
 missing=()

@@ -7,7 +7,9 @@
 #include <unistd.h>
 #include <utf8.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,8 +17,8 @@
 
 #include "common/Logger.h"
 #include "common/MsgLoaderFile.h"
-#include "common/posix/FilePtr.h"
 #include "common/posix/HomeDir.h"
+#include "common/posix/KernelCopy.h"
 
 namespace Util {
 
@@ -92,6 +94,56 @@ void ProcessUrlToFileName(std::string& url) {
     if (!url.empty() && url.find('/') == std::string::npos) url = HomeDirectory() + "/" + url;
 }
 
+namespace {
+
+// Closes a descriptor when it goes.
+class Fd {
+public:
+    explicit Fd(int fd) : _fd(fd) {}
+    ~Fd() {
+        if (_fd >= 0) ::close(_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return _fd; }
+    // Closing a written file is its last write: check it.
+    bool Close() {
+        const int fd = _fd;
+        _fd = -1;
+        return fd >= 0 && ::close(fd) == 0;
+    }
+
+private:
+    int _fd;
+};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Copies `in` from `offset` to its end onto the end of `out` through this
+// process, for what the kernel did not copy.
+bool CopyRest(int in, int out, off_t offset) {
+    std::vector<char> block(1 << 16);
+    for (;;) {
+        const ssize_t got = ::pread(in, block.data(), block.size(), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!WriteAll(out, block.data(), static_cast<size_t>(got))) return false;
+        offset += got;
+    }
+}
+
+}  // namespace
+
 int CopyFile(const std::string& source, const std::string& destination, const std::string&,
              const std::string&) {
     std::string target = destination;
@@ -99,35 +151,31 @@ int CopyFile(const std::string& source, const std::string& destination, const st
     Logger::Get()->SetFunc("CopyFile");
     Logger::Get()->Log("Copying file %s to %s", source.c_str(), destination.c_str());
 
-    const FilePtr in(std::fopen(source.c_str(), "rb"));
-    if (!in) {
+    const Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (in.Get() < 0 || ::fstat(in.Get(), &st) != 0 || S_ISDIR(st.st_mode)) {
         Logger::Get()->SetFunc("CopyFile");
         Logger::Get()->Log("Could not open source file");
         return 0;
     }
+    // The copy is made under a new name beside the target and renamed over
+    // it once complete: a failed copy leaves the target as it was.
     std::string temp = target + ".XXXXXX";
-    const int fd = target.empty() ? -1 : ::mkstemp(&temp[0]);
-    FilePtr out(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
-    if (!out) {
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-        }
+    Fd out(target.empty() ? -1 : ::mkostemp(&temp[0], O_CLOEXEC));
+    if (out.Get() < 0) {
         Logger::Get()->SetFunc("CopyFile");
         Logger::Get()->Log("Could not open dest file");
         return 0;
     }
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(::fileno(out.get()), 0666 & ~mask);
+    ::fchmod(out.Get(), 0666 & ~mask);
 
-    char block[4096];
-    bool ok = true;
-    size_t got = 0;
-    while (ok && (got = std::fread(block, 1, sizeof block, in.get())) > 0)
-        ok = std::fwrite(block, 1, got, out.get()) == got;
-    ok = ok && !std::ferror(in.get());
-    ok = FinishWrite(std::move(out)) && ok;
+    // The kernel copies the bytes where it can (sharing the blocks where the
+    // file system allows), the rest goes through this process.
+    const std::int64_t copied = S_ISREG(st.st_mode) ? KernelCopy(in.Get(), out.Get(), st.st_size) : 0;
+    bool ok = CopyRest(in.Get(), out.Get(), static_cast<off_t>(copied));
+    ok = out.Close() && ok;
     if (ok && std::rename(temp.c_str(), target.c_str()) == 0) return 1;
     ::unlink(temp.c_str());
     Logger::Get()->SetFunc("CopyFile");
@@ -144,9 +192,9 @@ std::string TimeToDateString(std::time_t time) {
     return text;
 }
 
-std::string LoadString(int id) {
+std::string LoadString(int id, int language) {
     std::string text;
-    MsgLoaderFile::Instance()->LoadMessage(id, text);
+    MsgLoaderFile::Instance()->LoadMessage(id, language, text);
     return text;
 }
 

@@ -30,8 +30,9 @@ int CopyFile(const std::string& source, const std::string& destination, const st
 // "dd.mm.yyyy" of the local date, empty for -1 or a time that cannot be converted.
 std::string TimeToDateString(std::time_t time);
 
-// Message id in the current language, UTF-8.
-std::string LoadString(int id);
+// Message id in language index `language` (that of the request or window
+// asking), UTF-8.
+std::string LoadString(int id, int language);
 
 // The resource folder (message file, window descriptions, icons): the
 // PENDREL_RESOURCE_DIR folder when set, else "resources" next to the library

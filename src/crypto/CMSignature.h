@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 #include "crypto/Hash.h"
 
@@ -35,6 +36,9 @@ public:
     // The signer certificate found by Verify; owned by this object.
     virtual Certificate* SignerCert() const = 0;
     virtual Certificate* GetCert(int index) const = 0;
+    // The time the loaded message itself states and its signer vouches for
+    // (a time-stamp token's time); -1 when it states none.
+    virtual std::time_t SigningTime() const { return -1; }
 
 protected:
     CMSignature() = default;

@@ -1,39 +1,30 @@
 #include "crypto/CRLProgressDialog.h"
 
-#include <mutex>
-
+#include "common/InstalledFactory.h"
 #include "common/Logger.h"
 
 namespace Crypto {
 
 namespace {
 
-std::mutex& FactoryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-CRLProgressDialog::Factory& InstalledFactory() {
-    static CRLProgressDialog::Factory factory;
+InstalledFactory<CRLProgressDialog::Factory>& Installed() {
+    static InstalledFactory<CRLProgressDialog::Factory> factory;
     return factory;
 }
 
 }  // namespace
 
 void CRLProgressDialog::SetFactory(Factory factory) {
-    const std::lock_guard<std::mutex> lock(FactoryMutex());
-    InstalledFactory() = std::move(factory);
+    Installed().Set(std::move(factory));
 }
 
-std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future) {
-    Factory factory;
-    {
-        const std::lock_guard<std::mutex> lock(FactoryMutex());
-        factory = InstalledFactory();
-    }
-    if (factory)
-        if (auto dialog = factory(future)) return dialog;
-    return std::make_unique<CRLProgressWait>(future);
+std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future, int language) {
+    const Factory factory = Installed().Get();
+    std::unique_ptr<CRLProgressDialog> dialog;
+    if (factory) dialog = factory(future);
+    if (!dialog) dialog = std::make_unique<CRLProgressWait>(future);
+    dialog->SetLanguage(language);
+    return dialog;
 }
 
 bool CRLProgressWait::ShowDialog() {

@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "crypto/CRLFuture.h"
 #include "common/BaseDialog.h"
+#include "crypto/CRLFuture.h"
 
 namespace Crypto {
 
@@ -20,7 +20,8 @@ public:
     // The windows layer installs its dialog here; without one (and whenever
     // the factory answers null) the wait has no window.
     static void SetFactory(Factory factory);
-    static std::unique_ptr<CRLProgressDialog> Create(CRLFuture& future);
+    // The dialog shows in message language `language`.
+    static std::unique_ptr<CRLProgressDialog> Create(CRLFuture& future, int language);
 
 protected:
     CRLFuture& _future;

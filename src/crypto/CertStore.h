@@ -44,6 +44,13 @@ public:
     bool SubsetDNCompare() const { return _subsetDNCompare; }
     void SetCheckTimeValidity(bool check) { _checkTimeValidity = check; }
     bool CheckTimeValidity() const { return _checkTimeValidity; }
+    // The origin of the page the store enumerates for, named by a passphrase
+    // prompt the enumeration may need; empty for a local page.
+    void SetOrigin(const std::string& origin) { _origin = origin; }
+    // The message language of those prompts.
+    void SetLanguage(int language) { _language = language; }
+    int Language() const { return _language; }
+    const std::string& Origin() const { return _origin; }
 
     // Policy checks; each is false for a null certificate.
     bool CheckPrivateKey(const Certificate* cert) const;
@@ -82,6 +89,8 @@ private:
     bool _onlyPrivateKeys = false;
     bool _subsetDNCompare = false;
     bool _checkTimeValidity = true;
+    std::string _origin;
+    int _language = 0;
 };
 
 }  // namespace Crypto

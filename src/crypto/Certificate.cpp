@@ -22,6 +22,12 @@ int HexValue(char c) {
 
 }  // namespace
 
+void Certificate::UnlockPrivateKey(const PromptContext& /*context*/) {}
+
+std::string Certificate::TokenLabel() const {
+    return std::string();
+}
+
 char Certificate::ValidityChar(int code) {
     if (code == Valid) return '1';
     if (code == Invalid) return '0';

@@ -10,6 +10,7 @@
 #include "crypto/BigInteger.h"
 #include "crypto/CertificateDetails.h"
 #include "crypto/KeyUsage.h"
+#include "crypto/PromptContext.h"
 
 namespace Crypto {
 
@@ -46,8 +47,11 @@ public:
     virtual bool OutputCRL(std::vector<unsigned char>& crl) const = 0;
     // End of the validity period, 0 when unknown.
     virtual std::time_t NotAfter() const = 0;
-    // Decides the three validity codes and the status text.
-    virtual void Validate(bool checkCRL) = 0;
+    // Decides the three validity codes and the status text. A revocation
+    // list download shows its progress window in message language
+    // `language`, that of the request validating.
+    virtual void Validate(bool checkCRL, int language) = 0;
+    void Validate(bool checkCRL) { Validate(checkCRL, 0); }
     virtual int TimeValidity() const = 0;
     virtual int ChainValidity() const = 0;
     virtual int CRLValidity() const = 0;
@@ -64,6 +68,15 @@ public:
     virtual std::set<KeyUsage::Usages> CertKeyUsage() const = 0;
     // The fields a certificate viewer lists.
     virtual CertificateDetails Details() const = 0;
+    // Makes the private key ready to sign with: opens an encrypted key or
+    // logs in to its token, asking for the passphrase or PIN when needed
+    // (`context`: the page that asks and the prompt's language). Raises
+    // Exception with a KeyAccess code when the key cannot be used; does
+    // nothing for a key that is ready or a certificate without one.
+    virtual void UnlockPrivateKey(const PromptContext& context);
+    // The label of the token that holds the private key; empty for a key of
+    // the keychain folder and for a certificate without one.
+    virtual std::string TokenLabel() const;
 
     // "XXXX" with the characters of the three validity codes put in.
     void FormatStatus(std::string& out) const;

@@ -20,6 +20,8 @@ public:
     // A store that is not opened yet.
     virtual std::unique_ptr<CertStore> CreateCertStore() const = 0;
     virtual std::unique_ptr<CMSignature> CreateCMSignature() const = 0;
+    // Verifies a time-stamp token (RFC 3161) over fed bytes; it signs nothing.
+    virtual std::unique_ptr<CMSignature> CreateTimeStampToken() const = 0;
     virtual std::unique_ptr<Hash> CreateHash(Hash::HashType type) const = 0;
 };
 

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/MsgLoaderFile.h"
 #include "crypto/CertStore.h"
 #include "crypto/Certificate.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
@@ -28,7 +27,7 @@ public:
     bool Show() override {
         BuildCandidates();
         ++shown;
-        languageAtShow = MsgLoaderFile::Instance()->Language();
+        languageAtShow = Language();
         if (answer < 0) return false;
         SetSelectedIndex(answer);
         return true;
@@ -79,8 +78,6 @@ std::string DisplayName(TestPKI::Id id) {
 
 class CertInfoBaseTest : public ::testing::Test {
 protected:
-    void TearDown() override { MsgLoaderFile::Instance()->SetLanguage(0); }
-
     const TestPKI& _pki = TestPKI::Shared();
     const TestSupport::ScopedEnv _keychain{"PENDREL_KEYCHAIN", _pki.Keychain().c_str()};
     const TestSupport::ScopedEnv _passphrase{"PENDREL_KEYCHAIN_PASSPHRASE", TestPKI::kPassphrase};
@@ -157,31 +154,38 @@ TEST_F(CertInfoBaseTest, AppliedPoliciesSetTheStoreAndResetWhatIsNotSet) {
     TestCertInfo withoutStore(false, false);
     withoutStore.SetPolicy("LANG", "3");
     withoutStore.ApplyPolicies();  // nothing to apply to
-    EXPECT_EQ(MsgLoaderFile::Instance()->Language(), 0);
+    EXPECT_EQ(withoutStore.Language(), 0);
 }
 
-TEST_F(CertInfoBaseTest, LangPolicySetsTheMessageLanguageBeforeTheChooserOpens) {
+TEST_F(CertInfoBaseTest, LangPolicyIsTheLanguageOfTheChooser) {
     const struct {
         std::string value;
-        int language;  // 5 is the language before
+        int language;  // 0 without a number
     } cases[] = {{"2", 2},
                  {" 3", 3},
                  {"4 and more", 4},
                  {"-1", -1},
                  {"   ", 0},
-                 {"abc", 5},
-                 {"", 5},
-                 {"+", 5},
+                 {"abc", 0},
+                 {"", 0},
+                 {"+", 0},
                  {"99999999999", 2147483647},
                  {"-99999999999", -2147483648}};
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + c.value + "\"");
-        MsgLoaderFile::Instance()->SetLanguage(5);
         TestCertInfo info;
         info.SetPolicy("lang", c.value);
         EXPECT_FALSE(info.ShowDialog());
         EXPECT_EQ(info.chooser->languageAtShow, c.language);
     }
+    // Each object carries its own: another one's policy does not reach it.
+    TestCertInfo german;
+    german.SetPolicy("LANG", "1");
+    EXPECT_FALSE(german.ShowDialog());
+    TestCertInfo plain;
+    EXPECT_FALSE(plain.ShowDialog());
+    EXPECT_EQ(german.chooser->languageAtShow, 1);
+    EXPECT_EQ(plain.chooser->languageAtShow, 0);
 }
 
 TEST_F(CertInfoBaseTest, CasPolicyLimitsTheChooserToTheNamedIssuers) {

@@ -32,7 +32,9 @@ namespace PendrelTest {
 struct DialogRecord {
     int sigShows = 0;
     std::string sigSubjectAtShow;
+    int sigLanguageAtShow = -1;
     int statusShows = 0;
+    int statusLanguageAtShow = -1;
     std::vector<std::string> statusNamesAtShow;
     std::vector<int> statusCodesAtShow;
     bool versionsAtShow = false;
@@ -44,6 +46,7 @@ public:
     void Show() override {
         ++_record.sigShows;
         _record.sigSubjectAtShow = GetCertificate() != nullptr ? GetCertificate()->Subject() : "";
+        _record.sigLanguageAtShow = Language();
     }
 
 private:
@@ -56,6 +59,7 @@ public:
     void Show() override {
         ++_record.statusShows;
         _record.versionsAtShow = GetVersions() != nullptr;
+        _record.statusLanguageAtShow = Language();
         _record.statusNamesAtShow.clear();
         _record.statusCodesAtShow.clear();
         for (const SigItem& item : Signatures()) {
@@ -71,11 +75,11 @@ private:
 
 class TestResult final : public ResultBase {
 public:
-    void SetSignatures(SignatureBase* signatures) override { _list.reset(signatures); }
+    void SetSignatures(FactoryPtr<SignatureBase> signatures) override { _list = std::move(signatures); }
     SignatureBase* List() const { return _list.get(); }
 
 private:
-    std::unique_ptr<SignatureBase> _list;
+    FactoryPtr<SignatureBase> _list;
 };
 
 class TestSignatureList final : public SignatureBase {};
@@ -85,35 +89,36 @@ class TestCertInfo final : public CertInfoBase {};
 class TestEngine final : public PendrelBase {
 public:
     std::unique_ptr<TestResult> SignRequest(PropBase* request) {
-        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Sign(request)));
+        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Sign(request).release()));
     }
     std::unique_ptr<TestResult> VerifyRequest(PropBase* request) {
-        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Verify(request)));
+        return std::unique_ptr<TestResult>(static_cast<TestResult*>(Verify(request).release()));
     }
 
     bool failResult = false;
     bool failList = false;
     int certInfosAllowed = 1000;  // creations before the factory answers null
-    int certInfosReleased = 0;
+    // Certificate information made and given back (counted past this engine).
+    std::shared_ptr<int> certInfosMade = std::make_shared<int>(0);
+    std::shared_ptr<int> certInfosReleased = std::make_shared<int>(0);
     DialogRecord dialogs;
-    // Owned here, as the script layer's reference counting would keep them.
-    std::vector<std::unique_ptr<CertInfoBase>> certInfos;
 
 protected:
-    ResultBase* CreateResultObject() override { return failResult ? nullptr : new TestResult(); }
-    CertInfoBase* CreateCertificateObject() override {
-        if (certInfosAllowed-- <= 0) return nullptr;
-        certInfos.push_back(std::make_unique<TestCertInfo>());
-        return certInfos.back().get();
+    FactoryPtr<ResultBase> CreateResultObject() override {
+        return failResult ? nullptr : Deleting<ResultBase>(new TestResult());
     }
-    SignatureBase* CreateSignatureObject() override { return failList ? nullptr : new TestSignatureList(); }
-    void ReleaseCertificateObject(CertInfoBase* certInfo) override {
-        for (auto it = certInfos.begin(); it != certInfos.end(); ++it)
-            if (it->get() == certInfo) {
-                certInfos.erase(it);
-                ++certInfosReleased;
-                return;
-            }
+    FactoryPtr<CertInfoBase> CreateCertificateObject() override {
+        if (certInfosAllowed-- <= 0) return nullptr;
+        ++*certInfosMade;
+        return FactoryPtr<CertInfoBase>(
+            new TestCertInfo(),
+            FactoryRelease<CertInfoBase>{[released = certInfosReleased](CertInfoBase* info) {
+                ++*released;
+                delete info;
+            }});
+    }
+    FactoryPtr<SignatureBase> CreateSignatureObject() override {
+        return failList ? nullptr : Deleting<SignatureBase>(new TestSignatureList());
     }
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override {
         return std::make_unique<RecordingStatusSigDlg>(dialogs);
@@ -165,9 +170,11 @@ class ScriptedCertificate final : public Crypto::CertificateOpenSSL {
 public:
     ScriptedCertificate(const Crypto::CertificateOpenSSL& identity, int time, int chain, int crl, int error)
         : Crypto::CertificateOpenSSL(identity), _time(time), _chain(chain), _crl(crl), _error(error) {}
-    void Validate(bool checkCRL) override {
+    using Crypto::CertificateOpenSSL::Validate;
+    void Validate(bool checkCRL, int language) override {
         ++validations;
         lastCheckCRL = checkCRL;
+        lastLanguage = language;
     }
     int TimeValidity() const override { return _time; }
     int ChainValidity() const override { return _chain; }
@@ -180,6 +187,7 @@ public:
 
     int validations = 0;
     bool lastCheckCRL = false;
+    int lastLanguage = -1;
 
 private:
     int _time, _chain, _crl, _error;

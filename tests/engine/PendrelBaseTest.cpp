@@ -17,6 +17,8 @@
 #include "common/Util.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/openssl/CertStoreFile.h"
 #include "engine/PendrelBase.h"
 #include "engine/VisualRepBase.h"
 #include "pdf/Field.h"
@@ -29,8 +31,10 @@
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/SignDocument.h"
+#include "support/SoftHsm.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
+#include "support/ThirdPartyTools.h"
 #include "tests/engine/PendrelBaseHarness.h"
 
 using PendrelTest::LoadIdentity;
@@ -80,6 +84,9 @@ public:
     std::unique_ptr<Crypto::CertStore> CreateCertStore() const override { return _real.CreateCertStore(); }
     std::unique_ptr<Crypto::CMSignature> CreateCMSignature() const override {
         return std::make_unique<SizedCMS>(_real.CreateCMSignature(), _size);
+    }
+    std::unique_ptr<Crypto::CMSignature> CreateTimeStampToken() const override {
+        return _real.CreateTimeStampToken();
     }
     std::unique_ptr<Crypto::Hash> CreateHash(Crypto::Hash::HashType type) const override {
         return _real.CreateHash(type);
@@ -207,10 +214,15 @@ TEST_F(PendrelBaseTest, SignFailures) {
                                                                           time, chain, crl, error));
         };
     };
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
+    // Encrypted documents open with the empty user password.
+    const std::vector<TestSupport::Encryption>& methods = TestSupport::Encryptions();
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("rc4-40.pdf"), methods[0]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-128.pdf"), methods[2]), 0);
+    ASSERT_EQ(TestSupport::Encrypt(Plain(), _dir.File("aes-256.pdf"), methods[3]), 0);
     PdfBuilder unsignedField;
     unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
     unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
@@ -251,8 +263,19 @@ TEST_F(PendrelBaseTest, SignFailures) {
         {"visible signature on page 0", onPage(0), 0x10, -52, "PDFException -52 - ", 0},
         {"visible signature on page -1", onPage(-1), 0, -52, "PDFException -52 - ", 0},
         {"visible signature beyond the last page", onPage(3), 0, -52, "PDFException -52 - ", 0},
-        {"PDF 1.5 refused at load", [&] { return Request(_dir.File("v15.pdf")); }, 0, -2, "File is empty!!!",
+        {"PDF 2.1 refused at load", [&] { return Request(_dir.File("v21.pdf")); }, 0, -2, "File is empty!!!",
          0},
+        {"encrypted, RC4 40 bits", [&] { return Request(_dir.File("rc4-40.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 128 bits", [&] { return Request(_dir.File("aes-128.pdf")); }, 0x10, -65,
+         "Encrypted documents cannot be signed", 0},
+        {"encrypted, AES 256 bits, no certificate",
+         [&] {
+             auto r = Request(_dir.File("aes-256.pdf"));
+             r->certificate.reset();
+             return r;
+         },
+         0, -65, "Encrypted documents cannot be signed", 0},
         {"no certificate",
          [&] {
              auto r = Request(Plain());
@@ -329,12 +352,12 @@ TEST_F(PendrelBaseTest, SignFailures) {
 // A document refused at load leaves the request without one: both
 // operations report -2, the request's pages the load code.
 TEST_F(PendrelBaseTest, DocumentRefusedAtLoad) {
-    PdfBuilder v15("1.5");
-    v15.BasicDocument(1);
-    v15.EndRevision();
-    v15.Save(_dir.File("v15.pdf"));
+    PdfBuilder v21("2.1");
+    v21.BasicDocument(1);
+    v21.EndRevision();
+    v21.Save(_dir.File("v21.pdf"));
     TestEngine engine;
-    const auto request = Request(_dir.File("v15.pdf"));
+    const auto request = Request(_dir.File("v21.pdf"));
     EXPECT_EQ(request->Pages(), -58);
     request->SetOptions(0x10);
     EXPECT_EQ(engine.SignRequest(request.get())->Error(), -2);
@@ -385,10 +408,12 @@ TEST_F(PendrelBaseTest, SignsDespiteSkippedTests) {
         const auto request = Request(Plain(), std::move(cert));
         request->SetOptions(c.options);
         LogCapture log;
+        request->SetLang(3);
         auto result = engine.SignRequest(request.get());
         EXPECT_EQ(result->Error(), c.resultError);
         EXPECT_EQ(scripted->validations, 1);
         EXPECT_EQ(scripted->lastCheckCRL, c.checkedRevocation);
+        EXPECT_EQ(scripted->lastLanguage, 3) << "a revocation download's window in the request's language";
         EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
         EXPECT_EQ(engine.dialogs.sigShows, (c.options & 0x10) != 0 ? 1 : 0);
         ASSERT_FALSE(result->File().empty());
@@ -396,6 +421,49 @@ TEST_F(PendrelBaseTest, SignsDespiteSkippedTests) {
         const std::string file = result->File();
         result.reset();
         EXPECT_FALSE(TestSupport::FileExists(file));  // the result deletes its copy
+    }
+}
+
+// A key on a token opens (PIN) after the certificate tests and before
+// anything is written; a key that cannot be opened leaves no file behind.
+TEST_F(PendrelBaseTest, ATokenKeyOpensBeforeAnythingIsWritten) {
+    TestSupport::SoftHsm hsm;
+    hsm.AddToken("Pendrel Token A");
+    hsm.Import("Pendrel Token A", TestPKI::Shared().Get(TestPKI::Signer), "01", "signer");
+    TestSupport::TempDir noIdentities;
+    const struct {
+        const char* pin;
+        int error;
+    } cases[] = {
+        {nullptr, Crypto::KeyAccess::kSecretUnavailable},
+        {"0000", Crypto::KeyAccess::kWrongPin},
+        {TestSupport::SoftHsm::kPin, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pin != nullptr ? c.pin : "no PIN");
+        const TestSupport::ScopedEnv pin("PENDREL_PKCS11_PIN", c.pin);
+        Crypto::CertStoreFile store(noIdentities.Path());
+        ASSERT_TRUE(store.Open(Crypto::CertStore::Personal));
+        const Crypto::Certificate* onToken = store.FindBySubject("Pendrel Test Signer");
+        ASSERT_NE(onToken, nullptr);
+        ASSERT_EQ(onToken->TokenLabel(), "Pendrel Token A");
+        TestEngine engine;
+        const auto request = Request(Plain(), onToken->Clone());
+        request->SetOptions(0x10);
+        LogCapture log;
+        auto result = engine.SignRequest(request.get());
+        EXPECT_EQ(result->Error(), c.error);
+        if (c.error != 1) {
+            EXPECT_TRUE(log.Contains("Private key not available " + std::to_string(c.error)));
+            EXPECT_TRUE(result->File().empty());
+            EXPECT_TRUE(FilesIn(Work()).empty());
+            EXPECT_EQ(engine.dialogs.sigShows, 0);
+            continue;
+        }
+        ASSERT_FALSE(result->File().empty());
+        EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
+        ASSERT_NE(result->List(), nullptr);
+        EXPECT_EQ(result->List()->At(0).status.substr(0, 2), "11");  // chain trusted through the test root
     }
 }
 
@@ -421,11 +489,10 @@ TEST_F(PendrelBaseTest, SignedCopyAndItsRecord) {
     LogCapture log;
     const auto result = engine.SignRequest(request.get());
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(MsgLoaderFile::Instance()->Language(), 2);
-    MsgLoaderFile::Instance()->SetLanguage(0);
     EXPECT_EQ(result->Error(), 1);
     EXPECT_TRUE(log.Has("Sign", "Returning ok result"));
     EXPECT_EQ(engine.dialogs.sigShows, 1);
+    EXPECT_EQ(engine.dialogs.sigLanguageAtShow, 2) << "the request's language";
     EXPECT_EQ(engine.dialogs.sigSubjectAtShow, "Pendrel Test Signer");
 
     // The copy: the original bytes, then the update; registered and in the work folder.
@@ -475,7 +542,7 @@ TEST_F(PendrelBaseTest, SignedRecordOutlivesTheRequest) {
     const auto result = engine.SignRequest(request.get());
     ASSERT_EQ(result->Error(), 1);
     request.reset();
-    const CertInfoBase* const info = result->List()->At(0).certificate;
+    const CertInfoBase* const info = result->List()->At(0).certificate.get();
     ASSERT_NE(info, nullptr);
     ASSERT_NE(info->GetCertificate(), nullptr);
     EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
@@ -545,8 +612,8 @@ TEST_F(PendrelBaseTest, FactoriesThatFailAfterSigning) {
         ASSERT_FALSE(result->File().empty());
         EXPECT_EQ(FieldsOf(result->File()), (std::vector<std::pair<std::string, int>>{{"Signature 1", 0}}));
         // a certificate information object no list took is given back
-        EXPECT_EQ(engine.certInfosReleased, c.noList ? 1 : 0);
-        EXPECT_TRUE(engine.certInfos.empty());
+        EXPECT_EQ(*engine.certInfosMade, c.noCertInfo ? 0 : 1);
+        EXPECT_EQ(*engine.certInfosReleased, c.noList ? 1 : 0);
     }
 }
 
@@ -658,10 +725,14 @@ TEST_F(PendrelBaseTest, VerifyReports) {
         TestEngine engine;
         const auto request = Request(c.path);
         request->SetOptions(c.options);
+        request->SetLang(1);
         const auto result = engine.VerifyRequest(request.get());
         ASSERT_NE(result, nullptr);
         EXPECT_EQ(result->Error(), c.error);
         EXPECT_EQ(engine.dialogs.statusShows, c.dialogShows);
+        if (c.dialogShows > 0) {
+            EXPECT_EQ(engine.dialogs.statusLanguageAtShow, 1);
+        }
         if (c.error == -2) {
             EXPECT_EQ(result->List(), nullptr);
             continue;
@@ -727,7 +798,7 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
         auto request = Request(twice);
         auto result = engine->VerifyRequest(request.get());
         ASSERT_EQ(result->Error(), 1);
-        std::vector<std::unique_ptr<CertInfoBase>> infos = std::move(engine->certInfos);
+        const std::shared_ptr<int> released = engine->certInfosReleased;
         if (order == 0) {
             request.reset();
             engine.reset();
@@ -736,13 +807,17 @@ TEST_F(PendrelBaseTest, VerifiedRecordsOutliveTheirSources) {
             request.reset();
         }
         EXPECT_EQ(result->List()->At(1).sigId, "Earlier 2");
-        result.reset();
-        ASSERT_EQ(infos.size(), 2u);
-        for (const auto& info : infos) {
+        ASSERT_EQ(result->List()->Count(), 2u);
+        for (std::size_t i = 0; i < result->List()->Count(); ++i) {
+            const CertInfoBase* const info = result->List()->At(i).certificate.get();
+            ASSERT_NE(info, nullptr);
             ASSERT_NE(info->GetCertificate(), nullptr);
             EXPECT_EQ(info->GetCertificate()->Subject(), "Pendrel Test Signer");
             EXPECT_EQ(info->Subject(), "Pendrel Test Signer");
         }
+        EXPECT_EQ(*released, 0);
+        result.reset();
+        EXPECT_EQ(*released, 2) << "the list gives its certificate information back";
     }
 }
 

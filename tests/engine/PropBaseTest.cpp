@@ -125,7 +125,7 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
         return path;
     };
     WriteFile(_dir.File("text.pdf"), "this is not a PDF document\n");
-    WriteFile(_dir.File("v15.pdf"), DocumentBytes(1, "1.5"));
+    WriteFile(_dir.File("v21.pdf"), DocumentBytes(1, "2.1"));
     {
         // the catalog does not parse: the library call fails with code 0
         PdfBuilder pdf;
@@ -153,7 +153,7 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
         {"file URL with escapes", escaped, 0, 2, false, _twoPages},
         {"missing file", _dir.File("missing.pdf"), -7, -7, false, _dir.File("missing.pdf")},
         {"not a PDF", _dir.File("text.pdf"), -7, -7, false, _dir.File("text.pdf")},
-        {"PDF 1.5", _dir.File("v15.pdf"), -58, -58, false, _dir.File("v15.pdf")},
+        {"PDF 2.1", _dir.File("v21.pdf"), -58, -58, false, _dir.File("v21.pdf")},
         {"library failure, not \"no error\"", _dir.File("broken.pdf"), -7, -7, false,
          _dir.File("broken.pdf")},
     };
@@ -165,10 +165,15 @@ TEST_F(PropBaseTest, FileValuesGiveTheirCodesAndKeepTheDocumentOnlyWhenStoppedBe
         LoadOnePage(prop);
         PDF::File* const before = prop.Document();
 
+        const LogCapture log;
         prop.SetFile(c.file);
         prop.LoadFileFromURL();
         EXPECT_EQ(prop.Error(), c.error);
         EXPECT_EQ(prop.Pages(), c.pages);
+        // A document that is not opened says why.
+        if (log.Enabled() && (c.error == -7 || c.error == -58)) {
+            EXPECT_TRUE(log.Contains("SetFile: SetFile - Could not open the document (")) << log.Text();
+        }
         EXPECT_EQ(prop.File(), c.fileAfter);
         if (c.kept) {
             EXPECT_EQ(prop.Document(), before);

@@ -16,7 +16,7 @@ namespace {
 
 class TestResult : public ResultBase {
 public:
-    void SetSignatures(SignatureBase*) override {}
+    void SetSignatures(FactoryPtr<SignatureBase>) override {}
 };
 
 std::string Bytes(size_t size) {

@@ -33,27 +33,25 @@ using TestSupport::TestPKI;
 
 namespace {
 
-// Owns the certificate information of its records, as the scriptable list
-// holds a reference to each.
-class TestSignatureList final : public SignatureBase {
-public:
-    CertInfoBase* Keep(std::unique_ptr<CertInfoBase> info) {
-        _owned.push_back(std::move(info));
-        return _owned.back().get();
-    }
-
-private:
-    std::vector<std::unique_ptr<CertInfoBase>> _owned;
-};
+class TestSignatureList final : public SignatureBase {};
 
 class TestResult final : public ResultBase {
 public:
-    void SetSignatures(SignatureBase* list) override { _list.reset(list); }
+    void SetSignatures(FactoryPtr<SignatureBase> list) override { _list = std::move(list); }
     TestSignatureList* List() const { return static_cast<TestSignatureList*>(_list.get()); }
 
 private:
-    std::unique_ptr<SignatureBase> _list;
+    FactoryPtr<SignatureBase> _list;
 };
+
+// Certificate information whose release is counted.
+FactoryPtr<CertInfoBase> CountedInfo(int& released) {
+    return FactoryPtr<CertInfoBase>(new CertInfoBase(),
+                                    FactoryRelease<CertInfoBase>{[&released](CertInfoBase* info) {
+                                        ++released;
+                                        delete info;
+                                    }});
+}
 
 // The page's certificate-information object: with the keychain's store.
 class PageCertInfo final : public CertInfoBase {
@@ -135,9 +133,12 @@ TEST(SignatureBase, RecordsCopyTheSignatureAndKeepTheCertificateInformation) {
         const auto signature = FirstSignature(request.Env());
         ASSERT_NE(signature, nullptr);
         ASSERT_EQ(signature->GetRevision(), 0);
-        CertInfoBase* const info = list.Keep(std::make_unique<CertInfoBase>());
-        list.AddSignature("Signature1", signature.get(), 1, "XX1X", info);
-        list.AddSignature("Without", nullptr, 0, "XXXX", info);
+        FactoryPtr<CertInfoBase> info = Deleting(new CertInfoBase());
+        FactoryPtr<CertInfoBase> other = Deleting(new CertInfoBase());
+        const CertInfoBase* const without = other.get();
+        list.AddSignature("Signature1", signature.get(), 1, "XX1X", std::move(info));
+        list.AddSignature("Without", nullptr, 0, "XXXX", std::move(other));
+        EXPECT_EQ(list.At(1).certificate.get(), without) << "kept without a signature too";
     }  // the signature, its document and the request are gone
     const SignatureBase::SigInfo& record = list.At(0);
     EXPECT_EQ(record.sigId, "Signature1");
@@ -149,7 +150,20 @@ TEST(SignatureBase, RecordsCopyTheSignatureAndKeepTheCertificateInformation) {
     EXPECT_EQ(record.signingTime, 1705325400);  // 2024-01-15 13:30:00 UTC
     EXPECT_EQ(record.docRevision, 0);
     EXPECT_NE(record.certificate, nullptr);
-    EXPECT_EQ(list.At(1).certificate, record.certificate) << "kept without a signature too";
+}
+
+// Each record holds its certificate information until the list goes.
+TEST(SignatureBase, RecordsReleaseTheirCertificateInformationWithTheList) {
+    int released = 0;
+    {
+        TestSignatureList list;
+        list.AddSignature("First", nullptr, 0, "XXXX", CountedInfo(released));
+        list.AddSignature("Second", nullptr, 0, "XXXX", CountedInfo(released));
+        list.AddSignature("None", nullptr, 0, "XXXX", nullptr);
+        list.LoadSignature(1);
+        EXPECT_EQ(released, 0);
+    }
+    EXPECT_EQ(released, 2);
 }
 
 TEST(SignatureBase, LogsConstructionAndDestruction) {
@@ -208,10 +222,10 @@ TEST(SignatureBase, ResultsRequestsAndCertificateInformationGoInAnyOrder) {
             verifiedInfo->LoadCertificate(cmsSigner.get());
             const auto signature = FirstSignature(request->Env());
             ASSERT_NE(signature, nullptr);
-            list->AddSignature("Signature 1", signature.get(), 0, "1X1X", list->Keep(std::move(signerInfo)));
-            list->AddSignature("Signature1", signature.get(), 1, "XX1X", list->Keep(std::move(verifiedInfo)));
+            list->AddSignature("Signature 1", signature.get(), 0, "1X1X", Deleting(signerInfo.release()));
+            list->AddSignature("Signature1", signature.get(), 1, "XX1X", Deleting(verifiedInfo.release()));
         }
-        result->SetSignatures(list.release());
+        result->SetSignatures(Deleting<SignatureBase>(list.release()));
         pageInfo.reset();  // the page's reference; the request still holds one
 
         const auto readAll = [&] {

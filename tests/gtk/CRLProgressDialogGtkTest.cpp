@@ -74,8 +74,8 @@ private:
 class CRLProgressDialogGtkTest : public testing::Test {
 protected:
     void SetUp() override {
-        GtkTest::SetLanguage(0);
-        title = Util::LoadString(501);
+        GtkTest::UseBuildResources();
+        title = GtkTest::Text(501);
     }
     void TearDown() override { Crypto::CRLProgressDialog::SetFactory(nullptr); }
     GuiDriver gui;
@@ -90,8 +90,8 @@ TEST_F(CRLProgressDialogGtkTest, ClosesByItselfWhenTheTaskCompletes) {
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             g.WaitForWindow(title);
-            EXPECT_EQ(g.LabelText(title, "label"), Util::LoadString(502));
-            EXPECT_EQ(g.ButtonText(title, "cancel"), Util::LoadString(169));
+            EXPECT_EQ(g.LabelText(title, "label"), GtkTest::Text(502));
+            EXPECT_EQ(g.ButtonText(title, "cancel"), GtkTest::Text(169));
             task.Release(HeldTask::End::Result);
         },
         [&] { result = CRLProgressDialogGtk(task.Future()).ShowDialog(); });
@@ -144,10 +144,11 @@ TEST_F(CRLProgressDialogGtkTest, ATaskThatFailedKeepsTheWindowUntilCancel) {
 TEST_F(CRLProgressDialogGtkTest, InstallMakesDownloadsShowTheWindowWhenWindowsAreAvailable) {
     HeldTask task;
     CRLProgressDialogGtk::Install();
-    EXPECT_NE(dynamic_cast<CRLProgressDialogGtk*>(Crypto::CRLProgressDialog::Create(task.Future()).get()),
-              nullptr);
+    const auto window = Crypto::CRLProgressDialog::Create(task.Future(), 1);
+    EXPECT_NE(dynamic_cast<CRLProgressDialogGtk*>(window.get()), nullptr);
+    EXPECT_EQ(window->Language(), 1) << "the language of the request that downloads";
     const TestSupport::ScopedEnv none("PENDREL_DIALOGS", "none");
-    const auto windowless = Crypto::CRLProgressDialog::Create(task.Future());
+    const auto windowless = Crypto::CRLProgressDialog::Create(task.Future(), 0);
     EXPECT_NE(dynamic_cast<Crypto::CRLProgressWait*>(windowless.get()), nullptr);
     task.Release(HeldTask::End::Result);
     EXPECT_TRUE(windowless->ShowDialog());
@@ -196,16 +197,19 @@ TEST_F(CRLProgressDialogGtkTest, InstalledWindowDuringARealDownload) {
 TEST_F(CRLProgressDialogGtkTest, ScreenshotsInBothLanguages) {
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
         HeldTask task;
-        const std::string shownTitle = Util::LoadString(501);
+        const std::string shownTitle = GtkTest::Text(501, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.Screenshot(shownTitle, GuiDriver::ScreenshotPath(std::string("CRLProgressDialogGtk-") +
                                                                    (language == 0 ? "en" : "de") + ".png"));
                 g.ClickWidget(shownTitle, "cancel");
             },
-            [&] { CRLProgressDialogGtk(task.Future()).ShowDialog(); });
+            [&] {
+                CRLProgressDialogGtk dialog(task.Future());
+                dialog.SetLanguage(language);
+                dialog.ShowDialog();
+            });
         EXPECT_EQ(error, "");
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "support/GuiDriver.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
+#include "support/SoftHsm.h"
 #include "support/TestPKI.h"
 
 namespace {
@@ -22,20 +24,20 @@ using GtkTest::GuiDriver;
 using TestSupport::TestPKI;
 using Row = std::vector<std::string>;
 
-std::string Title() {
-    return Util::LoadString(163);
+std::string Title(int language = 0) {
+    return GtkTest::Text(163, language);
 }
 
-std::vector<Row> Rows(GuiDriver& gui) {
-    return gui.OnGui([] {
+std::vector<Row> Rows(GuiDriver& gui, int language = 0) {
+    return gui.OnGui([language] {
         GtkTreeModel* model =
-            gtk_tree_view_get_model(GTK_TREE_VIEW(GuiDriver::FindWidget(Title(), "tableView")));
+            gtk_tree_view_get_model(GTK_TREE_VIEW(GuiDriver::FindWidget(Title(language), "tableView")));
         std::vector<Row> rows;
         GtkTreeIter iter;
         for (bool more = gtk_tree_model_get_iter_first(model, &iter); more;
              more = gtk_tree_model_iter_next(model, &iter)) {
             Row cells;
-            for (int column = 0; column < 4; ++column) {
+            for (int column = 0; column < gtk_tree_model_get_n_columns(model); ++column) {
                 gchar* text = nullptr;
                 gtk_tree_model_get(model, &iter, column, &text, -1);
                 cells.push_back(text != nullptr ? text : "");
@@ -76,7 +78,7 @@ const Row* FindSerial(const std::vector<Row>& rows, const std::string& serial) {
 class ChooseCertDlgGtkTest : public testing::Test {
 protected:
     void SetUp() override {
-        GtkTest::SetLanguage(0);
+        GtkTest::UseBuildResources();
         ASSERT_TRUE(store.Open(Crypto::CertStore::Personal));
         store.SetCheckTimeValidity(true);
     }
@@ -175,15 +177,81 @@ TEST_F(ChooseCertDlgGtkTest, ScreenshotsInBothLanguages) {
     dialog.AddStore(&store);
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
-                g.ClickRow(Title(), "tableView", 0);
-                g.Screenshot(Title(), GuiDriver::ScreenshotPath(std::string("ChooseCertDlgGtk-") +
-                                                                (language == 0 ? "en" : "de") + ".png"));
-                g.ClickWidget(Title(), "cancelButton");
+                g.ClickRow(Title(language), "tableView", 0);
+                g.Screenshot(Title(language),
+                             GuiDriver::ScreenshotPath(std::string("ChooseCertDlgGtk-") +
+                                                       (language == 0 ? "en" : "de") + ".png"));
+                g.ClickWidget(Title(language), "cancelButton");
+            },
+            [&] {
+                dialog.SetLanguage(language);
+                dialog.Show();
+            });
+        EXPECT_EQ(error, "");
+    }
+}
+
+// Identities of the keychain folder and of two tokens in one list: the last
+// column names where each key lives, and the viewer says it too.
+TEST_F(ChooseCertDlgGtkTest, ListsFolderAndTokenIdentitiesWithTheTokensLabel) {
+    TestSupport::SoftHsm hsm;
+    hsm.AddToken("Pendrel Token A");
+    hsm.Import("Pendrel Token A", pki.Get(TestPKI::ECSigner), "01", "ec");
+    hsm.AddToken("Pendrel Card B");
+    hsm.Import("Pendrel Card B", pki.Get(TestPKI::Signer), "01", "signer");
+    TestSupport::TempDir folder;
+    std::filesystem::create_directory(folder.File("identities"));
+    std::filesystem::copy_file(pki.Get(TestPKI::Signer).p12, folder.File("identities/signer.p12"));
+    std::filesystem::copy_file(pki.Get(TestPKI::SignerPem).p12, folder.File("identities/pem.pem"));
+    Crypto::CertStoreFile mixed(folder.Path());
+    ASSERT_TRUE(mixed.Open(Crypto::CertStore::Personal));
+    ChooseCertDlgGtk dialog;
+    dialog.AddStore(&mixed);
+    for (const int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        dialog.SetLanguage(language);
+        const std::string suffix = language == 0 ? "en" : "de";
+        const std::string viewer = Util::LoadString(164, language);
+        std::vector<Row> rows;
+        std::string storedIn, header;
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                g.WaitForWindow(Title(language));
+                rows = Rows(g, language);
+                header = g.OnGui([&] {
+                    GtkTreeView* view = GTK_TREE_VIEW(GuiDriver::FindWidget(Title(language), "tableView"));
+                    return std::string(gtk_tree_view_column_get_title(gtk_tree_view_get_column(view, 4)));
+                });
+                int row = 0;
+                while (row < static_cast<int>(rows.size()) && rows[row][4] != "Pendrel Token A") ++row;
+                if (row == static_cast<int>(rows.size())) throw std::runtime_error("no row of the token");
+                g.ClickRow(Title(language), "tableView", row);
+                g.Screenshot(Title(language),
+                             GuiDriver::ScreenshotPath("ChooseCert-tokens-" + suffix + ".png"));
+                g.ClickWidget(Title(language), "showCertButton");
+                storedIn = g.LabelText(viewer, "textStoredIn");
+                g.Screenshot(viewer, GuiDriver::ScreenshotPath("CertViewer-token-" + suffix + ".png"));
+                g.ClickWidget(viewer, "buttonOk");
+                g.ClickWidget(Title(language), "cancelButton");
             },
             [&] { dialog.Show(); });
-        EXPECT_EQ(error, "");
+        ASSERT_EQ(error, "");
+        const std::string here = language == 0 ? "Keychain folder" : "Schl\xC3\xBCsselbundordner";
+        ASSERT_EQ(rows.size(), 4u);
+        // The folder's identities first, then the tokens' in slot order.
+        EXPECT_EQ(rows[0][0], "Pendrel PEM Signer");  // pem.pem before signer.p12
+        EXPECT_EQ(rows[0][4], here);
+        EXPECT_EQ(rows[1][0], "Pendrel Test Signer");
+        EXPECT_EQ(rows[1][4], here);
+        std::vector<std::pair<std::string, std::string>> tokens = {{rows[2][0], rows[2][4]},
+                                                                   {rows[3][0], rows[3][4]}};
+        std::sort(tokens.begin(), tokens.end());
+        EXPECT_EQ(tokens,
+                  (std::vector<std::pair<std::string, std::string>>{
+                      {"Pendrel EC Signer", "Pendrel Token A"}, {"Pendrel Test Signer", "Pendrel Card B"}}));
+        EXPECT_EQ(storedIn, "Pendrel Token A");
+        EXPECT_EQ(header, language == 0 ? "Stored in" : "Gespeichert in");
     }
 }

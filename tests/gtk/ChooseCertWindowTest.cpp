@@ -50,8 +50,8 @@ std::vector<CertView> Candidates() {
     return certs;
 }
 
-std::string Title() {
-    return Util::LoadString(163);
+std::string Title(int language = 0) {
+    return GtkTest::Text(163, language);
 }
 
 std::vector<std::string> Row(GuiDriver& gui, int row) {
@@ -73,7 +73,7 @@ std::vector<std::string> Row(GuiDriver& gui, int row) {
 
 class ChooseCertWindowTest : public testing::Test {
 protected:
-    void SetUp() override { GtkTest::SetLanguage(0); }
+    void SetUp() override { GtkTest::UseBuildResources(); }
     GuiDriver gui;
     const std::vector<CertView> certs = Candidates();
 };
@@ -89,7 +89,7 @@ TEST_F(ChooseCertWindowTest, RowsShowSubjectIssuerExpiryAndDecimalSerial) {
             for (int row = 0; row < 4; ++row) rows.push_back(Row(g, row));
             g.ClickWidget(Title(), "cancelButton");
         },
-        [&] { answer = ChooseCertWindow(certs).Run(); });
+        [&] { answer = ChooseCertWindow(certs, 0).Run(); });
     ASSERT_EQ(error, "");
     EXPECT_EQ(answer, -1);
     ASSERT_EQ(rows.size(), 4u);
@@ -150,7 +150,7 @@ TEST_F(ChooseCertWindowTest, AnswersPerTheUsersChoice) {
     for (const SelectionCase& c : cases) {
         SCOPED_TRACE(c.what);
         long answer = -2;
-        const std::string error = gui.Drive(c.steps, [&] { answer = ChooseCertWindow(certs).Run(); });
+        const std::string error = gui.Drive(c.steps, [&] { answer = ChooseCertWindow(certs, 0).Run(); });
         ASSERT_EQ(error, "");
         EXPECT_EQ(answer, c.answer);
     }
@@ -166,13 +166,13 @@ TEST_F(ChooseCertWindowTest, EmptyListOkDoesNothingCancelAnswersNone) {
             if (!g.Showing(Title())) throw std::runtime_error("OK closed the empty chooser");
             g.ClickWidget(Title(), "cancelButton");
         },
-        [&] { answer = ChooseCertWindow(none).Run(); });
+        [&] { answer = ChooseCertWindow(none, 0).Run(); });
     ASSERT_EQ(error, "");
     EXPECT_EQ(answer, -1);
 }
 
 TEST_F(ChooseCertWindowTest, ShowCertificateOpensTheViewerForTheSelectedRow) {
-    const std::string viewer = Util::LoadString(164);
+    const std::string viewer = GtkTest::Text(164);
     std::string serial, sha1, subjectDN, key, usage, crl;
     long answer = -2;
     const std::string error = gui.Drive(
@@ -190,7 +190,7 @@ TEST_F(ChooseCertWindowTest, ShowCertificateOpensTheViewerForTheSelectedRow) {
             g.ClickWidget(viewer, "buttonOk");
             g.ClickWidget(Title(), "cancelButton");
         },
-        [&] { answer = ChooseCertWindow(certs).Run(); });
+        [&] { answer = ChooseCertWindow(certs, 0).Run(); });
     ASSERT_EQ(error, "");
     EXPECT_EQ(answer, -1);
     EXPECT_EQ(serial, "4660 (hex 12 34)");
@@ -204,10 +204,9 @@ TEST_F(ChooseCertWindowTest, ShowCertificateOpensTheViewerForTheSelectedRow) {
 TEST_F(ChooseCertWindowTest, ScreenshotsInBothLanguages) {
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
         const std::string suffix = language == 0 ? "en" : "de";
-        const std::string title = Title();
-        const std::string viewer = Util::LoadString(164);
+        const std::string title = Title(language);
+        const std::string viewer = GtkTest::Text(164, language);
         std::string header;
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
@@ -223,7 +222,7 @@ TEST_F(ChooseCertWindowTest, ScreenshotsInBothLanguages) {
                 g.CloseBox(g.WaitForWindow(viewer));
                 g.ClickWidget(title, "cancelButton");
             },
-            [&] { ChooseCertWindow(certs).Run(); });
+            [&] { ChooseCertWindow(certs, language).Run(); });
         ASSERT_EQ(error, "");
         EXPECT_EQ(header, language == 0 ? "Serial number" : "Seriennummer");
     }

@@ -99,16 +99,20 @@ TEST(GtkUtil, WindowlessEveryWindowReturnsAtOnce) {
             {"DISPLAY", c.display}, {"WAYLAND_DISPLAY", c.wayland}, {"PENDREL_DIALOGS", c.dialogs}};
         std::vector<CertView> certs(2);
         certs[0].subject = "Alice";
-        EXPECT_EQ(ChooseCertWindow(certs).Run(), -1);  // answered as cancelled
-        StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}).Run();
+        EXPECT_EQ(ChooseCertWindow(certs, 0).Run(), -1);  // answered as cancelled
+        StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}, 0).Run();
         int asked = 0;
         const std::vector<SignatureView> signatures(1);
-        StatusWindow(signatures, [&](size_t) {
-            ++asked;
-            return std::string("/tmp/x.pdf");
-        }).Run();
+        StatusWindow(
+            signatures,
+            [&](size_t) {
+                ++asked;
+                return std::string("/tmp/x.pdf");
+            },
+            0)
+            .Run();
         EXPECT_EQ(asked, 0);
-        CertViewerWindow(certs[0]).Run();
+        CertViewerWindow(certs[0], 0).Run();
     }
 }
 
@@ -126,7 +130,7 @@ TEST(GtkUtil, WindowlessProgressWaitsForTheDownloadAndAnswersItsOutcome) {
                 promise.set_exception(std::make_exception_ptr(std::runtime_error("server gone")));
         });
         const ProgressWindow window([&](std::chrono::milliseconds d) { return WaitEnded(future, d); },
-                                    [&] { return HasResult(future); });
+                                    [&] { return HasResult(future); }, 0);
         EXPECT_EQ(window.Run(), delivers);  // a failed download must not leave it waiting for ever
         worker.join();
     }
@@ -171,8 +175,8 @@ TEST(GtkUtilDeathTest, AnUnreachableDisplayMeansNoWindows) {
             ::unsetenv("WAYLAND_DISPLAY");
             ::setenv("GDK_BACKEND", "x11", 1);
             std::vector<CertView> certs(1);
-            const bool cancelled = ChooseCertWindow(certs).Run() == -1;
-            StatusSigWindow(StatusSigWindow::Codes{0, 0, 0}).Run();
+            const bool cancelled = ChooseCertWindow(certs, 0).Run() == -1;
+            StatusSigWindow(StatusSigWindow::Codes{0, 0, 0}, 0).Run();
             std::exit(cancelled && !GtkUtil::WindowsAvailable() ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

@@ -21,7 +21,7 @@ struct Download {
     std::shared_future<int> future = promise.get_future().share();
     std::atomic<int> looks{0};
 
-    ProgressWindow Window() {
+    ProgressWindow Window(int language = 0) {
         return ProgressWindow(
             [this](std::chrono::milliseconds wait) {
                 ++looks;
@@ -34,13 +34,14 @@ struct Download {
                 } catch (const std::exception&) {
                     return false;
                 }
-            });
+            },
+            language);
     }
 };
 
 class ProgressWindowTest : public testing::Test {
 protected:
-    void SetUp() override { GtkTest::SetLanguage(0); }
+    void SetUp() override { GtkTest::UseBuildResources(); }
     GuiDriver gui;
 };
 
@@ -48,12 +49,12 @@ protected:
 
 TEST_F(ProgressWindowTest, ClosesByItselfWhenTheDownloadDelivers) {
     Download download;
-    const std::string title = Util::LoadString(501);
+    const std::string title = GtkTest::Text(501);
     bool result = false;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             g.WaitForWindow(title);
-            EXPECT_EQ(g.LabelText(title, "label"), Util::LoadString(502));
+            EXPECT_EQ(g.LabelText(title, "label"), GtkTest::Text(502));
             download.promise.set_value(7);  // as the worker thread does
         },
         [&] { result = download.Window().Run(); });
@@ -70,7 +71,7 @@ TEST_F(ProgressWindowTest, ADownloadDoneBeforeTheWindowAppearsAnswersTrue) {
 
 TEST_F(ProgressWindowTest, CancelReturnsFalseAtOnceWhileTheDownloadNeverEnds) {
     Download download;  // never fulfilled: a server that never answers
-    const std::string title = Util::LoadString(501);
+    const std::string title = GtkTest::Text(501);
     bool result = true;
     Clock::time_point clicked;
     Clock::time_point returned;
@@ -92,7 +93,7 @@ TEST_F(ProgressWindowTest, CancelReturnsFalseAtOnceWhileTheDownloadNeverEnds) {
 TEST_F(ProgressWindowTest, ADownloadThatFailedKeepsTheWindowUntilCancel) {
     Download download;
     download.promise.set_exception(std::make_exception_ptr(std::runtime_error("no CRL")));
-    const std::string title = Util::LoadString(501);
+    const std::string title = GtkTest::Text(501);
     bool result = true;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -110,7 +111,7 @@ TEST_F(ProgressWindowTest, ADownloadThatFailedKeepsTheWindowUntilCancel) {
 
 TEST_F(ProgressWindowTest, LooksAtTheDownloadWithoutSpinning) {
     Download download;
-    const std::string title = Util::LoadString(501);
+    const std::string title = GtkTest::Text(501);
     int looks = 0;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -130,17 +131,16 @@ TEST_F(ProgressWindowTest, LooksAtTheDownloadWithoutSpinning) {
 TEST_F(ProgressWindowTest, ScreenshotsInBothLanguages) {
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
         Download download;
-        const std::string title = Util::LoadString(501);
+        const std::string title = GtkTest::Text(501, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("CRLProgressDialog-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
-                EXPECT_EQ(g.ButtonText(title, "cancel"), Util::LoadString(169));
+                EXPECT_EQ(g.ButtonText(title, "cancel"), GtkTest::Text(169, language));
                 g.ClickWidget(title, "cancel");
             },
-            [&] { download.Window().Run(); });
+            [&] { download.Window(language).Run(); });
         EXPECT_EQ(error, "");
     }
 }

@@ -92,8 +92,8 @@ void SelectNext(GuiDriver& g, const std::string& title, int index) {
 class StatusDlgGtkTest : public testing::Test {
 protected:
     void SetUp() override {
-        GtkTest::SetLanguage(0);
-        title = Util::LoadString(165);
+        GtkTest::UseBuildResources();
+        title = GtkTest::Text(165);
         pdf.Save(dir.File("signed.pdf"));
         doc = std::make_unique<TestSupport::OpenedDocument>(dir.File("signed.pdf"));
         fields = std::make_unique<PDF::Fields>(&doc->Env());
@@ -152,13 +152,13 @@ void ExpectShown(GuiDriver& g, const std::string& title, const Expected& e) {
     EXPECT_EQ(g.LabelText(title, "textSubject"), e.subject);
     EXPECT_EQ(g.LabelText(title, "textIssuer"), "Pendrel Test CA Unit");
     EXPECT_TRUE(g.ImageShows(title, "imageTime", e.timeIcon));
-    EXPECT_EQ(g.LabelText(title, "textTime"), Util::LoadString(e.timeMessage));
+    EXPECT_EQ(g.LabelText(title, "textTime"), GtkTest::Text(e.timeMessage));
     EXPECT_TRUE(g.ImageShows(title, "imageSig", e.sigIcon));
-    EXPECT_EQ(g.LabelText(title, "textSig"), Util::LoadString(e.sigMessage));
+    EXPECT_EQ(g.LabelText(title, "textSig"), GtkTest::Text(e.sigMessage));
     EXPECT_TRUE(g.ImageShows(title, "imageChain", e.chainIcon));
-    EXPECT_EQ(g.LabelText(title, "textChain"), Util::LoadString(e.chainMessage));
+    EXPECT_EQ(g.LabelText(title, "textChain"), GtkTest::Text(e.chainMessage));
     EXPECT_TRUE(g.ImageShows(title, "imageCrl", kUnknown));
-    EXPECT_EQ(g.LabelText(title, "textCrl"), Util::LoadString(136));
+    EXPECT_EQ(g.LabelText(title, "textCrl"), GtkTest::Text(136));
 }
 
 }  // namespace
@@ -208,7 +208,7 @@ TEST_F(StatusDlgGtkTest, ASignatureWithoutKnownSignerKeepsThePreviousDetails) {
         },
         [&] { dialog.Show(); });
     ASSERT_EQ(error, "");
-    const std::string first = "Jane Doe|4097|" + Util::LoadString(137);
+    const std::string first = "Jane Doe|4097|" + GtkTest::Text(137);
     EXPECT_EQ(shown, (std::vector<std::string>{first, first}));
 }
 
@@ -257,7 +257,7 @@ TEST_F(StatusDlgGtkTest, VersionFileIsEmptyWhereThereIsNothingToOpen) {
 TEST_F(StatusDlgGtkTest, ShowCertificateListsTheSignersDetails) {
     StatusDlgGtk dialog(Lookup());
     Fill(dialog);
-    const std::string viewer = Util::LoadString(164);
+    const std::string viewer = GtkTest::Text(164);
     std::string subjectDN, usage, key;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -289,15 +289,17 @@ TEST_F(StatusDlgGtkTest, ScreenshotsInBothLanguages) {
     Fill(dialog);
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
-        const std::string shownTitle = Util::LoadString(165);
+        const std::string shownTitle = GtkTest::Text(165, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.Screenshot(shownTitle, GuiDriver::ScreenshotPath(std::string("StatusDlgGtk-") +
                                                                    (language == 0 ? "en" : "de") + ".png"));
                 g.ClickWidget(shownTitle, "buttonOk");
             },
-            [&] { dialog.Show(); });
+            [&] {
+                dialog.SetLanguage(language);
+                dialog.Show();
+            });
         EXPECT_EQ(error, "");
     }
 }

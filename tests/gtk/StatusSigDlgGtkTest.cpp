@@ -50,14 +50,14 @@ const CertCase kCases[] = {
 
 class StatusSigDlgGtkTest : public testing::Test {
 protected:
-    void SetUp() override { GtkTest::SetLanguage(0); }
+    void SetUp() override { GtkTest::UseBuildResources(); }
     GuiDriver gui;
 };
 
 }  // namespace
 
 TEST_F(StatusSigDlgGtkTest, ShowsTheChecksOfTheValidatedCertificate) {
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     const TestSupport::ScopedEnv keychain("PENDREL_KEYCHAIN", TestPKI::Shared().Keychain().c_str());
     for (const CertCase& c : kCases) {
         SCOPED_TRACE(c.what);
@@ -78,9 +78,9 @@ TEST_F(StatusSigDlgGtkTest, ShowsTheChecksOfTheValidatedCertificate) {
                 for (const auto& check : checks) {
                     SCOPED_TRACE(check.label);
                     EXPECT_TRUE(g.ImageShows(title, check.image, check.expected.icon));
-                    EXPECT_EQ(g.LabelText(title, check.label), Util::LoadString(check.expected.message));
+                    EXPECT_EQ(g.LabelText(title, check.label), GtkTest::Text(check.expected.message));
                 }
-                EXPECT_EQ(g.ButtonText(title, "okButton"), Util::LoadString(168));
+                EXPECT_EQ(g.ButtonText(title, "okButton"), GtkTest::Text(168));
                 g.ClickWidget(title, "okButton");
             },
             [&] { dialog.Show(); });
@@ -104,15 +104,17 @@ TEST_F(StatusSigDlgGtkTest, ScreenshotsInBothLanguages) {
     dialog.SetCertificate(&cert);
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
-        const std::string title = Util::LoadString(165);
+        const std::string title = GtkTest::Text(165, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusSigDlgGtk-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
                 g.ClickWidget(title, "okButton");
             },
-            [&] { dialog.Show(); });
+            [&] {
+                dialog.SetLanguage(language);
+                dialog.Show();
+            });
         EXPECT_EQ(error, "");
     }
 }

@@ -37,14 +37,14 @@ const CodesCase kCases[] = {
 
 class StatusSigWindowTest : public testing::Test {
 protected:
-    void SetUp() override { GtkTest::SetLanguage(0); }
+    void SetUp() override { GtkTest::UseBuildResources(); }
     GuiDriver gui;
 };
 
 }  // namespace
 
 TEST_F(StatusSigWindowTest, EachCheckShowsTheIconAndTextOfItsCode) {
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     for (const CodesCase& c : kCases) {
         SCOPED_TRACE(std::to_string(c.codes.time) + "/" + std::to_string(c.codes.chain) + "/" +
                      std::to_string(c.codes.crl));
@@ -65,18 +65,17 @@ TEST_F(StatusSigWindowTest, EachCheckShowsTheIconAndTextOfItsCode) {
                         EXPECT_EQ(g.LabelText(title, check.label), "");
                     } else {
                         EXPECT_TRUE(g.ImageShows(title, check.image, check.expected.icon));
-                        EXPECT_EQ(g.LabelText(title, check.label), Util::LoadString(check.expected.message));
+                        EXPECT_EQ(g.LabelText(title, check.label), GtkTest::Text(check.expected.message));
                     }
                 }
                 g.ClickWidget(title, "okButton");
             },
-            [&] { StatusSigWindow(c.codes).Run(); });
+            [&] { StatusSigWindow(c.codes, 0).Run(); });
         EXPECT_EQ(error, "");
     }
 }
 
 TEST_F(StatusSigWindowTest, WithoutACertificateShowsTheDescriptionsTextsAndClosesByCloseBox) {
-    GtkTest::SetLanguage(1);
     const std::string title = "Signature status";  // the description's own title, not message 1165
     std::string time;
     const std::string error = gui.Drive(
@@ -84,7 +83,7 @@ TEST_F(StatusSigWindowTest, WithoutACertificateShowsTheDescriptionsTextsAndClose
             time = g.LabelText(title, "timeLabel");
             g.CloseBox(g.WaitForWindow(title));
         },
-        [&] { StatusSigWindow(std::nullopt).Run(); });
+        [&] { StatusSigWindow(std::nullopt, 1).Run(); });
     EXPECT_EQ(error, "");
     EXPECT_EQ(time, "");
 }
@@ -92,17 +91,16 @@ TEST_F(StatusSigWindowTest, WithoutACertificateShowsTheDescriptionsTextsAndClose
 TEST_F(StatusSigWindowTest, ScreenshotsInBothLanguages) {
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
-        const std::string title = Util::LoadString(165);
+        const std::string title = GtkTest::Text(165, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusSigDlg-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
-                EXPECT_EQ(g.LabelText(title, "chainLabel"), Util::LoadString(132));
+                EXPECT_EQ(g.LabelText(title, "chainLabel"), GtkTest::Text(132, language));
                 g.ClickWidget(title, "okButton");
             },
             [&] {
-                StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}).Run();
+                StatusSigWindow(StatusSigWindow::Codes{0, 1, 2}, language).Run();
             });
         EXPECT_EQ(error, "");
     }

@@ -92,7 +92,7 @@ void ExpectChecks(GuiDriver& g, const std::string& title, const std::vector<Chec
     for (const Check& c : checks) {
         SCOPED_TRACE(c.label);
         EXPECT_TRUE(g.ImageShows(title, c.image, c.icon));
-        EXPECT_EQ(g.LabelText(title, c.label), Util::LoadString(c.message));
+        EXPECT_EQ(g.LabelText(title, c.label), GtkTest::Text(c.message));
     }
 }
 
@@ -114,7 +114,7 @@ void SelectNext(GuiDriver& g, const std::string& title, int index) {
 
 class StatusWindowTest : public testing::Test {
 protected:
-    void SetUp() override { GtkTest::SetLanguage(0); }
+    void SetUp() override { GtkTest::UseBuildResources(); }
     GuiDriver gui;
     const std::time_t when = 1700000000;
     const std::vector<SignatureView> signatures = {Signature("Sig1", "1X1X", 0, when),
@@ -125,7 +125,7 @@ protected:
 }  // namespace
 
 TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     std::vector<std::string> names;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -169,7 +169,7 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
                           {"imageCrl", "textCrl", kBad, 135}});
             g.ClickWidget(title, "buttonOk");
         },
-        [&] { StatusWindow(signatures, nullptr).Run(); });
+        [&] { StatusWindow(signatures, nullptr, 0).Run(); });
     ASSERT_EQ(error, "");
     EXPECT_EQ(names, (std::vector<std::string>{"Sig1", "Sig2", "Sig3"}));
 }
@@ -177,15 +177,15 @@ TEST_F(StatusWindowTest, DropDownSwitchesTheShownSignatureWithItsChecks) {
 TEST_F(StatusWindowTest, EntryWithoutSignerCertificateKeepsThePreviousDetails) {
     std::vector<SignatureView> list = signatures;
     list[1].hasSignerCert = false;
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             SelectNext(g, title, 1);
             ExpectDetails(Read(g, title), list[0], CtimeText(when));
-            EXPECT_EQ(g.LabelText(title, "textSig"), Util::LoadString(137));
+            EXPECT_EQ(g.LabelText(title, "textSig"), GtkTest::Text(137));
             g.CloseBox(g.WaitForWindow(title));
         },
-        [&] { StatusWindow(list, nullptr).Run(); });
+        [&] { StatusWindow(list, nullptr, 0).Run(); });
     ASSERT_EQ(error, "");
 }
 
@@ -200,7 +200,7 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
         asked.push_back(index);
         return index == 1 ? path : std::string("/nonexistent/wrong.pdf");
     };
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     bool opened = false;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -209,7 +209,7 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
             opened = opener.WaitOpened();
             g.ClickWidget(title, "buttonOk");
         },
-        [&] { StatusWindow(signatures, versionFile).Run(); });
+        [&] { StatusWindow(signatures, versionFile, 0).Run(); });
     ASSERT_EQ(error, "");
     ASSERT_TRUE(opened);
     EXPECT_EQ(asked, std::vector<size_t>{1});
@@ -220,7 +220,7 @@ TEST_F(StatusWindowTest, ViewVersionHandsTheChosenRevisionToXdgOpenAsOneArgument
 TEST_F(StatusWindowTest, ViewVersionWithoutARevisionFileOpensNothing) {
     const GtkTest::FakeXdgOpen opener;
     int asked = 0;
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
             g.ClickWidget(title, "btnViewVersion");
@@ -228,10 +228,11 @@ TEST_F(StatusWindowTest, ViewVersionWithoutARevisionFileOpensNothing) {
             g.ClickWidget(title, "buttonOk");
         },
         [&] {
-            StatusWindow(signatures, [&](size_t) {
+            const StatusWindow::VersionFile versionFile = [&](size_t) {
                 ++asked;
                 return std::string();
-            }).Run();
+            };
+            StatusWindow(signatures, versionFile, 0).Run();
         });
     ASSERT_EQ(error, "");
     EXPECT_FALSE(TestSupport::FileExists(opener.Record()));
@@ -240,7 +241,7 @@ TEST_F(StatusWindowTest, ViewVersionWithoutARevisionFileOpensNothing) {
 TEST_F(StatusWindowTest, NoSignaturesShowsAnEmptyListAndTheButtonsDoNothing) {
     const std::vector<SignatureView> none;
     int asked = 0;
-    const std::string title = Util::LoadString(165);
+    const std::string title = GtkTest::Text(165);
     std::string signer = "unset";
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -252,10 +253,11 @@ TEST_F(StatusWindowTest, NoSignaturesShowsAnEmptyListAndTheButtonsDoNothing) {
             g.ClickWidget(title, "buttonOk");
         },
         [&] {
-            StatusWindow(none, [&](size_t) {
+            const StatusWindow::VersionFile versionFile = [&](size_t) {
                 ++asked;
                 return std::string("/x.pdf");
-            }).Run();
+            };
+            StatusWindow(none, versionFile, 0).Run();
         });
     ASSERT_EQ(error, "");
     EXPECT_EQ(asked, 0);
@@ -263,8 +265,8 @@ TEST_F(StatusWindowTest, NoSignaturesShowsAnEmptyListAndTheButtonsDoNothing) {
 }
 
 TEST_F(StatusWindowTest, ShowCertificateOpensTheSignersCertificate) {
-    const std::string title = Util::LoadString(165);
-    const std::string viewer = Util::LoadString(164);
+    const std::string title = GtkTest::Text(165);
+    const std::string viewer = GtkTest::Text(164);
     std::string serial;
     const std::string error = gui.Drive(
         [&](GuiDriver& g) {
@@ -273,7 +275,7 @@ TEST_F(StatusWindowTest, ShowCertificateOpensTheSignersCertificate) {
             g.ClickWidget(viewer, "buttonOk");
             g.ClickWidget(title, "buttonOk");
         },
-        [&] { StatusWindow(signatures, nullptr).Run(); });
+        [&] { StatusWindow(signatures, nullptr, 0).Run(); });
     ASSERT_EQ(error, "");
     EXPECT_EQ(serial, "4660 (hex 12 34)");
 }
@@ -281,17 +283,16 @@ TEST_F(StatusWindowTest, ShowCertificateOpensTheSignersCertificate) {
 TEST_F(StatusWindowTest, ScreenshotsInBothLanguages) {
     for (const int language : {0, 1}) {
         SCOPED_TRACE(language);
-        GtkTest::SetLanguage(language);
-        const std::string title = Util::LoadString(165);
+        const std::string title = GtkTest::Text(165, language);
         const std::string error = gui.Drive(
             [&](GuiDriver& g) {
                 SelectNext(g, title, 1);
                 g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("StatusDlg-") +
                                                               (language == 0 ? "en" : "de") + ".png"));
-                EXPECT_EQ(g.LabelText(title, "labelSigningTime"), Util::LoadString(207));
+                EXPECT_EQ(g.LabelText(title, "labelSigningTime"), GtkTest::Text(207, language));
                 g.ClickWidget(title, "buttonOk");
             },
-            [&] { StatusWindow(signatures, nullptr).Run(); });
+            [&] { StatusWindow(signatures, nullptr, language).Run(); });
         EXPECT_EQ(error, "");
     }
 }

@@ -60,13 +60,13 @@ TEST(WindowDescription, UnusableDescriptionsAreRefused) {
         SCOPED_TRACE(c.what);
         const std::string name = std::string("Case") + std::to_string(&c - cases);
         if (c.text != nullptr) resources.Write(name + ".ui", c.text);
-        EXPECT_EQ(GtkUtil::WindowDescription::Load(name), nullptr);
+        EXPECT_EQ(GtkUtil::WindowDescription::Load(name, 0), nullptr);
     }
     resources.Write("Good.ui",
                     std::string(kHeader) +
                         "<object class=\"GtkWindow\" id=\"window\"><child><object class=\"GtkLabel\" "
                         "id=\"label\"/></child></object></interface>");
-    const auto good = GtkUtil::WindowDescription::Load("Good");
+    const auto good = GtkUtil::WindowDescription::Load("Good", 0);
     ASSERT_NE(good, nullptr);
     EXPECT_NE(good->Widget("label"), nullptr);
     EXPECT_EQ(good->Widget("absent"), nullptr);
@@ -74,7 +74,7 @@ TEST(WindowDescription, UnusableDescriptionsAreRefused) {
 
 TEST(WindowDescription, WindowsWithoutUsableDescriptionsAnswerAtOnce) {
     GtkTest::GuiDriver gui;
-    GtkTest::SetLanguage(0);
+    GtkTest::UseBuildResources();
     ASSERT_TRUE(GtkUtil::WindowsAvailable());
     const ResourceScope resources;  // holds no descriptions
     // A chooser whose table lacks its buttons cannot be answered by the user.
@@ -85,17 +85,17 @@ TEST(WindowDescription, WindowsWithoutUsableDescriptionsAnswerAtOnce) {
                         "id=\"window\"><child><object class=\"GtkTreeView\" id=\"tableView\"/>"
                         "</child></object></interface>");
     const std::vector<CertView> certs(2);
-    EXPECT_EQ(ChooseCertWindow(certs).Run(), -1);
-    StatusSigWindow(StatusSigWindow::Codes{0, 0, 0}).Run();
+    EXPECT_EQ(ChooseCertWindow(certs, 0).Run(), -1);
+    StatusSigWindow(StatusSigWindow::Codes{0, 0, 0}, 0).Run();
     const std::vector<SignatureView> signatures(1);
-    StatusWindow(signatures, nullptr).Run();
+    StatusWindow(signatures, nullptr, 0).Run();
     std::promise<int> promise;
     promise.set_value(1);
     const std::shared_future<int> future = promise.get_future().share();
     EXPECT_TRUE(
         ProgressWindow(
             [&](std::chrono::milliseconds d) { return future.wait_for(d) == std::future_status::ready; },
-            [] { return true; })
+            [] { return true; }, 0)
             .Run());
     EXPECT_FALSE(gui.Showing("Choose a certificate"));
 }

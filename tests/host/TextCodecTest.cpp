@@ -47,6 +47,27 @@ TEST(TextCodec, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(TextCodec::Utf8ToScript("\xF4\x90\x80\x80"), replacement);  // above U+10FFFF
 }
 
+// ASCII runs are copied eight bytes at a time: a character that needs
+// converting must be found wherever it falls in or after such a run.
+TEST(TextCodec, ConvertsCharactersAtEveryOffsetOfAnAsciiRun) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    for (size_t before = 0; before <= 17; ++before) {
+        for (const size_t after : {0, 1, 7, 8, 9}) {
+            SCOPED_TRACE("after " + std::to_string(before) + " ASCII bytes, " + std::to_string(after) +
+                         " more follow");
+            const std::string lead(before, 'a');
+            const std::string trail(after, 'z');
+            EXPECT_EQ(TextCodec::ScriptToUtf8(lead + "\xED\xA0\xBD\xED\xB8\x80" + trail),
+                      lead + "\xF0\x9F\x98\x80" + trail);
+            EXPECT_EQ(TextCodec::Utf8ToScript(lead + "\xF0\x9F\x98\x80" + trail),
+                      lead + "\xED\xA0\xBD\xED\xB8\x80" + trail);
+            EXPECT_EQ(TextCodec::ScriptToUtf8(lead + "\xED\xA0\xBD" + trail), lead + replacement + trail);
+            EXPECT_EQ(TextCodec::Utf8ToScript(lead + "\x80" + trail), lead + replacement + trail);
+            EXPECT_EQ(TextCodec::ScriptToUtf8(lead + "\xC3\xA9" + trail), lead + "\xC3\xA9" + trail);
+        }
+    }
+}
+
 TEST(TextCodec, Base64MatchesPublishedVectors) {
     // RFC 4648, section 10.
     const std::pair<std::string, std::string> vectors[] = {

@@ -74,8 +74,9 @@ protected:
     NPObject* ListOfThree() {
         NPObject* list = Create(&sNPSignature_NPClass);
         for (const char* name : {"A", "B", "C"}) {
-            CertInfoBase* info = ObjectRef::As<NPCertInfo>(Create(&sNPCertInfo_NPClass));
-            ObjectRef::As<NPSignature>(list)->AddSignature(name, nullptr, 1, "111X", info);
+            auto info = ObjectRef::ToEngine<NPCertInfo, CertInfoBase>(
+                NPObjectPtr::Adopt(Create(&sNPCertInfo_NPClass)));
+            ObjectRef::As<NPSignature>(list)->AddSignature(name, nullptr, 1, "111X", std::move(info));
         }
         return list;
     }
@@ -141,7 +142,8 @@ TEST_F(NPSignatureTest, ResultHoldsItsListAndHandsItOutRetained) {
     NPObject* result = Create(&sNPResult_NPClass);
     EXPECT_TRUE(NPVARIANT_IS_NULL(Get(result, "signatures")));
     NPObject* first = ListOfThree();
-    ObjectRef::As<NPResult>(result)->SetSignatures(ObjectRef::As<NPSignature>(first));
+    ObjectRef::As<NPResult>(result)->SetSignatures(
+        ObjectRef::ToEngine<NPSignature, SignatureBase>(NPObjectPtr::Adopt(first)));
     EXPECT_EQ(browser.Count(first), 1u);  // the creation reference went to the result
 
     NPVariant a = Get(result, "signatures");
@@ -155,7 +157,8 @@ TEST_F(NPSignatureTest, ResultHoldsItsListAndHandsItOutRetained) {
 
     // A second list replaces the first, which goes with its entries.
     NPObject* second = Create(&sNPSignature_NPClass);
-    ObjectRef::As<NPResult>(result)->SetSignatures(ObjectRef::As<NPSignature>(second));
+    ObjectRef::As<NPResult>(result)->SetSignatures(
+        ObjectRef::ToEngine<NPSignature, SignatureBase>(NPObjectPtr::Adopt(second)));
     EXPECT_EQ(browser.LiveObjects(), 2);
     NPN_ReleaseObject(result);
 }

@@ -1,5 +1,3 @@
-#include "pdf/FileManager.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "pdf/FileManager.h"
 #include "support/TempDir.h"
 
 using PDF::FileManager;
@@ -23,7 +22,8 @@ TEST(FileManager, GeneratesTheFirstFreeNameWithoutCreatingIt) {
     EXPECT_EQ(manager.GenerateFileName(), dir.File("PDFF0000.pdf"));  // still free
     WriteFile(dir.File("PDFF0000.pdf"), "");
     WriteFile(dir.File("PDFF0001.pdf"), "");
-    ASSERT_EQ(::symlink("/nonexistent", dir.File("PDFF0002.pdf").c_str()), 0);  // dangling link takes its name
+    ASSERT_EQ(::symlink("/nonexistent", dir.File("PDFF0002.pdf").c_str()),
+              0);  // dangling link takes its name
     EXPECT_EQ(manager.GenerateFileName(), dir.File("PDFF0003.pdf"));
     EXPECT_FALSE(FileExists(dir.File("PDFF0003.pdf")));
 }

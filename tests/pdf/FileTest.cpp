@@ -9,10 +9,13 @@
 #include "pdf/Env.h"
 #include "pdf/Exception.h"
 #include "pdf/File.h"
+#include "pdf/Versions.h"
 #include "support/LogCapture.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
+#include "support/ThirdPartyTools.h"
 
 using TestSupport::LogCapture;
 using TestSupport::OpenedDocument;
@@ -40,14 +43,19 @@ struct VersionCase {
 };
 
 const VersionCase kVersionCases[] = {
-    {"1.2", -58, "XREF->Version is 12, major 1, minor 2"},
+    {"0.9", -58, "XREF->Version is 9, major 0, minor 9"},
+    {"1.0", 1, "XREF->Version is 10, major 1, minor 0"},
+    {"1.2", 1, "XREF->Version is 12, major 1, minor 2"},
     {"1.3", 1, "XREF->Version is 13, major 1, minor 3"},
     {"1.4", 1, "XREF->Version is 14, major 1, minor 4"},
-    {"1.5", -58, "XREF->Version is 15, major 1, minor 5"},
-    {"2.0", -58, "XREF->Version is 20, major 2, minor 0"},
+    {"1.5", 1, "XREF->Version is 15, major 1, minor 5"},
+    {"1.7", 1, "XREF->Version is 17, major 1, minor 7"},
+    {"2.0", 1, "XREF->Version is 20, major 2, minor 0"},
+    {"2.1", -58, "XREF->Version is 21, major 2, minor 1"},
+    {"3.0", -58, "XREF->Version is 30, major 3, minor 0"},
 };
 
-TEST(File, AcceptsOnlyHeaderVersions13And14AfterLoggingTheVersion) {
+TEST(File, AcceptsHeaderVersions10To20AfterLoggingTheVersion) {
     const TempDir dir;
     for (const VersionCase& c : kVersionCases) {
         SCOPED_TRACE("%PDF-" + c.header);
@@ -61,6 +69,26 @@ TEST(File, AcceptsOnlyHeaderVersions13And14AfterLoggingTheVersion) {
         if (log.Enabled()) {
             EXPECT_TRUE(log.Has("Open", c.logged)) << log.Text();
         }
+    }
+}
+
+TEST(File, JudgesTheCatalogVersionLikeTheHeader) {
+    const TempDir dir;
+    const struct {
+        std::string header;
+        std::string catalogExtra;
+        int code;
+    } cases[] = {
+        {"1.4", "/Version/1.7", 1},   {"1.7", "/Version/2.0", 1},
+        {"1.4", "/Version/1.3", 1},  // an earlier one changes nothing
+        {"1.4", "/Version/2.2", -58}, {"1.4", "/Version/abc", -58},
+        {"1.4", "/Version(1.7)", 1},  // not a name: not a version
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.header + " " + c.catalogExtra);
+        const std::string path = SaveBasic(dir, "catalog.pdf", c.header, c.catalogExtra);
+        std::string text;
+        EXPECT_EQ(OpenError(path, &text), c.code) << text;
     }
 }
 
@@ -287,7 +315,7 @@ TEST(File, OpensDocumentsRewrittenByQpdf) {
     EXPECT_NE(doc.File().Form(), nullptr);
     EXPECT_NE(doc.Env().GetVersions(), nullptr);
 
-    // Cross-reference streams under a 1.4 header cannot be cut into revisions.
+    // Object streams and a cross-reference stream, even under a 1.4 header.
     const std::string streams = dir.File("streams.pdf");
     const std::string generate = "qpdf --object-streams=generate '" + source + "' '" + streams + "'";
     ASSERT_EQ(std::system(generate.c_str()), 0);
@@ -295,8 +323,75 @@ TEST(File, OpensDocumentsRewrittenByQpdf) {
     ASSERT_EQ(bytes.compare(0, 8, "%PDF-1.5"), 0);
     bytes[7] = '4';
     TestSupport::WriteFile(streams, bytes);
-    std::string text;
-    EXPECT_EQ(OpenError(streams, &text), -53) << text;
+    OpenedDocument packed(streams);
+    EXPECT_EQ(packed.File().PageCount(), 1);
+    EXPECT_NE(packed.File().Form(), nullptr);
+    ASSERT_NE(packed.Env().GetVersions(), nullptr);
+    EXPECT_EQ(packed.Env().GetVersions()->Count(), 1);
+    EXPECT_TRUE(packed.Env().GetVersions()->NewestIsStream());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(File, SaysInTheLogWhyADocumentCannotBeOpened) {
+    const TempDir dir;
+    PdfBuilder pdf;
+    pdf.BasicDocument();
+    pdf.EndRevision();
+    std::string shifted = pdf.Bytes();
+    shifted.insert(shifted.find("1 0 obj"), "% shifted by a comment\n");
+    TestSupport::WriteFile(dir.File("shifted.pdf"), shifted);
+    TestSupport::WriteFile(dir.File("headless.pdf"), pdf.Bytes().substr(pdf.Bytes().find('\n') + 1));
+    TestSupport::WriteFile(dir.File("garbage.pdf"), "this is not a PDF document at all\n");
+    pdf.Save(dir.File("plain.pdf"));
+    ASSERT_EQ(TestSupport::RunProgram({"qpdf", "--encrypt", "user", "owner", "256", "--",
+                                       dir.File("plain.pdf"), dir.File("password.pdf")}),
+              0);
+
+    const struct {
+        const char* file;
+        std::string reason;  // start of the logged reason
+    } cases[] = {
+        {"shifted.pdf", "its cross-reference data is damaged and would have to be rebuilt"},
+        {"headless.pdf", "it does not begin with a %PDF- header"},
+        {"password.pdf", "it is encrypted and needs a password"},
+        {"garbage.pdf", ""},  // MuPDF's own words
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const LogCapture log;
+        std::string text;
+        EXPECT_EQ(OpenError(dir.File(c.file), &text), -7);
+        EXPECT_EQ(text, "Could not open file");
+        if (!log.Enabled()) continue;
+        EXPECT_TRUE(log.Has("Open", "Error openning xref")) << log.Text();
+        EXPECT_TRUE(log.Contains("] Open: Could not open the document: " + c.reason)) << log.Text();
+    }
+}
+
+TEST(File, OpensEncryptedDocumentsWithTheEmptyUserPassword) {
+    const TempDir dir;
+    PdfBuilder pdf;
+    pdf.BasicDocument(2, "/AcroForm<</Fields[]>>");
+    pdf.EndRevision();
+    pdf.Save(dir.File("plain.pdf"));
+    EXPECT_FALSE(OpenedDocument(dir.File("plain.pdf")).File().IsEncrypted());
+    for (const TestSupport::Encryption& how : TestSupport::Encryptions()) {
+        SCOPED_TRACE(how.name);
+        ASSERT_EQ(TestSupport::Encrypt(dir.File("plain.pdf"), dir.File("encrypted.pdf"), how), 0);
+        const LogCapture log;
+        OpenedDocument doc(dir.File("encrypted.pdf"));
+        EXPECT_TRUE(doc.File().IsEncrypted());
+        EXPECT_EQ(doc.File().PageCount(), 2);
+        EXPECT_NE(doc.File().Form(), nullptr);
+        EXPECT_EQ(doc.Env().GetVersions()->Count(), 1);
+        if (log.Enabled()) {
+            const std::string method = std::string(how.name).substr(0, 3);  // "RC4" or "AES"
+            EXPECT_TRUE(log.Contains("] Open: Document is encrypted (" + method)) << log.Text();
+        }
+    }
 }
 
 }  // namespace

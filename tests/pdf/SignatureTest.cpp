@@ -158,6 +158,7 @@ const BadSignatureCase kBadSignatures[] = {
      "<</Type/Sig" + kFilters + "/Reason(/Contents <00>)/ByteRange[0 1 2 3]>>", -55, "Empty Signature"},
     {"no /Type", "<<" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"/Type not Sig", "<</Type/Annot" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
+    {"/Type DocTimeStamp", "<</Type/DocTimeStamp" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 1, ""},
     {"/ByteRange of three", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2]/Contents<00>>>", 2, ""},
     {"/ByteRange of five", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3 4]/Contents<00>>>", 2, ""},
     {"/ByteRange a name", "<</Type/Sig" + kFilters + "/ByteRange/All/Contents<00>>>", 2, ""},
@@ -192,6 +193,66 @@ TEST(Signature, RefusesBrokenSignatureDictionaries) {
         }
         EXPECT_EQ(code, c.code) << text;
         EXPECT_EQ(text, c.text);
+    }
+}
+
+struct KindCase {
+    std::string name;
+    std::string dictionary;  // object 8
+    PDF::Signature::Kind kind;
+    int certification;
+};
+
+const std::string kMDP =
+    "/Reference[<</Type/SigRef/TransformMethod/DocMDP/TransformParams<</Type/TransformParams";
+const KindCase kKindCases[] = {
+    {"adbe.pkcs7.detached", PdfBuilder::SignatureDict(), PDF::Signature::kDetached, 0},
+    {"PAdES", PdfBuilder::SignatureDictOf("Sig", "ETSI.CAdES.detached", 8), PDF::Signature::kDetached, 0},
+    {"document time stamp", PdfBuilder::SignatureDictOf("DocTimeStamp", "ETSI.RFC3161", 8),
+     PDF::Signature::kTimeStamp, 0},
+    // The sub-filter says what /Contents holds.
+    {"token under /Type /Sig", PdfBuilder::SignatureDictOf("Sig", "ETSI.RFC3161", 8),
+     PDF::Signature::kTimeStamp, 0},
+    {"time stamp with a detached sub-filter",
+     PdfBuilder::SignatureDictOf("DocTimeStamp", "adbe.pkcs7.detached", 8), PDF::Signature::kUnsupported, 0},
+    {"adbe.pkcs7.sha1", PdfBuilder::SignatureDictOf("Sig", "adbe.pkcs7.sha1", 8),
+     PDF::Signature::kUnsupported, 0},
+    {"sub-filter a string",
+     "<</Type/Sig/Filter/Adobe.PPKLite/SubFilter(adbe.pkcs7.detached)/ByteRange[0 1 2 3]/Contents<00>>>",
+     PDF::Signature::kUnsupported, 0},
+    {"sub-filter in another case", PdfBuilder::SignatureDictOf("Sig", "ADBE.PKCS7.DETACHED", 8),
+     PDF::Signature::kUnsupported, 0},
+    // Certification: the DocMDP transform and its permissions.
+    {"certifies, no changes", PdfBuilder::SignatureDict(kMDP + "/P 1/V/1.2>>>>]"), PDF::Signature::kDetached,
+     1},
+    {"certifies, annotations", PdfBuilder::SignatureDict(kMDP + "/P 3>>>>]"), PDF::Signature::kDetached, 3},
+    {"certifies, /P left out", PdfBuilder::SignatureDict(kMDP + ">>>>]"), PDF::Signature::kDetached, 2},
+    {"certifies, /P out of range", PdfBuilder::SignatureDict(kMDP + "/P 9>>>>]"), PDF::Signature::kDetached,
+     2},
+    {"certifies, reference held indirectly", PdfBuilder::SignatureDict("/Reference[9 0 R]"),
+     PDF::Signature::kDetached, 1},
+    {"field lock only", PdfBuilder::SignatureDict("/Reference[<</TransformMethod/FieldMDP>>]"),
+     PDF::Signature::kDetached, 0},
+};
+
+TEST(Signature, TellsWhatItHoldsAndWhetherItCertifies) {
+    const TempDir dir;
+    for (const KindCase& c : kKindCases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf = SignedDocument(c.dictionary);
+        pdf.Object(9, "<</TransformMethod/DocMDP/TransformParams<</P 1>>>>");
+        pdf.EndRevision();
+        pdf.Save(dir.File("kind.pdf"));
+        OpenedDocument doc(dir.File("kind.pdf"));
+        const LogCapture log;
+        const auto signature = FirstSignature(doc);
+        ASSERT_NE(signature, nullptr);
+        EXPECT_EQ(signature->GetKind(), c.kind);
+        EXPECT_EQ(signature->GetCertification(), c.certification);
+        if (c.certification != 0 && log.Enabled()) {
+            EXPECT_TRUE(log.Has(
+                "Load", "Certification signature, changes permitted " + std::to_string(c.certification)));
+        }
     }
 }
 

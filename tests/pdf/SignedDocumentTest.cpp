@@ -20,6 +20,7 @@
 #include "pdf/Fields.h"
 #include "pdf/Signature.h"
 #include "pdf/Surface.h"
+#include "pdf/Versions.h"
 #include "support/NssDb.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
@@ -27,6 +28,7 @@
 #include "support/SignDocument.h"
 #include "support/TempDir.h"
 #include "support/TestPKI.h"
+#include "support/ThirdPartyTools.h"
 
 namespace {
 
@@ -97,12 +99,6 @@ PDF::Signature::VerifyError OurVerify(const std::string& path, std::size_t index
     return signature ? signature->Verify() : PDF::Signature::kNoRange;
 }
 
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++count;
-    return count;
-}
-
 void DrawTextAndPicture(VisualRepBase& rep) {
     PDF::Surface* const surface = rep.GetSurface();
     surface->SetFont("DejaVu Sans", 40, 0);
@@ -147,22 +143,7 @@ TEST(SignedDocumentTest, IndependentVerifiersAccept) {
             path = signedPath;
         }
 
-        std::string report;
-        EXPECT_EQ(RunProgram({"pdfsig", "-nssdir", db, path}, &report), 0) << report;
-        // NSS reports a certificate it has already checked in this run as an
-        // unknown issue: a twice-signed file has one trusted line for sure.
-        EXPECT_EQ(Count(report, "Signature Validation: Signature is Valid."),
-                  static_cast<std::size_t>(c.signings))
-            << report;
-        EXPECT_GE(Count(report, "Certificate Validation: Certificate is Trusted."), 1u) << report;
-
-        report.clear();
-        EXPECT_EQ(RunProgram({"qpdf", "--check", path}, &report), 0) << report;
-        EXPECT_NE(report.find("No syntax or stream encoding errors found"), std::string::npos) << report;
-
-        report.clear();
-        EXPECT_EQ(RunProgram({"mutool", "sign", "-v", path}, &report), 0) << report;
-        EXPECT_EQ(Count(report, "The document is unchanged since signing."), 1u) << report;
+        TestSupport::ExpectAcceptedByOthers(path, db, static_cast<std::size_t>(c.signings));
 
         // One changed covered byte: nobody accepts the file any more.
         std::string bytes = TestSupport::ReadFile(path);
@@ -170,14 +151,14 @@ TEST(SignedDocumentTest, IndependentVerifiersAccept) {
         ASSERT_NE(at, std::string::npos);
         bytes[at + 2] = '3';
         TestSupport::WriteFile(dir.File("changed.pdf"), bytes);
-        report.clear();
+        std::string report;
         RunProgram({"pdfsig", "-nssdir", db, dir.File("changed.pdf")}, &report);
-        EXPECT_LT(Count(report, "Signature Validation: Signature is Valid."),
+        EXPECT_LT(TestSupport::CountOf(report, "Signature Validation: Signature is Valid."),
                   static_cast<std::size_t>(c.signings))
             << report;
         report.clear();
         RunProgram({"mutool", "sign", "-v", dir.File("changed.pdf")}, &report);
-        EXPECT_EQ(Count(report, "The document is unchanged since signing."), 0u) << report;
+        EXPECT_EQ(TestSupport::CountOf(report, "The document is unchanged since signing."), 0u) << report;
         EXPECT_EQ(OurVerify(dir.File("changed.pdf"), c.signings - 1), PDF::Signature::kNotVerified);
 
         for (int i = 0; i < c.signings; ++i) EXPECT_EQ(OurVerify(path, i), PDF::Signature::kVerified) << i;
@@ -405,6 +386,166 @@ TEST(SignedDocumentTest, MemoryDoesNotGrowWithTheDocument) {
     EXPECT_EQ(OurVerify(dir.File("signed.pdf"), 0), PDF::Signature::kVerified);
     // A copy of the document in memory would add 96 MiB.
     EXPECT_LT(PeakKiB() - before, 24 * 1024);
+}
+
+}  // namespace
+
+namespace {
+
+using Section = TestSupport::PdfBuilder::Section;
+
+const char kInfoAndId[] =
+    "/Info 9 0 R/ID[<00112233445566778899AABBCCDDEEFF><00112233445566778899AABBCCDDEEFF>]";
+
+// A two-page document with /Info and /ID in the given section form; with
+// Stream or Hybrid the page tree and the second page sit in an object stream.
+std::string BuiltSource(const TestSupport::TempDir& dir, const std::string& version, Section form) {
+    PdfBuilder pdf(version);
+    pdf.SectionForm(form);
+    pdf.Object(1, "<</Type/Catalog/Pages 2 0 R>>");
+    const std::string tree = "<</Type/Pages/Kids[3 0 R 4 0 R]/Count 2>>";
+    const std::string second = "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]>>";
+    if (form == Section::Table) {
+        pdf.Object(2, tree);
+        pdf.Object(4, second);
+    } else {
+        pdf.Compressed(2, tree);
+        pdf.Compressed(4, second);
+    }
+    pdf.Object(3, "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]>>");
+    pdf.Object(9, "<</Producer(PdfBuilder)>>");
+    pdf.TrailerExtra(kInfoAndId);
+    pdf.EndRevision();
+    const std::string path = dir.File("built.pdf");
+    pdf.Save(path);
+    return path;
+}
+
+// `source` rewritten by a program; "IN" and "OUT" in `command` name the files.
+std::string Rewritten(const TestSupport::TempDir& dir, const std::string& source,
+                      std::vector<std::string> command) {
+    const std::string path = dir.File("rewritten.pdf");
+    for (std::string& arg : command) {
+        if (arg == "IN") arg = source;
+        if (arg == "OUT") arg = path;
+        if (arg == "-sOutputFile=OUT") arg = "-sOutputFile=" + path;
+    }
+    std::string output;
+    EXPECT_EQ(RunProgram(command, &output), 0) << output;
+    return path;
+}
+
+struct Verified {
+    PDF::Signature::VerifyError code = PDF::Signature::kNoRange;
+    int revision = -2;
+};
+
+// Our verification of every signature, in field order, with its revision.
+std::vector<Verified> VerifyAll(const std::string& path) {
+    TestSupport::OpenedDocument document(path);
+    Crypto::PlatformOpenSSL platform;
+    document.Env().SetPlatform(&platform);
+    PDF::Fields fields(&document.Env());
+    fields.Load();
+    std::vector<Verified> all;
+    for (std::size_t i = 0; i < fields.Count(); ++i) {
+        const std::unique_ptr<PDF::Signature> signature = fields.At(i)->GetSignature();
+        Verified v;
+        if (signature) {
+            v.code = signature->Verify();
+            v.revision = signature->MatchVersion();
+        }
+        all.push_back(v);
+    }
+    return all;
+}
+
+bool NewestIsStream(const std::string& path) {
+    TestSupport::OpenedDocument document(path);
+    return document.Env().GetVersions()->NewestIsStream();
+}
+
+TEST(SignedDocumentTest, EveryDocumentFormIsSignedTwiceInItsOwnSectionForm) {
+    struct Case {
+        const char* name;
+        std::string version;
+        Section form;
+        std::vector<std::string> rewrite;  // empty: the builder's document as it is
+        bool stream;                       // its last section is a cross-reference stream
+    };
+    const std::vector<Case> cases = {
+        {"1.5, cross-reference stream and object stream", "1.5", Section::Stream, {}, true},
+        {"1.5, hybrid", "1.5", Section::Hybrid, {}, false},
+        {"1.6 by qpdf, object streams",
+         "1.4",
+         Section::Table,
+         {"qpdf", "--object-streams=generate", "--force-version=1.6", "IN", "OUT"},
+         true},
+        {"1.7 by qpdf, object streams",
+         "1.4",
+         Section::Table,
+         {"qpdf", "--object-streams=generate", "--force-version=1.7", "IN", "OUT"},
+         true},
+        {"2.0 by qpdf, object streams",
+         "1.4",
+         Section::Table,
+         {"qpdf", "--object-streams=generate", "--force-version=2.0", "IN", "OUT"},
+         true},
+        {"linearized by qpdf, tables", "1.4", Section::Table, {"qpdf", "--linearize", "IN", "OUT"}, false},
+        {"linearized by qpdf, object streams",
+         "1.4",
+         Section::Table,
+         {"qpdf", "--linearize", "--object-streams=generate", "IN", "OUT"},
+         true},
+        {"1.7 by Ghostscript",
+         "1.4",
+         Section::Table,
+         {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-dCompatibilityLevel=1.7",
+          "-sOutputFile=OUT", "IN"},
+         false},
+        {"cleaned by mutool", "1.5", Section::Stream, {"mutool", "clean", "-z", "IN", "OUT"}, false},
+    };
+    TestSupport::TempDir nss;
+    const std::string db = MakeNssDb(nss);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::TempDir dir;
+        std::string path = BuiltSource(dir, c.version, c.form);
+        if (!c.rewrite.empty()) path = Rewritten(dir, path, c.rewrite);
+        ASSERT_EQ(NewestIsStream(path), c.stream);
+        const std::string source = TestSupport::ReadFile(path);
+
+        for (int i = 1; i <= 2; ++i) {
+            TestSupport::SignOptions options;
+            options.fieldName = "Signature " + std::to_string(i);
+            options.visible = i == 1;
+            options.page = 2;
+            options.x = 200;
+            options.y = 400;
+            options.draw = DrawTextAndPicture;
+            const std::string signedPath = dir.File("signed" + std::to_string(i) + ".pdf");
+            TestSupport::SignDocument(path, signedPath, options);
+            // The update's cross-reference data has the form of the last section.
+            const std::string bytes = TestSupport::ReadFile(signedPath);
+            const std::string update = bytes.substr(TestSupport::ReadFile(path).size());
+            EXPECT_EQ(update.find("/Type/XRef") != std::string::npos, c.stream) << i;
+            EXPECT_EQ(update.find("\nxref\n") != std::string::npos, !c.stream) << i;
+            EXPECT_EQ(update.find("/ObjStm"), std::string::npos);
+            EXPECT_NE(update.find("/Info "), std::string::npos) << "the trailer keeps /Info";
+            EXPECT_EQ(NewestIsStream(signedPath), c.stream);
+            path = signedPath;
+        }
+        EXPECT_EQ(TestSupport::ReadFile(path).compare(0, source.size(), source), 0) << "source bytes kept";
+
+        TestSupport::ExpectAcceptedByOthers(path, db, 2);
+
+        const std::vector<Verified> ours = VerifyAll(path);
+        ASSERT_EQ(ours.size(), 2u);
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(ours[i].code, PDF::Signature::kVerified) << i;
+            EXPECT_EQ(ours[i].revision, i + 1) << i;  // the source is revision 0
+        }
+    }
 }
 
 }  // namespace

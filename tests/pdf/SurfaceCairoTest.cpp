@@ -61,8 +61,11 @@ bool Near(Rgb a, Rgb b, int tolerance) {
            std::abs(a.b - b.b) <= tolerance;
 }
 
-// A JPEG made by libjpeg from a colour function, as Base64 text.
-std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& colour, bool gray = false) {
+// A JPEG made by libjpeg from a colour function, as Base64 text: RGB, grey
+// (the red part) or CMYK (red, green, blue as C, M, Y; no K).
+std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& colour,
+                     J_COLOR_SPACE space = JCS_RGB) {
+    const int components = space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
     cinfo.err = jpeg_std_error(&err);
@@ -72,22 +75,18 @@ std::string MakeJpeg(int width, int height, const std::function<Rgb(int, int)>& 
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = width;
     cinfo.image_height = height;
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 95, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * components);
     while (cinfo.next_scanline < cinfo.image_height) {
         for (int x = 0; x < width; ++x) {
             const Rgb c = colour(x, static_cast<int>(cinfo.next_scanline));
-            if (gray) {
-                row[x] = static_cast<unsigned char>(c.r);
-            } else {
-                row[x * 3] = static_cast<unsigned char>(c.r);
-                row[x * 3 + 1] = static_cast<unsigned char>(c.g);
-                row[x * 3 + 2] = static_cast<unsigned char>(c.b);
-            }
+            const int parts[4] = {c.r, c.g, c.b, 0};
+            for (int i = 0; i < components; ++i)
+                row[static_cast<size_t>(x * components + i)] = static_cast<unsigned char>(parts[i]);
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
@@ -326,7 +325,7 @@ TEST(SurfaceCairo, APictureCanBeDrawnSeveralTimesAndGreyJpegsLoad) {
                                       [](int, int) {
                                           return Rgb{40, 40, 40};
                                       },
-                                      true)
+                                      JCS_GRAYSCALE)
                                       .c_str()));
     surface.SetPos(0, 0);
     surface.WriteImage(100, 100);
@@ -365,6 +364,30 @@ TEST(SurfaceCairo, LoadImageRefusesWhatIsNoJpeg) {
     ASSERT_TRUE(surface.LoadImage(jpeg.c_str()));
     EXPECT_FALSE(surface.LoadImage(png.c_str()));
     EXPECT_TRUE(surface.HasImage());
+}
+
+// Each way a decode stops early gives the decoder back (the valgrind run of
+// these tests sees a leak) and leaves no picture.
+TEST(SurfaceCairo, LoadImageRefusesJpegsTheDecoderStopsOn) {
+    // Cut inside its first segment: no picture follows the start marker.
+    const std::string cut = MakeJpeg(16, 16, [](int, int) { return kRed; }).substr(0, 16);
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"no colour conversion to RGB (fails starting)", MakeJpeg(
+                                                             8, 8, [](int, int) { return kRed; }, JCS_CMYK)},
+        {"wider than the largest side (refused after the header)",
+         MakeJpeg(
+             SurfaceCairo::kMaxImageSide + 1, 8, [](int, int) { return kRed; }, JCS_GRAYSCALE)},
+        {"cut short (fails reading the header)", cut},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SurfaceCairo surface(0, 0, 100, 100, 255, 255, 255);
+        EXPECT_FALSE(surface.LoadImage(c.text.c_str()));
+        EXPECT_FALSE(surface.HasImage());
+    }
 }
 
 TEST(SurfaceCairo, APictureScaledToNothingDrawsNothingAndLeavesTheRasterUsable) {

@@ -13,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
 
 using TestSupport::LogCapture;
@@ -90,6 +91,160 @@ TEST(Versions, EndsEachRevisionAfterItsMarkerAndLineEnding) {
         EXPECT_EQ(versions->Get(0), static_cast<int>(pdf.Bytes().size()));
         EXPECT_THROW(versions->Get(versions->Count()), std::out_of_range);
     }
+}
+
+using Section = PdfBuilder::Section;
+
+// A 1.5 document whose revisions use the given sections; every update
+// rewrites the page and adds an object, compressed where the section can
+// hold compressed objects.
+PdfBuilder Sections(const std::vector<Section>& forms) {
+    PdfBuilder pdf("1.5");
+    for (std::size_t k = 0; k < forms.size(); ++k) {
+        const bool packs = forms[k] != Section::Table;
+        pdf.SectionForm(forms[k]);
+        if (k == 0) {
+            pdf.Object(1, "<</Type/Catalog/Pages 2 0 R>>");
+            const std::string pages = "<</Type/Pages/Kids[3 0 R]/Count 1>>";
+            packs ? pdf.Compressed(2, pages) : pdf.Object(2, pages);
+        }
+        pdf.Object(3,
+                   "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Rotate " + std::to_string(90 * k) + ">>");
+        const std::string note = "(revision " + std::to_string(k) + ")";
+        packs ? pdf.Compressed(pdf.NextNumber(), note) : static_cast<void>(pdf.Add(note));
+        pdf.EndRevision();
+    }
+    return pdf;
+}
+
+TEST(Versions, EndsRevisionsOfEverySectionForm) {
+    const struct {
+        std::string name;
+        std::vector<Section> forms;
+    } cases[] = {
+        {"stream", {Section::Stream}},
+        {"hybrid", {Section::Hybrid}},
+        {"stream, then stream", {Section::Stream, Section::Stream}},
+        {"table, then stream", {Section::Table, Section::Stream}},
+        {"stream, then table", {Section::Stream, Section::Table}},
+        {"hybrid, then table, then stream", {Section::Hybrid, Section::Table, Section::Stream}},
+    };
+    const TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PdfBuilder pdf = Sections(c.forms);
+        pdf.Save(dir.File("sections.pdf"));
+        const std::vector<std::size_t> expected = MarkerEnds(pdf.Bytes());
+        ASSERT_EQ(expected.size(), c.forms.size());
+
+        OpenedDocument doc(dir.File("sections.pdf"));
+        EXPECT_EQ(doc.File().GetPageRotationDegrees(1), 90 * static_cast<int>(c.forms.size() - 1));
+        const PDF::Versions* const versions = doc.Env().GetVersions();
+        ASSERT_EQ(versions->Count(), static_cast<int>(expected.size()));
+        for (int r = 0; r < versions->Count(); ++r)
+            EXPECT_EQ(versions->Get(versions->Count() - 1 - r), static_cast<int>(expected[r])) << r;
+        EXPECT_EQ(versions->NewestIsStream(), c.forms.back() == Section::Stream);
+    }
+}
+
+TEST(Versions, BuiltSectionFormsPassAnIndependentCheck) {
+    const PdfBuilder pdf = Sections({Section::Hybrid, Section::Stream, Section::Table, Section::Stream});
+    const TempDir dir;
+    pdf.Save(dir.File("checked.pdf"));
+    std::string report;
+    EXPECT_EQ(TestSupport::RunProgram({"qpdf", "--check", dir.File("checked.pdf")}, &report), 0) << report;
+    EXPECT_NE(report.find("No syntax or stream encoding errors found"), std::string::npos) << report;
+}
+
+TEST(Versions, ALinearizedFileIsOneRevision) {
+    // qpdf puts a first-page section at the top whose /Prev names the main
+    // section at the end; the file's startxref names the first-page one.
+    PdfBuilder built("1.4");
+    built.BasicDocument(3);
+    built.EndRevision();
+    const TempDir dir;
+    built.Save(dir.File("built.pdf"));
+    const struct {
+        std::string name;
+        std::vector<std::string> options;
+        bool stream;
+    } cases[] = {
+        {"tables", {"--object-streams=disable"}, false},
+        {"streams", {"--object-streams=generate"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> command = {"qpdf", "--linearize"};
+        command.insert(command.end(), c.options.begin(), c.options.end());
+        command.push_back(dir.File("built.pdf"));
+        command.push_back(dir.File("linear.pdf"));
+        ASSERT_EQ(TestSupport::RunProgram(command), 0);
+        const std::string bytes = TestSupport::ReadFile(dir.File("linear.pdf"));
+
+        OpenedDocument doc(dir.File("linear.pdf"));
+        const PDF::Versions* const versions = doc.Env().GetVersions();
+        ASSERT_EQ(versions->Count(), 1);
+        EXPECT_EQ(versions->Get(0), static_cast<int>(MarkerEnds(bytes).back()));
+        EXPECT_EQ(versions->NewestIsStream(), c.stream);
+
+        // An update after it is a revision of its own.
+        std::string withUpdate = bytes + "3 0 obj\n(update)\nendobj\n";
+        const std::size_t xref = withUpdate.size();
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", bytes.size());
+        const std::size_t firstXref = std::stoul(bytes.substr(bytes.rfind("startxref") + 10));
+        withUpdate += std::string("xref\n3 1\n") + entry + "trailer\n<</Size 99/Root " +
+                      (c.stream ? std::string("6 0 R") : std::string("3 0 R")) + "/Prev " +
+                      std::to_string(firstXref) + ">>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+        TestSupport::WriteFile(dir.File("updated.pdf"), withUpdate);
+        std::string text;
+        ASSERT_EQ(OpenError(dir.File("updated.pdf"), &text), 1) << text;
+        OpenedDocument again(dir.File("updated.pdf"));
+        const PDF::Versions* const both = again.Env().GetVersions();
+        ASSERT_EQ(both->Count(), 2);
+        EXPECT_EQ(both->Get(0), static_cast<int>(withUpdate.size()));
+        EXPECT_EQ(both->Get(1), static_cast<int>(bytes.size()));
+        EXPECT_FALSE(both->NewestIsStream());
+    }
+}
+
+TEST(Versions, RefusesACrossReferenceStreamItCannotDelimit) {
+    const PdfBuilder pdf = Sections({Section::Stream});
+    const std::string& bytes = pdf.Bytes();
+    const TempDir dir;
+
+    // MuPDF reads past a missing marker; the revision walk does not. A
+    // comment before startxref is passed over by both.
+    std::string noMarker = bytes;
+    noMarker.replace(noMarker.rfind("%%EOF"), 5, "%%EOX");
+    std::string comment = bytes;
+    comment.insert(comment.rfind("startxref"), "% written by hand\n");
+    const std::pair<std::string, int> files[] = {{noMarker, -53}, {comment, 1}};
+    for (const auto& [file, expected] : files) {
+        TestSupport::WriteFile(dir.File("bad.pdf"), file);
+        std::string text;
+        EXPECT_EQ(OpenError(dir.File("bad.pdf"), &text), expected) << text;
+        if (expected == -53) {
+            EXPECT_EQ(text, "EOF not found");
+        }
+    }
+
+    // Sent to objects that are not cross-reference streams.
+    pdf.Save(dir.File("good.pdf"));
+    OpenedDocument doc(dir.File("good.pdf"));
+    PDF::Versions* const versions = doc.Env().GetVersions();
+    const int objectStream = static_cast<int>(pdf.Offset(pdf.NextNumber() - 2));
+    for (const int offset : {static_cast<int>(pdf.Offset(1)), objectStream}) {
+        SCOPED_TRACE(bytes.substr(offset, 12));
+        try {
+            versions->ParseVersion(offset);
+            ADD_FAILURE() << "no exception";
+        } catch (const PDF::Exception& e) {
+            EXPECT_EQ(e.Code(), -53);
+            EXPECT_STREQ(e.what(), "Cross-reference stream expected");
+        }
+    }
+    EXPECT_EQ(versions->Count(), 1);
 }
 
 TEST(Versions, LogsWhereItFoundTheMarker) {

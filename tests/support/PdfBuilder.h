@@ -7,17 +7,27 @@
 
 namespace TestSupport {
 
-// Writes PDF files for tests byte by byte: objects, classic cross-reference
-// sections and trailers, and incremental updates appended after them. Every
-// offset it writes is counted from the bytes it has produced, so the files
-// are exactly what a careful writer would make (qpdf checks them in a test).
+// Writes PDF files for tests byte by byte: objects, object streams,
+// cross-reference sections (classic tables, streams or both) and trailers,
+// and incremental updates appended after them. Every offset it writes is
+// counted from the bytes it has produced, so the files are exactly what a
+// careful writer would make (qpdf checks them in a test).
 class PdfBuilder {
 public:
+    // How a revision's cross-reference data is written: a classic table and
+    // trailer; a cross-reference stream (uncompressed, /W [1 4 2]); or a
+    // table whose trailer's /XRefStm names a stream for the objects kept in
+    // an object stream.
+    enum class Section { Table, Stream, Hybrid };
+
     explicit PdfBuilder(const std::string& version = "1.4");
 
     // Sets object `num` (generation 0) of the revision being built; its body
     // is written between "num 0 obj\n" and "\nendobj\n".
     void Object(int num, const std::string& body);
+    // Sets object `num` of the revision being built inside the revision's
+    // object stream (a Stream or Hybrid section); `body` holds no stream.
+    void Compressed(int num, const std::string& body);
     // Sets an object under the next unused number and answers that number.
     int Add(const std::string& body);
     int NextNumber() const;
@@ -54,6 +64,7 @@ public:
                             const std::string& extra = "");
 
     // Settings of the revision being built.
+    void SectionForm(Section form) { _form = form; }                            // default Table
     void TrailerExtra(const std::string& entries) { _trailerExtra = entries; }  // e.g. "/Info 9 0 R"
     void Size(int size) { _size = size; }                          // instead of the highest number + 1
     void Prev(const std::string& value) { _prev = value; }         // instead of the previous startxref
@@ -78,6 +89,9 @@ public:
     // A signature dictionary with a /ByteRange placeholder and a /Contents
     // hole of `holeBytes` zero bytes; `extra` entries go before the closing >>.
     static std::string SignatureDict(const std::string& extra = "", std::size_t holeBytes = 32);
+    // The same with another /Type (Sig, DocTimeStamp) and /SubFilter.
+    static std::string SignatureDictOf(const std::string& type, const std::string& subFilter,
+                                       std::size_t holeBytes, const std::string& extra = "");
     // Offsets of the "<" of the /Contents string of object `num`, and just
     // after its ">".
     std::size_t ContentsStart(int num) const;
@@ -87,12 +101,32 @@ public:
     void SetByteRange(int num, long long b1, long long b2, long long b3, long long b4);
     // The range a signer writes: all bytes up to `end` except the hole.
     void CoverUpTo(int num, std::size_t end);
+    // The bytes such a range covers: up to `end`, without the hole of `num`.
+    std::string Covered(int num, std::size_t end) const;
+    // Writes `der` as hexadecimal digits into the hole of `num`, from its
+    // start; the rest of the hole keeps its zeros.
+    void FillContents(int num, const std::string& der);
 
     void Save(const std::string& path) const;
 
 private:
+    struct XRefEntry {
+        int num;
+        int type;           // 1 at an offset, 2 in an object stream
+        std::size_t field;  // offset, or the object stream's number
+        int index;          // place in the object stream
+    };
+    // The object stream of the revision's compressed objects; adds their
+    // entries.
+    void WriteObjectStream(std::vector<XRefEntry>& entries);
+    // A cross-reference stream object listing `entries` (and itself).
+    void WriteXRefStream(std::vector<XRefEntry> entries, const std::string& dictExtra);
+    std::string TrailerEntries(int size) const;
+
     std::string _bytes;
     std::map<int, std::string> _pending;
+    std::map<int, std::string> _compressed;
+    Section _form = Section::Table;
     std::map<int, std::size_t> _offsets;
     std::vector<std::size_t> _ends;
     int _highest = 0;

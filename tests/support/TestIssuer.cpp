@@ -85,7 +85,7 @@ std::string Der(Encode encode) {
 std::string IssueCertificate(const TestPKI& pki, const IssueRequest& request) {
     const CertPtr issuer = ReadCert(pki.Get(TestPKI::Intermediate).certPem);
     const KeyPtr issuerKey = ReadKey(pki.Get(TestPKI::Intermediate).keyPem);
-    const KeyPtr key = ReadKey(pki.Get(TestPKI::Signer).keyPem);
+    const KeyPtr key = ReadKey(request.keyPem.empty() ? pki.Get(TestPKI::Signer).keyPem : request.keyPem);
 
     const CertPtr cert(X509_new());
     Check(cert && X509_set_version(cert.get(), 2) == 1, "version");

@@ -21,6 +21,8 @@ struct IssueRequest {
     // further sections they name.
     std::string extensions;
     std::string sections;
+    // The subject's private key (PEM); empty: the Signer's key.
+    std::string keyPem;
 };
 
 // A certificate issued by the PKI's Intermediate: DER bytes.

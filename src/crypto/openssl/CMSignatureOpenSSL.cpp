@@ -5,6 +5,10 @@
 #include <cstring>
 
 #include "common/Logger.h"
+#include "crypto/Exception.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/openssl/CMSSigner.h"
+#include "crypto/openssl/TokenKey.h"
 
 namespace Crypto {
 
@@ -65,8 +69,14 @@ bool CMSignatureOpenSSL::InitSign() {
         return false;
     }
     X509* const signerCert = _signer->X509Handle();
-    if (CMS_add1_signer(cms.get(), signerCert, _signer->PrivateKey(), EVP_sha256(),
-                        CMS_BINARY | CMS_PARTIAL) == nullptr) {
+    EVP_PKEY* const key = _signer->PrivateKey();
+    if (key == nullptr) {
+        // An encrypted key or a key on a token opens first (UnlockPrivateKey).
+        Logger::Get()->SetFunc("InitSign");
+        Logger::Get()->Log("The signer's private key is not open");
+        return false;
+    }
+    if (CMS_add1_signer(cms.get(), signerCert, key, EVP_sha256(), CMS_BINARY | CMS_PARTIAL) == nullptr) {
         LogFailure("InitSign", "CMS_add1_signer failed");
         return false;
     }
@@ -120,6 +130,17 @@ bool CMSignatureOpenSSL::FeedContent(const unsigned char* data, unsigned long le
 
 bool CMSignatureOpenSSL::Finish() {
     if (BIO_flush(_encoderInput.get()) != 1 || CMS_dataFinal(_encoder.get(), _encoderInput.get()) != 1) {
+        if (!_signer->TokenLabel().empty() && TokenKey::TokenErrorPending()) {
+            // The token refused to sign with a key that opened: it has gone
+            // since, or wants its PIN again.
+            const int code = TokenKey::CodeOf(TokenKey::TakeTokenError());
+            Logger::Get()->SetFunc("Sign");
+            Logger::Get()->Log("The token \"%s\" did not sign", _signer->TokenLabel().c_str());
+            throw Exception(code == KeyAccess::kWrongPin || code == KeyAccess::kPinLocked
+                                ? code
+                                : KeyAccess::kTokenUnavailable,
+                            "The token \"" + _signer->TokenLabel() + "\" did not sign");
+        }
         LogFailure("Sign", "CMS_dataFinal failed");
         return false;
     }
@@ -150,18 +171,8 @@ bool CMSignatureOpenSSL::Load(const unsigned char* cms, unsigned long cmsLength,
     _decoder.reset();
     _contentSize = contentSize;
     _contentFed = 0;
-    if (cms == nullptr || cmsLength == 0 || cmsLength > LONG_MAX) return false;
-    const unsigned char* p = cms;
-    CMSPtr decoded(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(cmsLength)));
-    if (!decoded) {
-        LogFailure("Load", "The CMS message cannot be decoded");
-        return false;
-    }
-    if (OBJ_obj2nid(CMS_get0_type(decoded.get())) != NID_pkcs7_signed) {
-        Logger::Get()->SetFunc("Load");
-        Logger::Get()->Log("The CMS message is not signed data");
-        return false;
-    }
+    CMSPtr decoded = CMSSigner::DecodeSignedData(cms, cmsLength, "Load");
+    if (!decoded) return false;
     BIOPtr sink(BIO_new(BIO_s_null()));
     if (!sink) return false;
     BIOPtr input(CMS_dataInit(decoded.get(), sink.get()));
@@ -179,36 +190,20 @@ bool CMSignatureOpenSSL::Verify() {
     Logger::Get()->SetFunc("Verify");
     Logger::Get()->Log("Verifying CMS\xE2\x80\xA6");
     if (!_decoder || !_decoderInput) return false;
-    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(_decoder.get());
-    if (signers == nullptr || sk_CMS_SignerInfo_num(signers) < 1) {
+    const CMSSigner signer(_decoder.get());
+    if (!signer.Found()) {
         Logger::Get()->Log("The message has no signer");
         return false;
     }
-    CMS_set1_signers_certs(_decoder.get(), nullptr, 0);  // pairs each signer with its embedded certificate
-    ERR_clear_error();
-    CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, 0);
-    X509* signerX509 = nullptr;
-    CMS_SignerInfo_get0_algs(signer, nullptr, &signerX509, nullptr, nullptr);
     _signerCert.reset();
-    if (signerX509 == nullptr) {
+    if (signer.Certificate() == nullptr) {
         Logger::Get()->Log("The signer certificate is not in the message");
         return false;
     }
-    _signerCert = std::make_unique<CertificateOpenSSL>(signerX509);
+    _signerCert = std::make_unique<CertificateOpenSSL>(signer.Certificate());
 
     if (BIO_flush(_decoderInput.get()) != 1) return false;
-    // With signed attributes their signature is checked first, then the
-    // content digest against the messageDigest attribute; without them the
-    // signature over the content digest.
-    if (CMS_signed_get_attr_count(signer) >= 0 && CMS_SignerInfo_verify(signer) != 1) {
-        LogFailure("Verify", "The signature does not match");
-        return false;
-    }
-    if (CMS_SignerInfo_verify_content(signer, _decoderInput.get()) != 1) {
-        LogFailure("Verify", "The content does not match the signature");
-        return false;
-    }
-    return true;
+    return signer.AttributesVerify() && signer.ContentVerifies(_decoderInput.get());
 }
 
 }  // namespace Crypto

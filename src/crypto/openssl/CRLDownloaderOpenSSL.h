@@ -25,9 +25,10 @@ public:
     // takes the download's code (-34, -35, or 1 when every URL failed). A
     // cancel returns at once without waiting for the worker, which owns
     // everything it still touches, ends at its next interruption check and
-    // is kept by WorkerThreads until then.
+    // is kept by WorkerThreads until then. The progress window shows in
+    // message language `language`.
     static bool DownloadCRL(const std::vector<unsigned char>& certificateDer, std::vector<unsigned char>& out,
-                            int& error);
+                            int& error, int language = 0);
 
 private:
     const std::vector<unsigned char> _der;

@@ -1,7 +1,6 @@
 #include "crypto/openssl/CertStoreFile.h"
 
 #include <openssl/pem.h>
-#include <openssl/provider.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,22 +15,17 @@
 #include "common/Logger.h"
 #include "common/Util.h"
 #include "common/posix/HomeDir.h"
+#include "crypto/Secret.h"
+#include "crypto/SecretPrompt.h"
+#include "crypto/openssl/EncryptedFileKey.h"
+#include "crypto/openssl/KeySession.h"
+#include "crypto/openssl/TokenIdentities.h"
 
 namespace Crypto {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Never prompts: the passphrase comes from the environment or not at all.
-int PassphraseCallback(char* buffer, int size, int /*rwflag*/, void* /*userdata*/) {
-    const char* passphrase = CertStoreFile::Passphrase();
-    if (passphrase == nullptr || size <= 0) return -1;
-    const int length =
-        static_cast<int>(std::min<std::size_t>(std::strlen(passphrase), static_cast<std::size_t>(size)));
-    std::memcpy(buffer, passphrase, static_cast<std::size_t>(length));
-    return length;
-}
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     std::ifstream in(path, std::ios::binary);
@@ -52,33 +46,6 @@ bool HasExtension(const std::string& path, const char* extension) {
     return ext.size() == std::strlen(extension) && Util::StartsWithNoCase(ext, extension);
 }
 
-// Many PKCS#12 files still protect their certificates with RC2 or other
-// algorithms that OpenSSL 3 keeps in its legacy provider. It is loaded on
-// the first file that needs it, with the default provider kept beside it.
-bool LoadLegacyProvider() {
-    using ProviderPtr = std::unique_ptr<OSSL_PROVIDER, FreeWith<&OSSL_PROVIDER_unload>>;
-    static const ProviderPtr legacy(OSSL_PROVIDER_try_load(nullptr, "legacy", 1));  // unloaded at exit
-    if (!legacy) ERR_clear_error();
-    return legacy != nullptr;
-}
-
-bool ParsePKCS12(PKCS12* p12, EVPPKeyPtr& key, X509Ptr& cert, X509StackPtr& chain) {
-    const auto parse = [&](const char* passphrase) {
-        EVP_PKEY* rawKey = nullptr;
-        X509* rawCert = nullptr;
-        STACK_OF(X509)* rawChain = nullptr;
-        const bool parsed = PKCS12_parse(p12, passphrase, &rawKey, &rawCert, &rawChain) == 1;
-        key.reset(rawKey);
-        cert.reset(rawCert);
-        chain.reset(rawChain);
-        if (!parsed) ERR_clear_error();
-        return parsed;
-    };
-    const char* passphrase = CertStoreFile::Passphrase();
-    // With the passphrase of the keychain, then without one ("" also tries none).
-    return (passphrase != nullptr && parse(passphrase)) || parse("");
-}
-
 void LogSkip(const std::string& path, const std::string& why) {
     Logger::Get()->SetFunc("Next");
     Logger::Get()->Log("Skipping %s: %s", path.c_str(), why.c_str());
@@ -88,7 +55,8 @@ void LogSkip(const std::string& path, const std::string& why) {
 
 CertStoreFile::CertStoreFile() : CertStoreFile(KeychainFolder()) {}
 
-CertStoreFile::CertStoreFile(const std::string& keychainFolder) : _keychain(keychainFolder) {
+CertStoreFile::CertStoreFile(const std::string& keychainFolder, std::shared_ptr<KeySession> session)
+    : _keychain(keychainFolder), _session(session ? std::move(session) : std::make_shared<KeySession>()) {
     Logger::Get()->SetFunc("CertStoreFile");
     Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
 }
@@ -128,6 +96,7 @@ bool CertStoreFile::Open(Type type) {
     _nextFile = 0;
     _pending.clear();
     _seen.clear();
+    _tokensLoaded = type != Personal;
     if (type != Personal && type != Root && type != Other) return true;  // nothing to enumerate
 
     std::error_code error;
@@ -205,6 +174,7 @@ Certificate* CertStoreFile::Begin() {
 Certificate* CertStoreFile::Next() {
     if (!_open) return nullptr;
     while (_pending.empty() && _nextFile < _files.size()) LoadFile(_files[_nextFile++]);
+    if (_pending.empty() && !_tokensLoaded) LoadTokens();
     if (_pending.empty()) return nullptr;
     _certificates.push_back(std::move(_pending.front()));
     _pending.pop_front();
@@ -214,7 +184,7 @@ Certificate* CertStoreFile::Next() {
 void CertStoreFile::LoadFile(const std::string& path) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
-        LogSkip(path, std::string("cannot be read: ") + std::strerror(errno));
+        Skip(path, std::string("cannot be read: ") + std::strerror(errno));
         return;
     }
     if (_type != Personal) {
@@ -229,52 +199,106 @@ void CertStoreFile::LoadFile(const std::string& path) {
 
 void CertStoreFile::LoadCertificates(const std::string& path, const std::string& bytes) {
     int found = 0;
+    const auto queue = [&](X509Ptr cert) {
+        ++found;
+        Queue(std::make_unique<CertificateOpenSSL>(cert.get()), path);
+    };
     if (bytes.find("-----BEGIN") != std::string::npos) {
         const BIOPtr in = MemoryBIO(bytes);
         while (in) {
-            const X509Ptr cert(PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr));
+            X509Ptr cert(PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr));
             if (!cert) break;
-            ++found;
-            Queue(cert.get(), nullptr);
+            queue(std::move(cert));
         }
     } else {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
         const unsigned char* const end = p + bytes.size();
         while (p < end) {
-            const X509Ptr cert(d2i_X509(nullptr, &p, static_cast<long>(end - p)));
+            X509Ptr cert(d2i_X509(nullptr, &p, static_cast<long>(end - p)));
             if (!cert) break;
-            ++found;
-            Queue(cert.get(), nullptr);
+            queue(std::move(cert));
         }
     }
-    if (found == 0) LogSkip(path, "no certificate found");
+    if (found == 0) Skip(path, "no certificate found");
 }
 
 void CertStoreFile::LoadPKCS12(const std::string& path, const std::string& bytes) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const PKCS12Ptr p12(d2i_PKCS12(nullptr, &p, static_cast<long>(bytes.size())));
     if (!p12) {
-        LogSkip(path, "not a PKCS#12 file: " + TakeOpenSSLError());
+        Skip(path, "not a PKCS#12 file: " + TakeOpenSSLError());
         return;
     }
+    const std::string fileId = EncryptedFileKey::FileId(path, bytes);
     EVPPKeyPtr key;
     X509Ptr cert;
-    X509StackPtr chain;
-    bool parsed = ParsePKCS12(p12.get(), key, cert, chain);
-    if (!parsed && LoadLegacyProvider()) parsed = ParsePKCS12(p12.get(), key, cert, chain);
-    if (!parsed) {
-        LogSkip(path, "cannot be opened (wrong passphrase or damaged file)");
+    if (X509* opened = _session->OpenedCertificate(fileId)) {
+        // Opened with its passphrase earlier in this session.
+        QueueIdentity(path, opened, _session->OpenedKey(fileId));
         return;
     }
-    if (!cert || !key) {
-        LogSkip(path, "holds no certificate with a private key");
+    // Without a passphrase, then with the keychain's from the environment.
+    const char* passphrase = Passphrase();
+    if (EncryptedFileKey::OpenPKCS12(p12.get(), nullptr, key, cert) ||
+        (passphrase != nullptr && EncryptedFileKey::OpenPKCS12(p12.get(), passphrase, key, cert))) {
+        QueueIdentity(path, cert.get(), key.get());
         return;
     }
-    if (X509_check_private_key(cert.get(), key.get()) != 1) {
-        LogSkip(path, "the private key does not belong to the certificate");
+    bool keyPresent = false;
+    X509Ptr readable = EncryptedFileKey::ReadableCertificate(p12.get(), keyPresent);
+    if (readable && !keyPresent) {
+        const CertificateOpenSSL seen(readable.get());
+        Skip(path, "holds no private key", &seen);
         return;
     }
-    Queue(cert.get(), key.get());
+    if (readable) {
+        auto source =
+            std::make_shared<EncryptedFileKey>(_session, fileId, bytes, EncryptedFileKey::PKCS12File);
+        Queue(std::make_unique<CertificateOpenSSL>(readable.get(), std::move(source)), path,
+              "the passphrase is asked for when signing");
+        return;
+    }
+    OpenEncryptedPKCS12(path, fileId, p12.get());
+}
+
+void CertStoreFile::OpenEncryptedPKCS12(const std::string& path, const std::string& fileId, PKCS12* p12) {
+    static const char kNeedsPassphrase[] =
+        "its certificates are encrypted: the passphrase is needed to read them";
+    if (_session->Declined(fileId)) {
+        Skip(path, "the passphrase was not given");
+        return;
+    }
+    if (!_session->Interactive()) {
+        Skip(path, kNeedsPassphrase);
+        return;
+    }
+    SecretRequest request;
+    request.kind = SecretRequest::Passphrase;
+    request.certificate = fs::path(path).filename().string();
+    request.origin = Origin();
+    request.language = Language();
+    EVPPKeyPtr key;
+    X509Ptr cert;
+    const SecretPrompt::Outcome outcome =
+        SecretPrompt::AskUntilAccepted(request, [&](const Secret& passphrase) {
+            return EncryptedFileKey::OpenPKCS12(p12, passphrase.CStr(), key, cert);
+        });
+    switch (outcome) {
+        case SecretPrompt::Accepted:
+            _session->KeepOpened(fileId, key.get(), cert.get());
+            QueueIdentity(path, cert.get(), key.get());
+            return;
+        case SecretPrompt::Declined:
+            _session->Decline(fileId);
+            Skip(path, "the passphrase was not given");
+            return;
+        case SecretPrompt::Refused:
+            Skip(path, "cannot be opened (wrong passphrase or damaged file)");
+            return;
+        case SecretPrompt::NoSecret:
+            Skip(path, kNeedsPassphrase);
+            return;
+    }
 }
 
 void CertStoreFile::LoadPEMIdentity(const std::string& path, const std::string& bytes) {
@@ -288,36 +312,74 @@ void CertStoreFile::LoadPEMIdentity(const std::string& path, const std::string& 
         }
         ERR_clear_error();
     }
-    EVPPKeyPtr key;
-    {
-        const BIOPtr in = MemoryBIO(bytes);
-        if (in) key.reset(PEM_read_bio_PrivateKey(in.get(), nullptr, &PassphraseCallback, nullptr));
-    }
     if (certs.empty()) {
-        LogSkip(path, "no certificate found");
+        Skip(path, "no certificate found");
         return;
     }
-    if (!key) {
-        LogSkip(path, "no private key that can be opened: " + TakeOpenSSLError());
-        return;
-    }
-    for (const X509Ptr& cert : certs) {
-        if (X509_check_private_key(cert.get(), key.get()) == 1) {
-            Queue(cert.get(), key.get());
-            return;
+    const EVPPKeyPtr key = EncryptedFileKey::ReadPEMKey(bytes, Passphrase());
+    if (key) {
+        for (const X509Ptr& cert : certs) {
+            if (X509_check_private_key(cert.get(), key.get()) == 1) {
+                QueueIdentity(path, cert.get(), key.get());
+                return;
+            }
+            ERR_clear_error();
         }
-        ERR_clear_error();
+        Skip(path, "the private key does not belong to any certificate of the file");
+        return;
     }
-    LogSkip(path, "the private key does not belong to any certificate of the file");
+    if (!EncryptedFileKey::HasEncryptedPEMKey(bytes)) {
+        Skip(path, "no private key that can be opened");
+        return;
+    }
+    // The key opens only with its passphrase, when signing: until then its
+    // certificate is the first of the file that is no authority.
+    X509* cert = certs.front().get();
+    for (const X509Ptr& candidate : certs) {
+        if (X509_check_ca(candidate.get()) == 0) {
+            cert = candidate.get();
+            break;
+        }
+    }
+    auto source = std::make_shared<EncryptedFileKey>(_session, EncryptedFileKey::FileId(path, bytes), bytes,
+                                                     EncryptedFileKey::PEM);
+    Queue(std::make_unique<CertificateOpenSSL>(cert, std::move(source)), path,
+          "the passphrase is asked for when signing");
 }
 
-void CertStoreFile::Queue(X509* cert, EVP_PKEY* key) {
-    auto certificate = key != nullptr ? std::make_unique<CertificateOpenSSL>(cert, key)
-                                      : std::make_unique<CertificateOpenSSL>(cert);
+void CertStoreFile::LoadTokens() {
+    _tokensLoaded = true;
+    std::vector<std::unique_ptr<CertificateOpenSSL>> identities;
+    TokenIdentities::Collect(_session, TokenIdentities::ConfiguredModules(), identities, _observer);
+    for (auto& identity : identities) _pending.push_back(std::move(identity));
+}
+
+void CertStoreFile::QueueIdentity(const std::string& path, X509* cert, EVP_PKEY* key) {
+    if (cert == nullptr || key == nullptr) {
+        Skip(path, "holds no certificate with a private key");
+        return;
+    }
+    if (X509_check_private_key(cert, key) != 1) {
+        ERR_clear_error();
+        const CertificateOpenSSL seen(cert);
+        Skip(path, "the private key does not belong to the certificate", &seen);
+        return;
+    }
+    Queue(std::make_unique<CertificateOpenSSL>(cert, key), path);
+}
+
+void CertStoreFile::Queue(std::unique_ptr<CertificateOpenSSL> certificate, const std::string& where,
+                          const std::string& note) {
     std::vector<unsigned char> der;
     if (!certificate->OutputDER(der)) return;
     if (_type == Root && !_seen.insert(der).second) return;  // an anchor listed twice
+    if (_observer) _observer(StoreEntry{where, certificate.get(), true, note});
     _pending.push_back(std::move(certificate));
+}
+
+void CertStoreFile::Skip(const std::string& where, const std::string& why, const Certificate* certificate) {
+    LogSkip(where, why);
+    if (_observer) _observer(StoreEntry{where, certificate, false, why});
 }
 
 }  // namespace Crypto

@@ -7,6 +7,7 @@
 #include "crypto/Hash.h"
 #include "crypto/openssl/CertificateDetailsOpenSSL.h"
 #include "crypto/openssl/CryptoUtils.h"
+#include "crypto/openssl/PrivateKeySource.h"
 
 namespace Crypto {
 
@@ -102,8 +103,13 @@ CertificateOpenSSL::CertificateOpenSSL(X509* cert, EVP_PKEY* privateKey) : Certi
     if (EVP_PKEY_up_ref(privateKey) == 1) _privateKey.reset(privateKey);
 }
 
+CertificateOpenSSL::CertificateOpenSSL(X509* cert, std::shared_ptr<PrivateKeySource> keySource)
+    : CertificateOpenSSL(cert) {
+    if (_x509) _keySource = std::move(keySource);
+}
+
 CertificateOpenSSL::CertificateOpenSSL(const CertificateOpenSSL& other)
-    : Certificate(other), _der(other._der) {
+    : Certificate(other), _keySource(other._keySource), _der(other._der) {
     if (other._x509) _x509.reset(X509_dup(other._x509.get()));
     if (other._privateKey && EVP_PKEY_up_ref(other._privateKey.get()) == 1)
         _privateKey.reset(other._privateKey.get());
@@ -117,6 +123,7 @@ CertificateOpenSSL& CertificateOpenSSL::operator=(const CertificateOpenSSL& othe
     // belong to.
     _x509 = std::move(copy._x509);
     _privateKey = std::move(copy._privateKey);
+    _keySource = std::move(copy._keySource);
     _der = std::move(copy._der);
     ResetValidation();
     return *this;
@@ -230,15 +237,30 @@ bool CertificateOpenSSL::GetAlgorithm() const {
     }
 }
 
+EVP_PKEY* CertificateOpenSSL::PrivateKey() const {
+    if (_privateKey) return _privateKey.get();
+    return _keySource ? _keySource->Key() : nullptr;
+}
+
+void CertificateOpenSSL::UnlockPrivateKey(const PromptContext& context) {
+    if (_privateKey || !_keySource) return;
+    _keySource->Unlock(*this, context);
+}
+
+std::string CertificateOpenSSL::TokenLabel() const {
+    return _keySource ? _keySource->TokenLabel() : std::string();
+}
+
 std::vector<unsigned char> CertificateOpenSSL::SignHash(Crypto::Hash* hash) const {
-    if (hash == nullptr || !_privateKey) return {};
+    EVP_PKEY* const privateKey = PrivateKey();
+    if (hash == nullptr || privateKey == nullptr) return {};
     const std::vector<unsigned char> digest = hash->GetData();
     if (digest.empty()) return {};
-    const EVPPKeyCtxPtr ctx(EVP_PKEY_CTX_new(_privateKey.get(), nullptr));
+    const EVPPKeyCtxPtr ctx(EVP_PKEY_CTX_new(privateKey, nullptr));
     std::size_t length = 0;
     const bool ready =
         ctx && EVP_PKEY_sign_init(ctx.get()) == 1 &&
-        (EVP_PKEY_get_base_id(_privateKey.get()) != EVP_PKEY_RSA ||
+        (EVP_PKEY_get_base_id(privateKey) != EVP_PKEY_RSA ||
          EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) == 1) &&
         EVP_PKEY_CTX_set_signature_md(ctx.get(), CryptoUtils::HashTypeToAlgo(hash->Type())) == 1 &&
         EVP_PKEY_sign(ctx.get(), nullptr, &length, digest.data(), digest.size()) == 1;

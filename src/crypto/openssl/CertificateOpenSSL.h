@@ -10,6 +10,7 @@
 namespace Crypto {
 
 class CertStoreFile;
+class PrivateKeySource;
 class TrustObject;
 
 // A certificate held as its decoded X509 and its DER bytes and, for an
@@ -24,6 +25,9 @@ public:
     // An identity: the certificate with its private key. A key that does not
     // belong to the certificate is not kept.
     CertificateOpenSSL(X509* cert, EVP_PKEY* privateKey);
+    // An identity whose private key opens later (UnlockPrivateKey): an
+    // encrypted key or a key on a token.
+    CertificateOpenSSL(X509* cert, std::shared_ptr<PrivateKeySource> keySource);
     CertificateOpenSSL(const CertificateOpenSSL& other);
     ~CertificateOpenSSL() override = default;
 
@@ -35,7 +39,7 @@ public:
     std::string Issuer() const override;
     std::string SubjectDN() const override;
     std::string IssuerDN() const override;
-    bool HasPrivateKey() const override { return _privateKey != nullptr; }
+    bool HasPrivateKey() const override { return _privateKey != nullptr || _keySource != nullptr; }
     BigInteger SerialNumber() const override;
     std::vector<unsigned char> Hash() const override;
     std::vector<unsigned char> SKI() const override;
@@ -43,7 +47,8 @@ public:
     bool OutputCRL(std::vector<unsigned char>&) const override { return false; }
     std::time_t NotAfter() const override;
     std::time_t NotBefore() const;
-    void Validate(bool checkCRL) override;
+    using Certificate::Validate;
+    void Validate(bool checkCRL, int language) override;
     int TimeValidity() const override { return _timeValidity; }
     int ChainValidity() const override { return _chainValidity; }
     int CRLValidity() const override { return _crlValidity; }
@@ -54,10 +59,15 @@ public:
     int VerifyHash(Crypto::Hash* hash, const std::vector<unsigned char>* signature) const override;
     std::set<KeyUsage::Usages> CertKeyUsage() const override;
     CertificateDetails Details() const override;
+    void UnlockPrivateKey(const PromptContext& context) override;
+    std::string TokenLabel() const override;
 
-    // The OpenSSL objects, owned by this certificate (null when absent).
+    // The OpenSSL objects, owned by this certificate (null when absent). The
+    // private key is null while a key that opens later is still closed.
     X509* X509Handle() const { return _x509.get(); }
-    EVP_PKEY* PrivateKey() const { return _privateKey.get(); }
+    EVP_PKEY* PrivateKey() const;
+    // Where a key that opens later lives; null for a key that is open.
+    const std::shared_ptr<PrivateKeySource>& KeySource() const { return _keySource; }
 
     // A chain evaluation of cert against the Root store of otherStore's
     // keychain, with the certificates of otherStore as candidates for the
@@ -66,10 +76,10 @@ public:
     static std::unique_ptr<TrustObject> CreateTrustObject(X509* cert, CertStoreFile& otherStore);
     // Judges revocation of a certificate whose chain is trusted, from the
     // cached list of its issuer or one downloaded (then cached).
-    void CheckRevocationStatus(CertStoreFile& otherStore);
+    void CheckRevocationStatus(CertStoreFile& otherStore, int language);
     // Downloads the revocation list from the distribution points; on
     // failure Error() takes the download's code (-34, -35, 1).
-    bool DownloadCRL(std::vector<unsigned char>& out);
+    bool DownloadCRL(std::vector<unsigned char>& out, int language);
     // True when crl lists this certificate's serial number (and when either
     // is missing).
     bool IsRevoked(const X509_CRL* crl) const;
@@ -87,6 +97,7 @@ private:
     int _error = 0;
     X509Ptr _x509;
     EVPPKeyPtr _privateKey;
+    std::shared_ptr<PrivateKeySource> _keySource;  // shared by the copies of this certificate
     std::vector<unsigned char> _der;
 };
 

@@ -47,7 +47,7 @@ void CertificateOpenSSL::SetValidity(int& field, int code) {
     FormatStatus(_status);
 }
 
-void CertificateOpenSSL::Validate(bool checkCRL) {
+void CertificateOpenSSL::Validate(bool checkCRL, int language) {
     ResetValidation();
     if (!_x509) return;
     // Valid only strictly inside the validity period.
@@ -91,7 +91,7 @@ void CertificateOpenSSL::Validate(bool checkCRL) {
             break;
     }
     _error = 1;
-    if (checkCRL) CheckRevocationStatus(otherStore);
+    if (checkCRL) CheckRevocationStatus(otherStore, language);
 }
 
 std::unique_ptr<TrustObject> CertificateOpenSSL::CreateTrustObject(X509* cert, CertStoreFile& otherStore) {
@@ -127,7 +127,7 @@ std::unique_ptr<TrustObject> CertificateOpenSSL::CreateTrustObject(X509* cert, C
     return trust;
 }
 
-void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore) {
+void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore, int language) {
     // Revocation is only judged for a trusted chain.
     if (_chainValidity != Valid) {
         SetValidity(_crlValidity, NotDetermined);
@@ -164,7 +164,7 @@ void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore) {
     }
 
     std::vector<unsigned char> der;
-    const bool downloaded = DownloadCRL(der);
+    const bool downloaded = DownloadCRL(der, language);
     Logger::Get()->SetFunc("CheckRevocationStatus");
     Logger::Get()->Log("CRL Download was %s", downloaded ? "SUCCESSFUL" : "NOT SUCCESSFULL !");
     if (!downloaded) return;
@@ -221,8 +221,8 @@ void CertificateOpenSSL::JudgeRevocation(const X509_CRL* crl) {
     SetValidity(_crlValidity, revoked ? Invalid : Valid);
 }
 
-bool CertificateOpenSSL::DownloadCRL(std::vector<unsigned char>& out) {
-    return CRLDownloaderOpenSSL::DownloadCRL(_der, out, _error);
+bool CertificateOpenSSL::DownloadCRL(std::vector<unsigned char>& out, int language) {
+    return CRLDownloaderOpenSSL::DownloadCRL(_der, out, _error, language);
 }
 
 bool CertificateOpenSSL::IsRevoked(const X509_CRL* crl) const {

@@ -7,6 +7,7 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
+#include <openssl/ts.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
@@ -39,6 +40,7 @@ using EVPPKeyPtr = std::unique_ptr<EVP_PKEY, FreeWith<&EVP_PKEY_free>>;
 using EVPPKeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, FreeWith<&EVP_PKEY_CTX_free>>;
 using MDCtxPtr = std::unique_ptr<EVP_MD_CTX, FreeWith<&EVP_MD_CTX_free>>;
 using CMSPtr = std::unique_ptr<CMS_ContentInfo, FreeWith<&CMS_ContentInfo_free>>;
+using TSTInfoPtr = std::unique_ptr<TS_TST_INFO, FreeWith<&TS_TST_INFO_free>>;
 using PKCS12Ptr = std::unique_ptr<PKCS12, FreeWith<&PKCS12_free>>;
 using BIGNUMPtr = std::unique_ptr<BIGNUM, FreeWith<&BN_free>>;
 using ASN1OctetStringPtr = std::unique_ptr<ASN1_OCTET_STRING, FreeWith<&ASN1_OCTET_STRING_free>>;

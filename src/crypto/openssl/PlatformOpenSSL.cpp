@@ -4,6 +4,7 @@
 #include "crypto/openssl/CertStoreFile.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
 #include "crypto/openssl/HashOpenSSL.h"
+#include "crypto/openssl/TimeStampTokenOpenSSL.h"
 
 namespace Crypto {
 
@@ -18,6 +19,10 @@ std::unique_ptr<CertStore> PlatformOpenSSL::CreateCertStore() const {
 
 std::unique_ptr<CMSignature> PlatformOpenSSL::CreateCMSignature() const {
     return std::make_unique<CMSignatureOpenSSL>();
+}
+
+std::unique_ptr<CMSignature> PlatformOpenSSL::CreateTimeStampToken() const {
+    return std::make_unique<TimeStampTokenOpenSSL>();
 }
 
 std::unique_ptr<Hash> PlatformOpenSSL::CreateHash(Hash::HashType type) const {

@@ -11,6 +11,7 @@ public:
                                                    unsigned long length) const override;
     std::unique_ptr<CertStore> CreateCertStore() const override;
     std::unique_ptr<CMSignature> CreateCMSignature() const override;
+    std::unique_ptr<CMSignature> CreateTimeStampToken() const override;
     std::unique_ptr<Hash> CreateHash(Hash::HashType type) const override;
 };
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/MsgLoaderFile.h"
+#include "common/Util.h"
 #include "support/XServer.h"
 
 namespace GtkTest {
@@ -87,9 +87,9 @@ void UseBuildResources() {
     if (dir == nullptr || *dir == '\0') ::setenv("PENDREL_RESOURCE_DIR", PENDREL_RESOURCE_DIR, 1);
 }
 
-void SetLanguage(int language) {
+std::string Text(int id, int language) {
     UseBuildResources();
-    MsgLoaderFile::Instance()->SetLanguage(language);
+    return Util::LoadString(id, language);
 }
 
 GuiDriver::GuiDriver() {
@@ -218,7 +218,7 @@ void GuiDriver::ClickHeader(const std::string& title, const std::string& table, 
     Click(window, p.x, p.y, clicks);
 }
 
-void GuiDriver::PressKey(const std::string& title, const std::string& id, const std::string& key) {
+void GuiDriver::Focus(const std::string& title, const std::string& id) {
     const unsigned long window = WaitForWindow(title);
     if (RunTool({"xdotool", "windowfocus", "--sync", std::to_string(window)}).status != 0)
         throw std::runtime_error("xdotool windowfocus failed");
@@ -226,7 +226,25 @@ void GuiDriver::PressKey(const std::string& title, const std::string& id, const 
         gtk_widget_grab_focus(FindWidget(title, id));
         return true;
     });
+}
+
+void GuiDriver::PressKey(const std::string& title, const std::string& id, const std::string& key) {
+    Focus(title, id);
     if (RunTool({"xdotool", "key", key}).status != 0) throw std::runtime_error("xdotool key failed");
+}
+
+void GuiDriver::TypeText(const std::string& title, const std::string& id, const std::string& text) {
+    Focus(title, id);
+    if (RunTool({"xdotool", "type", "--delay", "30", text}).status != 0)
+        throw std::runtime_error("xdotool type failed");
+}
+
+bool GuiDriver::Visible(const std::string& title, const std::string& id) {
+    return OnGui([&] { return gtk_widget_get_visible(FindWidget(title, id)) != FALSE; });
+}
+
+bool GuiDriver::Sensitive(const std::string& title, const std::string& id) {
+    return OnGui([&] { return gtk_widget_get_sensitive(FindWidget(title, id)) != FALSE; });
 }
 
 void GuiDriver::CloseBox(unsigned long window) {

@@ -64,6 +64,11 @@ public:
     void ClickHeader(const std::string& title, const std::string& table, int column, int clicks = 1);
     // Gives the widget the keyboard focus and presses the key (xdotool key name).
     void PressKey(const std::string& title, const std::string& id, const std::string& key);
+    // Gives the widget the keyboard focus and types the text as keystrokes.
+    void TypeText(const std::string& title, const std::string& id, const std::string& text);
+    // Whether the widget is shown, and whether it takes input.
+    bool Visible(const std::string& title, const std::string& id);
+    bool Sensitive(const std::string& title, const std::string& id);
     // What a window manager sends when the user clicks the close box.
     void CloseBox(unsigned long window);
 
@@ -85,6 +90,8 @@ public:
 
 private:
     void Post(std::function<void()> fn);
+    // The window and the widget take the keyboard focus.
+    void Focus(const std::string& title, const std::string& id);
     void CloseEverything();
     static gboolean Watch(GSignalInvocationHint* hint, guint count, const GValue* values, gpointer self);
 
@@ -97,8 +104,9 @@ private:
     guint _unmapSignal = 0;
 };
 
-// Sets the message language for the windows (0 English, 1 German).
-void SetLanguage(int language);
+// A text of the message file in a language (0 English, 1 German), as the
+// windows show it.
+std::string Text(int id, int language = 0);
 
 // Points the code under test at the build's resource folder (when the
 // environment has not already).

@@ -1,11 +1,10 @@
-#include "common/ResLoader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/MsgLoaderFile.h"
+#include "common/ResLoader.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -44,8 +43,12 @@ TEST(ResLoader, FirstLineIsHeaderCommentsAndKeysFollowTheRules) {
         "no equals sign\n"
         "-3=negative\n"
         "16=\n");
-    ExpectNumbers(loader, {{12, "first value  "}, {13, nullptr}, {14, "a # b"}, {15, "numeric prefix"},
-                           {-3, "negative"}, {16, ""}});
+    ExpectNumbers(loader, {{12, "first value  "},
+                           {13, nullptr},
+                           {14, "a # b"},
+                           {15, "numeric prefix"},
+                           {-3, "negative"},
+                           {16, ""}});
     std::string text;
     loader.Get("abc", text);
     EXPECT_EQ(text, "text key");
@@ -57,7 +60,8 @@ TEST(ResLoader, LineEndsParseAlike) {
     for (const char* eol : {"\n", "\r\n", "\r"}) {
         SCOPED_TRACE(testing::PrintToString(std::string(eol)));
         const std::string e = eol;
-        const ResLoader loader = Parsed("header" + e + "1=one" + e + "#2=x" + e + "2=two" + e + e + "3=three");
+        const ResLoader loader =
+            Parsed("header" + e + "1=one" + e + "#2=x" + e + "2=two" + e + e + "3=three");
         ExpectNumbers(loader, {{1, "one"}, {2, "two"}, {3, "three"}});
     }
 }
@@ -65,7 +69,8 @@ TEST(ResLoader, LineEndsParseAlike) {
 TEST(ResLoader, ReadsFileInBlocksWithLinesAcrossThem) {
     const TestSupport::TempDir dir;
     std::string content = "header\n";
-    for (int id = 1; id <= 200; ++id) content += std::to_string(id) + "=text number " + std::to_string(id) + "\n";
+    for (int id = 1; id <= 200; ++id)
+        content += std::to_string(id) + "=text number " + std::to_string(id) + "\n";
     TestSupport::WriteFile(dir.File("m.msg"), content);
     ResLoader loader;
     EXPECT_EQ(loader.Load(dir.File("m.msg")), 1);
@@ -95,7 +100,8 @@ TEST(ResLoader, BadInputLoadsWhatItCan) {
 
 TEST(MsgLoader, LanguageOffsetAndMissingTexts) {
     const TestSupport::TempDir dir;
-    TestSupport::WriteFile(dir.File("Pendrel.msg"), "header\n165=base\n1165=one\n2165=two\n6165=six\n7165=seven\n");
+    TestSupport::WriteFile(dir.File("Pendrel.msg"),
+                           "header\n165=base\n1165=one\n2165=two\n6165=six\n7165=seven\n");
     MsgLoaderFile loader(dir.File("Pendrel.msg"));
     const struct {
         int language;
@@ -103,15 +109,14 @@ TEST(MsgLoader, LanguageOffsetAndMissingTexts) {
     } cases[] = {{0, "base"}, {1, "one"}, {2, "two"}, {6, "six"}, {7, "base"}, {-1, "base"}, {3, "??? "}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.language);
-        loader.SetLanguage(c.language);
         std::string text;
-        loader.LoadMessage(165, text);
+        loader.LoadMessage(165, c.language, text);
         EXPECT_EQ(text, c.text);
     }
     MsgLoaderFile missing(dir.File("absent.msg"));
     EXPECT_FALSE(missing.Loaded());
     std::string text;
-    missing.LoadMessage(165, text);
+    missing.LoadMessage(165, 0, text);
     EXPECT_EQ(text, "??? ");
 }
 
@@ -125,10 +130,9 @@ TEST(MsgLoader, ShippedMessageFileHasEveryWindowTextInBothLanguages) {
     ids.push_back(501);
     ids.push_back(502);
     for (const int language : {0, 1}) {
-        loader.SetLanguage(language);
         for (const int id : ids) {
             std::string text;
-            loader.LoadMessage(id, text);
+            loader.LoadMessage(id, language, text);
             EXPECT_NE(text, "??? ") << "id " << id << ", language " << language;
         }
     }

@@ -2,12 +2,22 @@
 
 #include <filesystem>
 
+#include "crypto/Exception.h"
+#include "crypto/KeyAccess.h"
+#include "crypto/KeyUsage.h"
+#include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
+#include "crypto/openssl/KeySession.h"
+#include "support/KeyUnlock.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
+#include "support/ScriptedPrompt.h"
+#include "support/SoftHsm.h"
 #include "support/TestPKI.h"
 
 namespace {
+
+using TestSupport::UnlockCode;
 
 using Crypto::CertStore;
 using Crypto::CertStoreFile;
@@ -28,26 +38,20 @@ struct NoSystemAnchors {
     ScopedEnv dir{"SSL_CERT_DIR", "/nonexistent/pendrel-anchors"};
 };
 
-const std::vector<std::string> kOpenIdentities = {"Pendrel Test Signer",
-                                                  "Pendrel PEM Signer",
-                                                  "Pendrel No Key Usage",
-                                                  "Pendrel Encipherment",
-                                                  "Pendrel Expired",
-                                                  "Pendrel Not Yet Valid",
-                                                  "Pendrel Expiring Soon",
-                                                  "Pendrel EC Signer",
-                                                  "Pendrel DSA Signer",
-                                                  "Pendrel Unit Without Name",
-                                                  "Pendrel Leading Zero Serial",
-                                                  "Pendrel Revoked",
-                                                  "Pendrel Untrusted Signer"};
+// Without the passphrase: the encrypted PEM key's certificate can be read
+// (its key opens when it signs); the PKCS#12 file encrypts its certificate too.
+const std::vector<std::string> kOpenIdentities = {
+    "Pendrel Test Signer",   "Pendrel PEM Signer",        "Pendrel Encrypted PEM Signer",
+    "Pendrel No Key Usage",  "Pendrel Encipherment",      "Pendrel Expired",
+    "Pendrel Not Yet Valid", "Pendrel Expiring Soon",     "Pendrel EC Signer",
+    "Pendrel DSA Signer",    "Pendrel Unit Without Name", "Pendrel Leading Zero Serial",
+    "Pendrel Revoked",       "Pendrel Untrusted Signer"};
 
 TEST(CertStoreFile, EnumeratesEachStoreInFileOrder) {
     const TestPKI pki;
     const NoSystemAnchors anchors;
     std::vector<std::string> allIdentities = kOpenIdentities;
     allIdentities.insert(allIdentities.begin() + 1, "Pendrel Passphrase Signer");
-    allIdentities.insert(allIdentities.begin() + 3, "Pendrel Encrypted PEM Signer");
     const struct {
         const char* what;
         CertStore::Type type;
@@ -194,6 +198,166 @@ TEST(CertStoreFile, KeychainFolderComesFromTheEnvironment) {
     const std::string tail = "/.local/share/pendrel/keychain";
     ASSERT_GT(folder.size(), tail.size());
     EXPECT_EQ(folder.substr(folder.size() - tail.size()), tail);
+}
+
+}  // namespace
+
+namespace {
+
+using TestSupport::ScriptedPrompt;
+
+// A keychain with the encrypted identities of the test PKI: a PEM file with
+// an encrypted key, a PKCS#12 file whose certificates are encrypted too,
+// and one whose certificates are not (only its key is).
+struct EncryptedIdentities : testing::Test {
+    void SetUp() override {
+        std::filesystem::create_directory(keychain.File("identities"));
+        std::filesystem::copy_file(pki.Get(TestPKI::SignerPemEncrypted).p12,
+                                   keychain.File("identities/a.pem"));
+        std::filesystem::copy_file(pki.Get(TestPKI::SignerPassphrase).p12, keychain.File("identities/b.p12"));
+        std::string output;
+        ASSERT_EQ(
+            TestSupport::RunProgram(
+                {"openssl", "pkcs12", "-export", "-certpbe", "NONE", "-in", pki.Get(TestPKI::Signer).certPem,
+                 "-inkey", pki.Get(TestPKI::Signer).keyPem, "-passout",
+                 std::string("pass:") + TestPKI::kPassphrase, "-out", keychain.File("identities/c.p12")},
+                &output),
+            0)
+            << output;
+    }
+    std::vector<std::string> Subjects(CertStoreFile& store) {
+        EXPECT_TRUE(store.Open(CertStore::Personal));
+        return Enumerate(store);
+    }
+
+    const TestPKI& pki = TestPKI::Shared();
+    TestSupport::TempDir keychain;
+    const ScopedEnv noPassphrase{"PENDREL_KEYCHAIN_PASSPHRASE", nullptr};
+};
+
+TEST_F(EncryptedIdentities, AreOfferedAndOpenWhenSigning) {
+    CertStoreFile store(keychain.Path());
+    EXPECT_EQ(Subjects(store),
+              (std::vector<std::string>{"Pendrel Encrypted PEM Signer", "Pendrel Test Signer"}));
+    for (Crypto::Certificate* cert = store.Begin(); cert != nullptr; cert = store.Next()) {
+        EXPECT_TRUE(cert->HasPrivateKey());
+        EXPECT_EQ(dynamic_cast<Crypto::CertificateOpenSSL*>(cert)->PrivateKey(), nullptr);  // still closed
+    }
+    const struct {
+        const char* what;
+        const char* environment;
+        bool window;
+        std::vector<ScriptedPrompt::Answer> answers;
+        int code;
+        std::size_t prompts;
+    } cases[] = {
+        {"no window, no passphrase", nullptr, false, {}, Crypto::KeyAccess::kSecretUnavailable, 0},
+        {"wrong passphrase set", "wrong", false, {}, Crypto::KeyAccess::kWrongPassphrase, 0},
+        {"the passphrase set", TestPKI::kPassphrase, false, {}, 0, 0},
+        {"window cancelled", nullptr, true, {ScriptedPrompt::Cancel()}, Crypto::KeyAccess::kCancelled, 1},
+        {"wrong, then right in the window",
+         nullptr,
+         true,
+         {ScriptedPrompt::Give("wrong"), ScriptedPrompt::Give(TestPKI::kPassphrase)},
+         0,
+         2},
+    };
+    for (const char* subject : {"Pendrel Encrypted PEM Signer", "Pendrel Test Signer"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(subject) + ": " + c.what);
+            const ScopedEnv passphrase("PENDREL_KEYCHAIN_PASSPHRASE", c.environment);
+            std::unique_ptr<ScriptedPrompt> window;
+            if (c.window) window = std::make_unique<ScriptedPrompt>(c.answers);
+            // A session of its own that does not open b.p12 on the way.
+            auto session = std::make_shared<Crypto::KeySession>();
+            session->SetInteractive(false);
+            CertStoreFile fresh(keychain.Path(), session);
+            ASSERT_TRUE(fresh.Open(CertStore::Personal));
+            Crypto::Certificate* cert = fresh.FindBySubject(subject);
+            ASSERT_NE(cert, nullptr);
+            EXPECT_EQ(UnlockCode(*cert), c.code);
+            Crypto::CMSignatureOpenSSL cms;
+            cms.SetSigner(cert);
+            EXPECT_EQ(cms.InitSign(), c.code == 0);
+            if (!window) continue;
+            ASSERT_EQ(window->Requests().size(), c.prompts);
+            EXPECT_EQ(window->Requests()[0].kind, Crypto::SecretRequest::Passphrase);
+            EXPECT_EQ(window->Requests()[0].certificate, subject);
+        }
+    }
+}
+
+TEST_F(EncryptedIdentities, EachPassphraseIsAskedForOncePerSession) {
+    const ScriptedPrompt window(
+        {ScriptedPrompt::Give(TestPKI::kPassphrase), ScriptedPrompt::Give(TestPKI::kPassphrase)});
+    const auto page = std::make_shared<Crypto::KeySession>();
+    {
+        CertStoreFile store(keychain.Path(), page);
+        store.SetOrigin("https://example.test");
+        // The PKCS#12 file whose certificates are encrypted is opened while listing.
+        EXPECT_EQ(Subjects(store),
+                  (std::vector<std::string>{"Pendrel Encrypted PEM Signer", "Pendrel Passphrase Signer",
+                                            "Pendrel Test Signer"}));
+        ASSERT_EQ(window.Requests().size(), 1u);
+        EXPECT_EQ(window.Requests()[0].certificate, "b.p12");  // its certificate cannot be named yet
+        EXPECT_EQ(window.Requests()[0].origin, "https://example.test");
+        EXPECT_EQ(UnlockCode(*store.FindBySubject("Pendrel Passphrase Signer")), 0);  // open already
+        EXPECT_EQ(UnlockCode(*store.FindBySubject("Pendrel Encrypted PEM Signer")), 0);
+        EXPECT_EQ(window.Requests().size(), 2u);
+    }
+    CertStoreFile later(keychain.Path(), page);
+    EXPECT_EQ(Subjects(later).size(), 3u);
+    EXPECT_EQ(UnlockCode(*later.FindBySubject("Pendrel Encrypted PEM Signer")), 0);
+    EXPECT_EQ(window.Requests().size(), 2u);  // nothing asked again in the session
+}
+
+TEST_F(EncryptedIdentities, ADeclinedPassphraseIsNotAskedForAgainInTheSession) {
+    const ScriptedPrompt window({ScriptedPrompt::Cancel()});
+    const auto page = std::make_shared<Crypto::KeySession>();
+    CertStoreFile store(keychain.Path(), page);
+    std::vector<std::string> notes;
+    store.SetObserver([&](const Crypto::StoreEntry& e) {
+        if (!e.offered) notes.push_back(e.note);
+    });
+    EXPECT_EQ(Subjects(store).size(), 2u);
+    EXPECT_EQ(Subjects(store).size(), 2u);
+    EXPECT_EQ(window.Requests().size(), 1u);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1], "the passphrase was not given");
+    // A listing never asks.
+    const auto listing = std::make_shared<Crypto::KeySession>();
+    listing->SetInteractive(false);
+    CertStoreFile quiet(keychain.Path(), listing);
+    EXPECT_EQ(Subjects(quiet).size(), 2u);
+    EXPECT_EQ(window.Requests().size(), 1u);
+}
+
+TEST(CertStoreFileTokens, TokenIdentitiesFollowTheFoldersIdentities) {
+    const TestPKI& pki = TestPKI::Shared();
+    TestSupport::SoftHsm hsm;
+    hsm.AddToken("Pendrel Token A");
+    hsm.Import("Pendrel Token A", pki.Get(TestPKI::ECSigner), "01", "ec");
+    TestSupport::TempDir keychain;
+    std::filesystem::create_directory(keychain.File("identities"));
+    std::filesystem::copy_file(pki.Get(TestPKI::Signer).p12, keychain.File("identities/signer.p12"));
+    CertStoreFile store(keychain.Path());
+    ASSERT_TRUE(store.Open(CertStore::Personal));
+    std::vector<std::string> found;
+    for (Crypto::Certificate* cert = store.Begin(); cert != nullptr; cert = store.Next())
+        found.push_back(cert->Subject() + " @" + cert->TokenLabel());
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"Pendrel Test Signer @", "Pendrel EC Signer @Pendrel Token A"}));
+    // Only the personal store lists tokens.
+    ASSERT_TRUE(store.Open(CertStore::Other));
+    EXPECT_EQ(store.Begin(), nullptr);
+    // Searches and policies treat a token identity like any other.
+    ASSERT_TRUE(store.Open(CertStore::Personal));
+    store.SetOnlyPrivateKeys(true);
+    store.SetKeyUsage(Crypto::KeyUsage::DigitalSignature);
+    Crypto::Certificate* ec = store.FindBySubject("Pendrel EC Signer");
+    ASSERT_NE(ec, nullptr);
+    EXPECT_EQ(ec->TokenLabel(), "Pendrel Token A");
+    EXPECT_EQ(store.FindByHash(ec->Hash())->TokenLabel(), "Pendrel Token A");
 }
 
 }  // namespace
