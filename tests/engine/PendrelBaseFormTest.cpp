@@ -156,7 +156,9 @@ protected:
         const auto result = engine.SignRequest(&request);
         if (error != nullptr) *error = result->Error();
         if (result->Error() != 1) return "";
-        if (!sigId.empty()) EXPECT_EQ(result->List()->At(0).sigId, sigId);
+        if (!sigId.empty()) {
+            EXPECT_EQ(result->List()->At(0).sigId, sigId);
+        }
         // The copy outlives the result, which deletes its own.
         const std::string kept = result->File() + ".kept.pdf";
         TestSupport::WriteFile(kept, TestSupport::ReadFile(result->File()));
@@ -190,7 +192,9 @@ TEST_F(PendrelBaseFormTest, EmptyFieldsAreSignedWhereTheyAre) {
             EXPECT_NE(update.find(form.kept), std::string::npos) << update.substr(0, 2000);
             EXPECT_EQ(update.find("/Fields"), std::string::npos);
             EXPECT_EQ(update.find("/T (Signature"), std::string::npos);
-            if (!form.rect.empty()) EXPECT_NE(update.find(form.rect), std::string::npos);
+            if (!form.rect.empty()) {
+                EXPECT_NE(update.find(form.rect), std::string::npos);
+            }
             for (int page : {3, 4}) {
                 const bool rewritten = page == (visible ? form.pageVisible : form.pageInvisible);
                 EXPECT_EQ(
