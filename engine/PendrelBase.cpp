@@ -92,6 +92,15 @@ int RevisionCount(PDF::Env& env) {
     return versions->Count() + (appended ? 1 : 0);
 }
 
+// "Signature " and the number after the document's signature fields, or
+// the first higher one that no field of the form is named yet.
+std::string NewFieldName(const PDF::Fields& fields) {
+    for (std::size_t number = fields.Count() + 1;; ++number) {
+        std::string name = "Signature " + std::to_string(number);
+        if (!fields.HasName(name)) return name;
+    }
+}
+
 // A written update leaves its objects in the environment (object numbers,
 // cross-reference entries, the document's rewritten catalog and form):
 // opening the document again starts afresh, so that every signed copy lists
@@ -173,8 +182,9 @@ struct SignWork {
     }
     // In this order: the field refers to the visual.
     void Destroy() {
+        field = nullptr;
         signature.reset();
-        field.reset();
+        created.reset();
         cms.reset();
         fields.reset();
         visual.reset();
@@ -185,7 +195,8 @@ struct SignWork {
     PDF::Env& env;
     std::unique_ptr<PDF::Visual> visual;
     std::unique_ptr<PDF::Fields> fields;
-    std::unique_ptr<PDF::Field> field;
+    std::unique_ptr<PDF::Field> created;  // a new field
+    PDF::Field* field = nullptr;          // the field signed: the new one, or one of `fields`
     std::unique_ptr<PDF::Signature> signature;
     std::unique_ptr<Crypto::CMSignature> cms;
     std::unique_ptr<WorkingFile> working;
@@ -203,15 +214,22 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     work.fields = std::make_unique<PDF::Fields>(&env);
     work.fields->Load();
 
-    work.field = std::make_unique<PDF::Field>(&env);
+    // A name that an empty signature field has signs that field where it is;
+    // a signed field or one of another type is refused before anything is
+    // written. Any other name makes a new field.
+    PDF::Field* existing = !request.SigId().empty() ? work.fields->Fillable(request.SigId()) : nullptr;
+    if (existing == nullptr) {
+        work.created = std::make_unique<PDF::Field>(&env);
+        work.created->SetName(!request.SigId().empty() ? request.SigId() : NewFieldName(*work.fields));
+    }
+    work.field = existing != nullptr ? existing : work.created.get();
     PDF::Field& field = *work.field;
-    field.SetName(!request.SigId().empty() ? request.SigId()
-                                           : "Signature " + std::to_string(work.fields->Count() + 1));
     // The page of a visible signature is taken before anything is written:
     // one the document does not have is refused (-52) with nothing on disk.
+    // A field of the document keeps its own page.
     VisualRepBase* const rep = request.GetVisualRep();
     const bool visible = rep != nullptr && rep->GetSurface() != nullptr;
-    if (visible) field.SetPage(rep->GetPage());
+    if (visible && field.GetPage() == nullptr) field.SetPage(rep->GetPage());
 
     work.working = std::make_unique<WorkingFile>(request.Files());
     std::FILE* const out = work.working->Get();
@@ -253,6 +271,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
     if (visible) {
         work.visual->SetSurface(rep->GetSurface());
+        work.visual->SetPageRotation(field.PageRotation());
         work.visual->WriteOut();
         field.SetVisual(work.visual.get());
     }
@@ -260,7 +279,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     field.SetSigOid(signature.GetOid());
     field.WriteOut(1);
     field.WriteOutPage();
-    document->WriteOutAppendedField(&field);
+    if (!field.IsLoaded()) document->WriteOutAppendedField(&field);
     env.GetXRefs()->WriteOut(out);
     document->WriteOutTrailer();
 

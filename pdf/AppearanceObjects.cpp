@@ -85,7 +85,8 @@ std::string AppearanceObjects::MatrixForRotation(int degrees) {
         case 180:
             return "-1 0 0 -1 0 0";
         case 270:
-            return "0 1 -1 0 0 0";
+            // The opposite quarter turn of 90's.
+            return "0 -1 1 0 0 0";
         default:
             return "0 1 -1 0 1 0";
     }

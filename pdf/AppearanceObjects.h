@@ -34,7 +34,8 @@ public:
     // A content stream, compressed into at most twice its size plus 1024.
     static Stream CompressContent(const std::string& content);
 
-    // /Matrix of both forms for the /Rotate of the document's first page.
+    // /Matrix of both forms for a page shown turned by `degrees`, so that the
+    // appearance stands upright on screen.
     static std::string MatrixForRotation(int degrees);
     // Content of the form that paints a width x height raster.
     static std::string ImageContent(int width, int height);

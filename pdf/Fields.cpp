@@ -5,6 +5,7 @@
 #include "pdf/Env.h"
 #include "pdf/Exception.h"
 #include "pdf/Field.h"
+#include "pdf/FieldTree.h"
 #include "pdf/File.h"
 
 namespace PDF {
@@ -12,6 +13,11 @@ namespace PDF {
 Fields::Fields(Env* env) : _env(env) {}
 
 Fields::~Fields() = default;
+
+void Fields::CleanFields() {
+    _names.clear();
+    _fields.clear();
+}
 
 void Fields::Load() {
     CleanFields();
@@ -25,19 +31,43 @@ void Fields::Load() {
     fz_context* const ctx = file->Context();
 
     const ObjPtr fields = LoadFields(file->Form());
-    const int count = pdf_array_len(ctx, fields.get());
-    for (int i = 0; i < count; ++i) {
-        pdf_obj* const ref = pdf_array_get(ctx, fields.get(), i);
-        if (ref == nullptr || (!pdf_is_indirect(ctx, ref) && pdf_is_null(ctx, ref))) continue;
-        pdf_obj* field = nullptr;
-        CALL_PDF(ctx, field = LoadIndirect(ctx, _xref, ref));
-        const ObjPtr owner = AdoptObj(ctx, field);
-        if (!pdf_name_eq(ctx, pdf_dict_get(ctx, field, PDF_NAME(FT)), PDF_NAME(Sig))) continue;
-
-        auto sigField = std::make_unique<Field>(_env);
-        if (!sigField->Load(ref)) throw Exception(-54, "Failed to load signature field.");
-        _fields.push_back(std::move(sigField));
+    for (const FieldTree::Node& node : FieldTree::Walk(ctx, _xref, fields.get())) {
+        Field* signature = nullptr;
+        if (node.terminal && node.signature) {
+            auto field = std::make_unique<Field>(_env);
+            if (!field->Load(node)) throw Exception(-54, "Failed to load signature field.");
+            signature = field.get();
+            _fields.push_back(std::move(field));
+        }
+        _names.push_back(Named{node.name, signature});
     }
+}
+
+bool Fields::HasName(const std::string& name) const {
+    for (const Named& named : _names)
+        if (named.name == name) return true;
+    return false;
+}
+
+Field* Fields::Fillable(const std::string& name) const {
+    // Of fields sharing a name, an empty signature field is signed first.
+    const Named* found = nullptr;
+    for (const Named& named : _names) {
+        if (named.name != name) continue;
+        if (named.field != nullptr && !named.field->IsSigned()) {
+            named.field->FindPage();
+            return named.field;
+        }
+        if (found == nullptr || named.field != nullptr) found = &named;
+    }
+    if (found == nullptr) return nullptr;
+    Logger::Get()->SetFunc("Fillable");
+    if (found->field != nullptr) {
+        Logger::Get()->Log("Field %s is signed already", name.c_str());
+        throw Exception(kAlreadySigned, "The field is signed already");
+    }
+    Logger::Get()->Log("Field %s is not a signature field", name.c_str());
+    throw Exception(kNotSignatureField, "The field is not a signature field");
 }
 
 ObjPtr Fields::LoadFields(pdf_obj* form) {

@@ -6,6 +6,7 @@
 #include "pdf/Exception.h"
 #include "pdf/File.h"
 #include "pdf/Output.h"
+#include "pdf/PageGeometry.h"
 #include "pdf/Surface.h"
 #include "pdf/XRefs.h"
 
@@ -45,8 +46,10 @@ std::string Visual::GetTransformationMatrix(int degrees) {
 }
 
 std::string Visual::Matrix() const {
+    if (_rotation) return GetTransformationMatrix(*_rotation);
     const File* const file = _env->GetFile();
-    return GetTransformationMatrix(file != nullptr ? file->GetPageRotationDegrees(1) : 0);
+    return GetTransformationMatrix(
+        file != nullptr ? PageGeometry::NormalizeRotation(file->GetPageRotationDegrees(1)) : 0);
 }
 
 int Visual::StartObject(const char* function) {

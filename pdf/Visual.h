@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace PDF {
@@ -21,6 +22,9 @@ public:
     // The raster to write; not owned. Null for an invisible signature.
     void SetSurface(Surface* surface) { _surface = surface; }
     Surface* GetSurface() const { return _surface; }
+    // The turn of the page the appearance is shown on (0, 90, 180, 270);
+    // without it, the document's first page's.
+    void SetPageRotation(int degrees) { _rotation = degrees; }
 
     // Image and form objects of the surface; raises PDF::Exception (-62 no
     // pixels, -61 the raster does not compress below its size, -52 no
@@ -31,7 +35,7 @@ public:
     // Object number of the form XObject; 0 before it is written.
     int GetOid() const { return _oid; }
 
-    // /Matrix text of the forms for the /Rotate of the document's first page.
+    // /Matrix text of the forms for a page turned by `degrees`.
     static std::string GetTransformationMatrix(int degrees);
 
 private:
@@ -43,6 +47,7 @@ private:
     std::FILE* _out;
     int _oid = 0;
     Surface* _surface = nullptr;  // not owned
+    std::optional<int> _rotation;
 };
 
 }  // namespace PDF

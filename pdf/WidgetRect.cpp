@@ -49,8 +49,31 @@ Rect WidgetRect::AdjustToRotation(const Rect& rect, int rotation, double pageHei
         out.y2 = rect.x1 + w;
         out.x1 = static_cast<float>(pageWidth - rect.y2);
         out.x2 = out.x1 + h;
+    } else if (rotation == 270) {
+        out.x1 = rect.y1;
+        out.x2 = rect.y1 + h;
+        out.y1 = static_cast<float>(pageHeight - rect.x2);
+        out.y2 = out.y1 + w;
     }
     return out;
+}
+
+Rect WidgetRect::PlaceOnPage(float x, float y, float width, float height, const double box[4], int rotation) {
+    const double boxWidth = box[2] - box[0];
+    const double boxHeight = box[3] - box[1];
+    // A quarter turn shows the page with its sides exchanged.
+    const bool quarter = rotation == 90 || rotation == 270;
+    const double shown[4] = {0, 0, quarter ? boxHeight : boxWidth, quarter ? boxWidth : boxHeight};
+    Rect rect = AdjustToRotation(Place(x, y, width, height, shown), rotation, boxHeight, boxWidth);
+    if (box[0] != 0) {
+        rect.x1 = static_cast<float>(rect.x1 + box[0]);
+        rect.x2 = static_cast<float>(rect.x2 + box[0]);
+    }
+    if (box[1] != 0) {
+        rect.y1 = static_cast<float>(rect.y1 + box[1]);
+        rect.y2 = static_cast<float>(rect.y2 + box[1]);
+    }
+    return rect;
 }
 
 std::string WidgetRect::Format(const Rect& rect) {

@@ -57,6 +57,8 @@ function signFailure(code) {
         "-31": "the certificate chain does not lead to a trusted root",
         "-32": "the certificate is revoked, or its revocation status could not be obtained",
         "-35": "the certificate names no address to fetch its revocation list from",
+        "-66": "the field is signed already",
+        "-67": "the field is not a signature field",
     };
     var reason = reasons[String(code)];
     return "signing failed: " + (reason !== undefined ? reason + " (error " + code + ")" : "error " + code);

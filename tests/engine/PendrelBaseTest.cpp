@@ -228,6 +228,23 @@ TEST_F(PendrelBaseTest, SignFailures) {
     unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
     unsignedField.EndRevision();
     unsignedField.Save(_dir.File("unsigned-field.pdf"));
+    // Its field once signed where it is, and a text field: each named by sigId.
+    TestSupport::SignOptions fill;
+    fill.fieldName = "Empty";
+    fill.intoField = true;
+    TestSupport::SignDocument(_dir.File("unsigned-field.pdf"), _dir.File("filled.pdf"), fill);
+    PdfBuilder textField;
+    textField.BasicDocument(1);
+    textField.AcroForm({textField.Add("<</FT/Tx/T(Name)/V(Jane)>>")});
+    textField.EndRevision();
+    textField.Save(_dir.File("text-field.pdf"));
+    const auto naming = [&](const std::string& path, const std::string& sigId) {
+        return [&, path, sigId]() {
+            auto r = Request(path);
+            r->SetSigId(sigId);
+            return r;
+        };
+    };
 
     // A visible signature on a page the two-page document does not have.
     std::vector<std::unique_ptr<VisualRepBase>> visuals;
@@ -284,8 +301,10 @@ TEST_F(PendrelBaseTest, SignFailures) {
         {"certificate without private key",
          [&] { return Request(Plain(), LoadIdentity(TestPKI::Signer, false)); }, 0x10, -8, "InitSign failed",
          0},
-        {"unsigned signature field", [&] { return Request(_dir.File("unsigned-field.pdf")); }, 0x10, -54,
-         "PDFException -54 - ", 0},
+        {"sigId names a signed field", naming(_dir.File("filled.pdf"), "Empty"), 0x10, -66,
+         "PDFException -66 - The field is signed already", 0},
+        {"sigId names a text field", naming(_dir.File("text-field.pdf"), "Name"), 0x10, -67,
+         "PDFException -67 - The field is not a signature field", 0},
         {"size estimate 0",
          [&] {
              auto r = std::make_unique<TestRequest>(_files.get(), std::make_unique<SizedPlatform>(0));
@@ -542,7 +561,7 @@ TEST_F(PendrelBaseTest, FieldNames) {
         {"no AcroForm", 0, "", "Signature 1"},
         {"two signed fields", 2, "", "Signature 3"},
         {"given name", 0, "Approval", "Approval"},
-        {"given name that exists", 1, "Earlier 1", "Earlier 1"},
+        {"given name that no field has", 1, "Earlier 2", "Earlier 2"},
         {"Latin letters, in PDFDocEncoding", 0, "Zo\xC3\xAB \xE2\x82\xAC", "Zo\xC3\xAB \xE2\x82\xAC"},
         {"beyond PDFDocEncoding, in UTF-16", 0, "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80",
          "\xD0\x9F\xD0\xBE\xD0\xB4 \xF0\x9F\x98\x80"},
@@ -642,6 +661,15 @@ TEST_F(PendrelBaseTest, VerifyReports) {
     TestSupport::WriteFile(_dir.File("changed.pdf"), changed);
     const std::string once = SignedBefore(1);
     TestSupport::WriteFile(_dir.File("appended.pdf"), TestSupport::ReadFile(once) + "% one more line\n");
+    // An empty "sign here" field, alone and beside a signature.
+    PdfBuilder empty;
+    empty.BasicDocument(1);
+    empty.AcroForm({empty.EmptySignatureField("Empty", 1)});
+    empty.EndRevision();
+    empty.Save(_dir.File("empty-field.pdf"));
+    TestSupport::SignOptions beside;
+    beside.fieldName = "Earlier 1";
+    TestSupport::SignDocument(_dir.File("empty-field.pdf"), _dir.File("beside-empty.pdf"), beside);
 
     struct Case {
         const char* name;
@@ -659,6 +687,16 @@ TEST_F(PendrelBaseTest, VerifyReports) {
         {"no AcroForm, no dialog", Plain(), 0, -63, {}, {}, {}, 0, 1},
         {"no AcroForm, dialog", Plain(), 0x10, -63, {}, {}, {}, 1, 1},
         {"byte range of zeros", _dir.File("zero.pdf"), 0, -63, {}, {}, {}, 0, 1},
+        {"only an empty field", _dir.File("empty-field.pdf"), 0x10, -63, {}, {}, {}, 1, 1},
+        {"a signature beside an empty field",
+         _dir.File("beside-empty.pdf"),
+         0,
+         1,
+         {"Earlier 1"},
+         {"111X"},
+         {1},
+         0,
+         2},
         {"signed once", once, 0x10, 1, {"Earlier 1"}, {"111X"}, {1}, 1, 2},
         {"signed twice", twice, 0, 1, {"Earlier 1", "Earlier 2"}, {"111X", "111X"}, {1, 2}, 0, 3},
         {"covered byte changed",
@@ -723,11 +761,6 @@ TEST_F(PendrelBaseTest, VerifyReports) {
 }
 
 TEST_F(PendrelBaseTest, VerifyFailures) {
-    PdfBuilder unsignedField;
-    unsignedField.BasicDocument(1, "/AcroForm<</Fields[4 0 R]>>", "/Annots[4 0 R]");
-    unsignedField.Object(4, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132>>");
-    unsignedField.EndRevision();
-    unsignedField.Save(_dir.File("unsigned-field.pdf"));
     const std::string twice = SignedBefore(2);
 
     struct Case {
@@ -739,7 +772,6 @@ TEST_F(PendrelBaseTest, VerifyFailures) {
         std::size_t entries;
     };
     const std::vector<Case> cases = {
-        {"unsigned field", _dir.File("unsigned-field.pdf"), false, 10, -54, 0},
         {"no signature list", twice, true, 10, 0, 0},
         {"second certificate information missing", twice, false, 1, 0, 1},
     };

@@ -105,6 +105,10 @@ expect 1 "^Visible${TAB}110X${TAB}[^${TAB}]*${TAB}2041-" verify "$DIR/late.pdf"
 mkdir -p "$DIR/empty-keychain"
 PENDREL_KEYCHAIN="$DIR/empty-keychain" expect 1 "${TAB}signer not trusted: " verify "$DIR/two.pdf"
 expect 1 "^$DIR/sample.pdf: no signature$" verify "$DIR/sample.pdf"
+# A field that is signed already is not signed again.
+expect_error 1 "sign: signing failed: the field is signed already (error -66)" \
+  sign "$DIR/two.pdf" "$DIR/again.pdf" --field Visible --subject "Pendrel Test Signer"
+[ -e "$DIR/again.pdf" ] && fail "a refused signature left $DIR/again.pdf"
 
 # A revoked signer: a keychain whose cached revocation list names it.
 REV="$DIR/revoked"

@@ -47,12 +47,14 @@ private:
     Fill _fill;
 };
 
-TEST(AppearanceObjects, MatrixFollowsTheFirstPagesRotation) {
+// The turn of the page the appearance is shown on; callers bring it into
+// one turn first, the table keeps its answer for other values.
+TEST(AppearanceObjects, MatrixFollowsThePagesRotation) {
     const struct {
         int degrees;
         const char* matrix;
     } cases[] = {
-        {0, "1 0 0 1 0 0"},   {180, "-1 0 0 -1 0 0"}, {270, "0 1 -1 0 0 0"},
+        {0, "1 0 0 1 0 0"},   {180, "-1 0 0 -1 0 0"}, {270, "0 -1 1 0 0 0"},
         {90, "0 1 -1 0 1 0"}, {-90, "0 1 -1 0 1 0"},  {45, "0 1 -1 0 1 0"},
     };
     for (const auto& c : cases)

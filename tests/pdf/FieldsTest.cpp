@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <mupdf/pdf.h>
 
 #include <cstdlib>
 #include <map>
@@ -30,6 +31,26 @@ const std::map<int, std::string> kObjects = {
     {13, "<</T(Parent)/Kids[8 0 R]>>"},
     {14, "[8 0 R]"},
     {15, "<</FT/Sig/T(ShortRect)/Rect[1 2 3]/P 5 0 R/V 9 0 R>>"},
+    // A signed field whose widget is its kid.
+    {16, "<</FT/Sig/T(KidWidget)/V 9 0 R/Kids[17 0 R]>>"},
+    {17, "<</Type/Annot/Subtype/Widget/Parent 16 0 R/Rect[1 2 3 4]/P 4 0 R/F 4>>"},
+    // Partial names under a parent that gives the type: a signed one, and
+    // an empty one with a widget kid on page 3.
+    {18, "<</FT/Sig/T(Group)/Kids[19 0 R 20 0 R]>>"},
+    {19, "<</T(a)/Parent 18 0 R/V 9 0 R/Type/Annot/Subtype/Widget/Rect[0 0 0 0]>>"},
+    {20, "<</T(b)/Parent 18 0 R/Kids[21 0 R]>>"},
+    {21, "<</Type/Annot/Subtype/Widget/Parent 20 0 R/Rect[5 6 7 8]/P 5 0 R>>"},
+    // Kids that lead back to their parent.
+    {22, "<</T(Loop)/Kids[23 0 R]>>"},
+    {23, "<</T(Back)/Parent 22 0 R/Kids[22 0 R]>>"},
+    // An empty field without /P, listed by page 2; one without a widget.
+    {25, "<</FT/Sig/T(Listed)/Type/Annot/Subtype/Widget/Rect[0 0 10 10]>>"},
+    {26, "<</FT/Sig/T(Bare)>>"},
+    // Signed on its one widget kid, as some writers do.
+    {27, "<</FT/Sig/T(OnKid)/Kids[28 0 R]>>"},
+    {28, "<</Type/Annot/Subtype/Widget/Parent 27 0 R/Rect[0 0 0 0]/V 9 0 R>>"},
+    // A value that does not load: no signature, yet not to be signed over.
+    {29, "<</FT/Sig/T(BrokenValue)/V 99 0 R/Rect[0 0 0 0]>>"},
 };
 
 std::string SaveForm(const TempDir& dir, const std::string& form) {
@@ -37,6 +58,7 @@ std::string SaveForm(const TempDir& dir, const std::string& form) {
     pdf.BasicDocument(3, form.empty() ? "" : "/AcroForm 6 0 R");
     if (!form.empty()) pdf.Object(6, form);
     for (const auto& [num, body] : kObjects) pdf.Object(num, body);
+    pdf.Annotate(2, 25);
     pdf.EndRevision();
     pdf.Save(dir.File("fields.pdf"));
     return dir.File("fields.pdf");
@@ -47,32 +69,50 @@ struct FieldsCase {
     std::string form;  // the AcroForm; none when empty
     int code;          // 1: loads
     std::vector<std::string> names;
+    std::vector<bool> signedFields;
     std::string text;  // start of the exception text
 };
 
 const FieldsCase kFieldsCases[] = {
-    {"text field beside a signed one", "<</Fields[7 0 R 8 0 R]>>", 1, {"Signature1"}, ""},
-    {"unsigned signature field", "<</Fields[8 0 R 10 0 R]>>", -54, {}, "Failed to load signature field."},
-    {"signature field without page", "<</Fields[12 0 R]>>", -54, {}, "Failed to load signature field."},
-    {"field only under /Kids", "<</Fields[13 0 R]>>", 1, {}, ""},
-    {"indirect /Fields", "<</Fields 14 0 R/SigFlags 3>>", 1, {"Signature1"}, ""},
+    {"text field beside a signed one", "<</Fields[7 0 R 8 0 R]>>", 1, {"Signature1"}, {true}, ""},
+    {"signed and empty signature fields",
+     "<</Fields[8 0 R 10 0 R]>>",
+     1,
+     {"Signature1", "Unsigned"},
+     {true, false},
+     ""},
+    {"only empty fields", "<</Fields[10 0 R 26 0 R]>>", 1, {"Unsigned", "Bare"}, {false, false}, ""},
+    {"signature field without page", "<</Fields[12 0 R]>>", 1, {"NoPage"}, {true}, ""},
+    {"field under a parent", "<</Fields[13 0 R]>>", 1, {"Parent.Signature1"}, {true}, ""},
+    {"widget as a kid", "<</Fields[16 0 R]>>", 1, {"KidWidget"}, {true}, ""},
+    {"type handed down to partial names",
+     "<</Fields[18 0 R]>>",
+     1,
+     {"Group.a", "Group.b"},
+     {true, false},
+     ""},
+    {"value on the widget kid", "<</Fields[27 0 R]>>", 1, {"OnKid"}, {true}, ""},
+    {"kids that loop", "<</Fields[22 0 R 8 0 R]>>", 1, {"Signature1"}, {true}, ""},
+    {"indirect /Fields", "<</Fields 14 0 R/SigFlags 3>>", 1, {"Signature1"}, {true}, ""},
     {"null elements skipped",
      "<</Fields[null 8 0 R 11 0 R 15 0 R]>>",
      1,
      {"Signature1", "NoRect", "ShortRect"},
+     {true, true, true},
      ""},
-    {"no AcroForm", "", 1, {}, ""},
+    {"no AcroForm", "", 1, {}, {}, ""},
     {"/Fields not an array",
      "<</Fields 5>>",
      -53,
      {},
+     {},
      "Fields::LoadFields - Failed to load fields from form."},
-    {"indirect /Fields not an array", "<</Fields 7 0 R>>", -53, {}, "Fields::LoadFields - "},
-    {"no /Fields", "<</SigFlags 1>>", 0, {}, "PDF Error null object in LoadFields, "},
-    {"field dictionary not indirect", "<</Fields[<</FT/Sig/T(Direct)>>]>>", 0, {}, "PDF Error "},
+    {"indirect /Fields not an array", "<</Fields 7 0 R>>", -53, {}, {}, "Fields::LoadFields - "},
+    {"no /Fields", "<</SigFlags 1>>", 0, {}, {}, "PDF Error null object in LoadFields, "},
+    {"field dictionary not indirect", "<</Fields[<</FT/Sig/T(Direct)>>]>>", 0, {}, {}, "PDF Error "},
 };
 
-TEST(Fields, ListsSignedSignatureFieldsOfTheTopLevelInOrder) {
+TEST(Fields, ListsSignedAndEmptySignatureFieldsInTreeOrder) {
     const TempDir dir;
     for (const FieldsCase& c : kFieldsCases) {
         SCOPED_TRACE(c.name);
@@ -90,17 +130,78 @@ TEST(Fields, ListsSignedSignatureFieldsOfTheTopLevelInOrder) {
         EXPECT_EQ(text.compare(0, c.text.size(), c.text), 0) << text;
         if (code != 1) continue;
         std::vector<std::string> names;
-        for (std::size_t i = 0; i < fields.Count(); ++i) names.push_back(fields.At(i)->GetName());
+        std::vector<bool> signedFields;
+        for (std::size_t i = 0; i < fields.Count(); ++i) {
+            names.push_back(fields.At(i)->GetName());
+            signedFields.push_back(fields.At(i)->IsSigned());
+            // An empty field has no signature to verify.
+            EXPECT_EQ(fields.At(i)->GetSignature() != nullptr, fields.At(i)->IsSigned()) << names.back();
+        }
         EXPECT_EQ(names, c.names);
+        EXPECT_EQ(signedFields, c.signedFields);
+    }
+}
+
+// Which field a sign operation given a name signs into: an empty signature
+// field (with the page its widget is on), none (a new field is made), or a
+// refusal.
+TEST(Fields, FillableNamesOnlyEmptySignatureFields) {
+    const TempDir dir;
+    OpenedDocument doc(SaveForm(dir, "<</Fields[7 0 R 8 0 R 10 0 R 13 0 R 18 0 R 25 0 R 26 0 R 29 0 R]>>"));
+    PDF::Fields fields(&doc.Env());
+    fields.Load();
+    fz_context* const ctx = doc.File().Context();
+    const struct {
+        const char* name;
+        int code;        // 1: answered
+        int field;       // object number of the field answered; 0: none
+        int widget;      // its widget's; 0: none
+        int pageObject;  // the page it is on; 0: none
+    } cases[] = {
+        {"Unsigned", 1, 10, 10, 3},
+        {"Group.b", 1, 20, 21, 5},
+        {"Listed", 1, 25, 25, 4},  // found in the /Annots of page 2
+        {"Bare", 1, 26, 0, 0},     // no widget: a page is still to be chosen
+        {"Nobody", 1, 0, 0, 0},
+        {"Signature1", PDF::Fields::kAlreadySigned, 0, 0, 0},
+        {"Group.a", PDF::Fields::kAlreadySigned, 0, 0, 0},
+        {"BrokenValue", PDF::Fields::kAlreadySigned, 0, 0, 0},
+        {"Name", PDF::Fields::kNotSignatureField, 0, 0, 0},
+        {"Group", PDF::Fields::kNotSignatureField, 0, 0, 0},
+        {"Parent", PDF::Fields::kNotSignatureField, 0, 0, 0},
+        {"group.b", 1, 0, 0, 0},  // names are compared exactly
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fields.HasName(c.name), c.code != 1 || c.field != 0);
+        int code = 1;
+        PDF::Field* field = nullptr;
+        try {
+            field = fields.Fillable(c.name);
+        } catch (const PDF::Exception& e) {
+            code = e.Code();
+        }
+        EXPECT_EQ(code, c.code);
+        if (code != 1) continue;
+        ASSERT_EQ(field != nullptr, c.field != 0);
+        if (field == nullptr) continue;
+        EXPECT_FALSE(field->IsSigned());
+        EXPECT_EQ(pdf_to_num(ctx, field->GetRef()), c.field);
+        EXPECT_EQ(pdf_to_num(ctx, field->GetWidget()), c.widget);
+        EXPECT_EQ(pdf_to_num(ctx, field->GetPage()), c.pageObject);
     }
 }
 
 TEST(Fields, ReadsFlagsAndRectangleOfEachField) {
     const TempDir dir;
-    OpenedDocument doc(SaveForm(dir, "<</Fields[8 0 R 11 0 R 15 0 R]>>"));
+    OpenedDocument doc(SaveForm(dir, "<</Fields[8 0 R 11 0 R 15 0 R 16 0 R]>>"));
     PDF::Fields fields(&doc.Env());
     fields.Load();
-    ASSERT_EQ(fields.Count(), 3u);
+    ASSERT_EQ(fields.Count(), 4u);
+    // A widget kid gives the annotation's entries.
+    EXPECT_EQ(fields.At(3)->GetF(), 4);
+    EXPECT_EQ(fields.At(3)->GetRect(), (std::array<float, 4>{1, 2, 3, 4}));
+    EXPECT_EQ(pdf_to_num(doc.File().Context(), fields.At(3)->GetPage()), 4);
 
     const PDF::Field& signed1 = *fields.At(0);
     EXPECT_EQ(signed1.GetFf(), 0);
@@ -114,7 +215,7 @@ TEST(Fields, ReadsFlagsAndRectangleOfEachField) {
     }
 
     fields.Load();  // a second load replaces the first
-    EXPECT_EQ(fields.Count(), 3u);
+    EXPECT_EQ(fields.Count(), 4u);
 }
 
 TEST(Fields, ListsTheSameFieldsAfterQpdfRewroteTheDocument) {

@@ -195,37 +195,108 @@ struct Ppm {
     }
 };
 
-TEST(SignedDocumentTest, RenderedAppearanceFillsItsRectangle) {
-    // Rectangle x 72, top 360, 144 x 72 points on a 612 x 792 page, red; a
-    // blue picture in its top-left quarter. Rendering at 72 dpi makes one
-    // pixel per point.
+// The rendered page as shown (its crop box), from pdftoppm or mutool, at 72
+// dpi: one pixel per point.
+bool Render(const std::string& renderer, const std::string& pdf, int page, const std::string& base,
+            Ppm& image) {
+    const std::string number = std::to_string(page);
+    const std::string out = base + "-" + renderer + ".ppm";
+    const int status = renderer == "pdftoppm"
+                           ? RunProgram({"pdftoppm", "-cropbox", "-r", "72", "-f", number, "-l", number,
+                                         "-singlefile", pdf, base + "-" + renderer})
+                           : RunProgram({"mutool", "draw", "-q", "-r", "72", "-o", out, pdf, number});
+    return status == 0 && image.Load(TestSupport::ReadFile(out));
+}
+
+// A red appearance with a blue picture in its top-left corner, rendered by
+// two programs: found in the rectangle where the page as shown puts it,
+// filling it, and upright (the picture neither mirrored nor turned).
+TEST(SignedDocumentTest, RenderedAppearanceStandsUprightWhereItWasAsked) {
+    using Page = PdfBuilder::Page;
+    const Page letter;
+    const Page r90{"[0 0 612 792]", "/Rotate 90"};
+    const Page r180{"[0 0 612 792]", "/Rotate 180"};
+    const Page r270{"[0 0 612 792]", "/Rotate 270"};
+    const Page offset{"[100 200 712 992]", ""};
+    const Page offset90{"[100 200 712 992]", "/Rotate 90"};
+    const Page cropped{"[0 0 612 792]", "/CropBox[50 50 562 742]"};
+    const Page inherits{"", ""};  // MediaBox from the page tree
+    struct Shown {
+        int width, height;  // the page as shown
+        int left, top;      // the rectangle on it in pixels from its top-left corner
+        int rectWidth, rectHeight;
+    };
     struct Case {
         const char* name;
-        std::string firstPageExtra;
-        int imageWidth, imageHeight;
-        // Pixel coordinates in the rendered image.
-        std::vector<std::pair<int, int>> red, blue, white;
+        std::vector<Page> pages;
+        std::string treeExtra;
+        int page;           // of the signature
+        int x, y;           // tenths of a millimetre on the page as shown: 254 is 72 points
+        std::string field;  // an empty field to sign into, with its /Rect; none when empty
+        Shown expected;
     };
     const std::vector<Case> cases = {
-        {"upright", "", 612, 792, {{200, 470}, {80, 500}}, {{80, 436}}, {{50, 50}, {300, 450}, {144, 520}}},
-        // Turned clockwise: user point (u, v) lands on pixel (v, u); the
-        // rectangle becomes u 252..324, v 72..216 in user space, and the
-        // picture is still shown upright in its top-left corner.
-        {"rotated 90",
-         "/Rotate 90",
-         792,
-         612,
-         {{180, 300}, {150, 320}},
-         {{80, 256}},
-         {{50, 50}, {400, 300}, {150, 340}}},
+        {"upright", {letter}, "", 1, 254, 1270, "", {612, 792, 72, 432, 144, 72}},
+        {"rotated 90", {r90}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"rotated 180", {r180}, "", 1, 254, 1270, "", {612, 792, 72, 432, 144, 72}},
+        {"rotated 270", {r270}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"rotated 90, top-right corner", {r90}, "", 1, -254, -254, "", {792, 612, 576, 72, 144, 72}},
+        {"rotated 270, top-right corner", {r270}, "", 1, -254, -254, "", {792, 612, 576, 72, 144, 72}},
+        {"offset MediaBox, top-right corner", {offset}, "", 1, -254, -254, "", {612, 792, 396, 72, 144, 72}},
+        {"offset MediaBox rotated 90", {offset90}, "", 1, 254, 1270, "", {792, 612, 72, 252, 144, 72}},
+        {"CropBox, top-right corner", {cropped}, "", 1, -254, -254, "", {512, 692, 296, 72, 144, 72}},
+        {"MediaBox and turn from the tree",
+         {inherits},
+         "/MediaBox[0 0 500 700]/Rotate 90",
+         1,
+         254,
+         1270,
+         "",
+         {700, 500, 72, 140, 144, 72}},
+        {"second page 270, first upright",
+         {letter, r270},
+         "",
+         2,
+         254,
+         1270,
+         "",
+         {792, 612, 72, 252, 144, 72}},
+        // Signed into an empty field: its rectangle, whatever the appearance asked for.
+        {"into a field on page 2",
+         {letter, letter},
+         "",
+         2,
+         254,
+         1270,
+         "[100 100 300 150]",
+         {612, 792, 100, 642, 200, 50}},
+        {"into a field on a page rotated 90",
+         {r90},
+         "",
+         1,
+         254,
+         1270,
+         "[100 100 150 300]",
+         {792, 612, 100, 100, 200, 50}},
+        {"into a field without area", {letter}, "", 1, 254, 1270, "[0 0 0 0]", {612, 792, 72, 432, 144, 72}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const Shown& e = c.expected;
         TestSupport::TempDir dir;
+        PdfBuilder builder;
+        builder.Document(c.pages, "", c.treeExtra);
+        if (!c.field.empty()) builder.AcroForm({builder.EmptySignatureField("Here", c.page, c.field)});
+        builder.EndRevision();
+        builder.Save(dir.File("in.pdf"));
+
         TestSupport::SignOptions options;
+        options.intoField = !c.field.empty();
+        options.fieldName = options.intoField ? "Here" : "Signature 1";
         options.visible = true;
-        options.x = 254;
-        options.y = 1270;
+        options.page = c.field.empty() ? c.page : 1;  // a field keeps its own page
+        options.x = c.x;
+        options.y = c.y;
         options.width = 508;
         options.height = 254;
         options.r = 255;
@@ -235,20 +306,34 @@ TEST(SignedDocumentTest, RenderedAppearanceFillsItsRectangle) {
             PDF::Surface* const surface = rep.GetSurface();
             ASSERT_TRUE(surface->LoadImage(SolidJpeg(64, 32, 0, 0, 255).c_str()));
             surface->SetPos(0, 0);
-            // 128 x 64 pixels of a 576 x 288 raster: 32 x 16 points.
+            // 128 x 64 pixels of a 576 x 288 raster: the top-left 2/9 of each side.
             surface->WriteImage(200, 200);
         };
-        TestSupport::SignDocument(MakeSource(dir, 1, c.firstPageExtra, false), dir.File("out.pdf"), options);
-        ASSERT_EQ(
-            RunProgram({"pdftoppm", "-r", "72", "-f", "1", "-l", "1", dir.File("out.pdf"), dir.File("page")}),
-            0);
-        Ppm image;
-        ASSERT_TRUE(image.Load(TestSupport::ReadFile(dir.File("page-1.ppm"))));
-        ASSERT_EQ(image.width, c.imageWidth);
-        ASSERT_EQ(image.height, c.imageHeight);
-        for (const auto& [x, y] : c.red) EXPECT_TRUE(image.Is(x, y, 255, 0, 0)) << x << "," << y;
-        for (const auto& [x, y] : c.blue) EXPECT_TRUE(image.Is(x, y, 0, 0, 255)) << x << "," << y;
-        for (const auto& [x, y] : c.white) EXPECT_TRUE(image.Is(x, y, 255, 255, 255)) << x << "," << y;
+        TestSupport::SignDocument(dir.File("in.pdf"), dir.File("out.pdf"), options);
+
+        // Points at fractions of the rectangle, and just outside it.
+        const auto at = [&](double fx, double fy) {
+            return std::make_pair(e.left + static_cast<int>(fx * e.rectWidth),
+                                  e.top + static_cast<int>(fy * e.rectHeight));
+        };
+        const std::vector<std::pair<int, int>> blue = {at(0.11, 0.11)};
+        const std::vector<std::pair<int, int>> red = {
+            at(0.5, 0.11),  at(0.11, 0.5),  // beside and below the picture: not mirrored, not turned
+            at(0.95, 0.08), at(0.05, 0.92), at(0.95, 0.92), at(0.5, 0.5)};  // the corners: filled
+        const std::vector<std::pair<int, int>> white = {{e.left - 4, e.top + e.rectHeight / 2},
+                                                        {e.left + e.rectWidth + 4, e.top + e.rectHeight / 2},
+                                                        {e.left + e.rectWidth / 2, e.top - 4},
+                                                        {e.left + e.rectWidth / 2, e.top + e.rectHeight + 4}};
+        for (const std::string renderer : {"pdftoppm", "mutool"}) {
+            SCOPED_TRACE(renderer);
+            Ppm image;
+            ASSERT_TRUE(Render(renderer, dir.File("out.pdf"), c.page, dir.File("page"), image));
+            ASSERT_EQ(image.width, e.width);
+            ASSERT_EQ(image.height, e.height);
+            for (const auto& [x, y] : blue) EXPECT_TRUE(image.Is(x, y, 0, 0, 255)) << x << "," << y;
+            for (const auto& [x, y] : red) EXPECT_TRUE(image.Is(x, y, 255, 0, 0)) << x << "," << y;
+            for (const auto& [x, y] : white) EXPECT_TRUE(image.Is(x, y, 255, 255, 255)) << x << "," << y;
+        }
     }
 }
 

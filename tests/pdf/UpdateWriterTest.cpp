@@ -230,30 +230,81 @@ TEST(UpdateWriterTest, TrailerKeysInOrder) {
 
 TEST(UpdateWriterTest, VisibleRectangleAndRotation) {
     // Tenths of a millimetre chosen to give whole points: 254 -> 72, 1016 -> 288.
+    // A 72 x 36 point rectangle; x and y count on the page as it is shown.
     struct Case {
         const char* name;
-        std::string firstPageExtra;
+        PdfBuilder::Page page;
+        std::string treeExtra;
         int x, y;
         const char* rect;
         const char* matrix;
     };
+    const PdfBuilder::Page letter;
+    const auto turned = [](const char* extra) { return PdfBuilder::Page{"[0 0 612 792]", extra}; };
     const std::vector<Case> cases = {
-        {"from the top-right corner", "", -508, -254, "/Rect[396.000000 684.000000 468.000000 720.000000]",
-         "1 0 0 1 0 0"},
-        {"from the bottom-left corner", "", 254, 1016, "/Rect[72.000000 252.000000 144.000000 288.000000]",
-         "1 0 0 1 0 0"},
-        {"rotated 90", "/Rotate 90", 254, 1016, "/Rect[324.000000 72.000000 360.000000 144.000000]",
+        {"from the top-right corner", letter, "", -508, -254,
+         "/Rect[396.000000 684.000000 468.000000 720.000000]", "1 0 0 1 0 0"},
+        {"from the bottom-left corner", letter, "", 254, 1016,
+         "/Rect[72.000000 252.000000 144.000000 288.000000]", "1 0 0 1 0 0"},
+        {"rotated 90", turned("/Rotate 90"), "", 254, 1016,
+         "/Rect[324.000000 72.000000 360.000000 144.000000]", "0 1 -1 0 1 0"},
+        // Shown 792 wide and 612 high: the corner is that of the turned page.
+        {"rotated 90, from the top-right corner", turned("/Rotate 90"), "", -508, -254,
+         "/Rect[72.000000 576.000000 108.000000 648.000000]", "0 1 -1 0 1 0"},
+        {"rotated 180", turned("/Rotate 180"), "", 254, 1016,
+         "/Rect[540.000000 504.000000 468.000000 540.000000]", "-1 0 0 -1 0 0"},
+        {"rotated 270, the other quarter", turned("/Rotate 270"), "", 254, 1016,
+         "/Rect[252.000000 648.000000 288.000000 720.000000]", "0 -1 1 0 0 0"},
+        {"rotated 270, from the top-right corner", turned("/Rotate 270"), "", -508, -254,
+         "/Rect[504.000000 144.000000 540.000000 216.000000]", "0 -1 1 0 0 0"},
+        {"rotated -90 as 270", turned("/Rotate -90"), "", 254, 1016,
+         "/Rect[252.000000 648.000000 288.000000 720.000000]", "0 -1 1 0 0 0"},
+        {"rotation inherited",
+         {"[0 0 612 792]", ""},
+         "/Rotate 90",
+         254,
+         1016,
+         "/Rect[324.000000 72.000000 360.000000 144.000000]",
          "0 1 -1 0 1 0"},
-        {"rotated 180", "/Rotate 180", 254, 1016, "/Rect[540.000000 504.000000 468.000000 540.000000]",
-         "-1 0 0 -1 0 0"},
-        {"rotated 270 is not turned", "/Rotate 270", 254, 1016,
-         "/Rect[72.000000 252.000000 144.000000 288.000000]", "0 1 -1 0 0 0"},
+        // The box's origin is the page's corner.
+        {"offset MediaBox",
+         {"[100 200 712 992]", ""},
+         "",
+         254,
+         1016,
+         "/Rect[172.000000 452.000000 244.000000 488.000000]",
+         "1 0 0 1 0 0"},
+        {"offset MediaBox, from the top-right corner",
+         {"[100 200 712 992]", ""},
+         "",
+         -508,
+         -254,
+         "/Rect[496.000000 884.000000 568.000000 920.000000]",
+         "1 0 0 1 0 0"},
+        {"MediaBox inherited from the page tree",
+         {"", ""},
+         "/MediaBox[0 0 500 700]",
+         -508,
+         -254,
+         "/Rect[284.000000 592.000000 356.000000 628.000000]",
+         "1 0 0 1 0 0"},
+        {"CropBox inside the MediaBox", turned("/CropBox[50 50 562 742]"), "", -508, -254,
+         "/Rect[346.000000 634.000000 418.000000 670.000000]", "1 0 0 1 0 0"},
+        {"CropBox reaching past the MediaBox", turned("/CropBox[-100 -100 306 900]"), "", -508, -254,
+         "/Rect[90.000000 684.000000 162.000000 720.000000]", "1 0 0 1 0 0"},
+        {"offset MediaBox rotated 90",
+         {"[100 200 712 992]", "/Rotate 90"},
+         "",
+         254,
+         1016,
+         "/Rect[424.000000 272.000000 460.000000 344.000000]",
+         "0 1 -1 0 1 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestSupport::TempDir dir;
         PdfBuilder builder;
-        builder.BasicDocument(1, "", c.firstPageExtra);
+        builder.Document({c.page}, "", c.treeExtra);
         builder.EndRevision();
         builder.Save(dir.File("in.pdf"));
         TestSupport::SignOptions options;
@@ -277,32 +328,51 @@ TEST(UpdateWriterTest, VisibleRectangleAndRotation) {
     }
 }
 
-TEST(UpdateWriterTest, MatrixComesFromFirstPage) {
-    TestSupport::TempDir dir;
-    PdfBuilder builder;
-    builder.BasicDocument(2, "", "/Rotate 90");
-    builder.EndRevision();
-    builder.Save(dir.File("in.pdf"));
-    TestSupport::SignOptions options;
-    options.visible = true;
-    options.page = 2;
-    options.x = 100;
-    options.y = 100;
-    const TestSupport::SignedInfo info =
-        TestSupport::SignDocument(dir.File("in.pdf"), dir.File("out.pdf"), options);
-    const std::string out = ReadFile(dir.File("out.pdf"));
-    EXPECT_NE(ObjectText(out, info.appearanceOid, 1).find("/Matrix[0 1 -1 0 1 0]"), std::string::npos);
-    // The widget sits on page 2 (object 4), which gets the /Annots.
-    EXPECT_NE(ObjectText(out, info.widgetOid, 1).find("/P 4 0 R>>"), std::string::npos);
-    EXPECT_NE(out.find("4 0 obj\n<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Annots[" +
-                       N(info.widgetOid) + " 0 R]>>"),
-              std::string::npos);
+// The turn of the signature's own page sets the widget and its appearance,
+// whatever the first page's is.
+TEST(UpdateWriterTest, RotationComesFromTheSignaturesPage) {
+    const struct {
+        const char* name;
+        std::string firstPage, secondPage;
+        const char* rect;
+        const char* matrix;
+    } cases[] = {
+        {"first page turned", "/Rotate 90", "", "/Rect[28.346458 226.771652 198.425201 283.464569]",
+         "1 0 0 1 0 0"},
+        {"second page turned", "", "/Rotate 90", "/Rect[328.535431 28.346458 385.228333 198.425201]",
+         "0 1 -1 0 1 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::TempDir dir;
+        PdfBuilder builder;
+        builder.Document({{"[0 0 612 792]", c.firstPage}, {"[0 0 612 792]", c.secondPage}});
+        builder.EndRevision();
+        builder.Save(dir.File("in.pdf"));
+        TestSupport::SignOptions options;
+        options.visible = true;
+        options.page = 2;
+        options.x = 100;
+        options.y = 1000;
+        const TestSupport::SignedInfo info =
+            TestSupport::SignDocument(dir.File("in.pdf"), dir.File("out.pdf"), options);
+        const std::string out = ReadFile(dir.File("out.pdf"));
+        EXPECT_NE(ObjectText(out, info.appearanceOid, 1).find("/Matrix[" + std::string(c.matrix) + "]"),
+                  std::string::npos);
+        const std::string widget = ObjectText(out, info.widgetOid, 1);
+        EXPECT_NE(widget.find(c.rect), std::string::npos) << widget;
+        // The widget sits on page 2 (object 4), which gets the /Annots.
+        EXPECT_NE(widget.find("/P 4 0 R>>"), std::string::npos);
+        EXPECT_NE(out.find("4 0 obj\n<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]" + c.secondPage +
+                           "/Annots[" + N(info.widgetOid) + " 0 R]>>"),
+                  std::string::npos);
+    }
 }
 
 TEST(UpdateWriterTest, TransformationMatrixTable) {
     const std::vector<std::pair<int, const char*>> cases = {{0, "1 0 0 1 0 0"},
                                                             {180, "-1 0 0 -1 0 0"},
-                                                            {270, "0 1 -1 0 0 0"},
+                                                            {270, "0 -1 1 0 0 0"},
                                                             {90, "0 1 -1 0 1 0"},
                                                             {45, "0 1 -1 0 1 0"}};
     for (const auto& [degrees, text] : cases) EXPECT_EQ(PDF::Visual::GetTransformationMatrix(degrees), text);

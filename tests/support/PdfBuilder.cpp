@@ -41,15 +41,59 @@ int PdfBuilder::NextNumber() const {
 
 void PdfBuilder::BasicDocument(int pages, const std::string& catalogExtra,
                                const std::string& firstPageExtra) {
+    std::vector<Page> list(static_cast<std::size_t>(pages));
+    if (!list.empty()) list[0].extra = firstPageExtra;
+    Document(list, catalogExtra);
+}
+
+void PdfBuilder::Document(const std::vector<Page>& pages, const std::string& catalogExtra,
+                          const std::string& treeExtra) {
     Object(1, "<</Type/Catalog/Pages 2 0 R" + catalogExtra + ">>");
     std::string kids;
-    for (int i = 0; i < pages; ++i) {
-        const int num = 3 + i;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const int num = PageObject(static_cast<int>(i) + 1);
         kids += (i ? " " : "") + std::to_string(num) + " 0 R";
-        Object(num,
-               "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]" + (i == 0 ? firstPageExtra : "") + ">>");
+        const std::string box = pages[i].mediaBox.empty() ? "" : "/MediaBox" + pages[i].mediaBox;
+        Object(num, "<</Type/Page/Parent 2 0 R" + box + pages[i].extra + ">>");
     }
-    Object(2, "<</Type/Pages/Kids[" + kids + "]/Count " + std::to_string(pages) + ">>");
+    Object(2, "<</Type/Pages/Kids[" + kids + "]/Count " + std::to_string(pages.size()) + treeExtra + ">>");
+}
+
+namespace {
+
+// `body` with `entries` added before its closing ">>".
+std::string WithEntries(std::string body, const std::string& entries) {
+    const std::size_t end = body.rfind(">>");
+    if (end == std::string::npos) throw std::logic_error("not a dictionary: " + body);
+    return body.insert(end, entries);
+}
+
+}  // namespace
+
+void PdfBuilder::Annotate(int page, int num) {
+    std::string& body = _pending.at(PageObject(page));
+    const std::string ref = std::to_string(num) + " 0 R";
+    const std::size_t annots = body.find("/Annots[");
+    if (annots == std::string::npos)
+        body = WithEntries(body, "/Annots[" + ref + "]");
+    else
+        body.insert(body.find(']', annots), " " + ref);
+}
+
+int PdfBuilder::AcroForm(const std::vector<int>& fields, const std::string& extra) {
+    std::string list;
+    for (int num : fields) list += (list.empty() ? "" : " ") + std::to_string(num) + " 0 R";
+    const int num = Add("<</Fields[" + list + "]" + extra + ">>");
+    _pending.at(1) = WithEntries(_pending.at(1), "/AcroForm " + std::to_string(num) + " 0 R");
+    return num;
+}
+
+int PdfBuilder::EmptySignatureField(const std::string& name, int page, const std::string& rect,
+                                    const std::string& extra) {
+    const int num = Add("<</FT/Sig/T(" + name + ")/Type/Annot/Subtype/Widget/Rect" + rect + "/P " +
+                        std::to_string(PageObject(page)) + " 0 R/F 132" + extra + ">>");
+    Annotate(page, num);
+    return num;
 }
 
 void PdfBuilder::WriteObjectStream(std::vector<XRefEntry>& entries) {

@@ -38,6 +38,31 @@ public:
     void BasicDocument(int pages = 1, const std::string& catalogExtra = "",
                        const std::string& firstPageExtra = "");
 
+    // One page of Document(): its own MediaBox (none when empty, so that it
+    // takes the page tree's) and other entries ("/Rotate 90/CropBox[...]").
+    struct Page {
+        std::string mediaBox = "[0 0 612 792]";
+        std::string extra;
+    };
+    // Catalog 1 (with `catalogExtra`), page tree 2 (with `treeExtra`, e.g. a
+    // /MediaBox or /Rotate its pages inherit) and the pages as objects 3, 4, ...
+    void Document(const std::vector<Page>& pages, const std::string& catalogExtra = "",
+                  const std::string& treeExtra = "");
+    // Object number of 1-based page `page` of Document() or BasicDocument().
+    static int PageObject(int page) { return 2 + page; }
+
+    // Interactive forms, on the objects of Document() or BasicDocument().
+    // Lists annotation `num` in the /Annots of page `page`.
+    void Annotate(int page, int num);
+    // An AcroForm object with /Fields `fields` and `extra` entries, named by
+    // the catalog; answers its number.
+    int AcroForm(const std::vector<int>& fields, const std::string& extra = "");
+    // An empty signature field (no /V) that is its own widget on page `page`
+    // at `rect`, listed in the page's /Annots, with `extra` entries; answers
+    // its number. It still has to be listed in a form (AcroForm).
+    int EmptySignatureField(const std::string& name, int page, const std::string& rect = "[100 100 300 150]",
+                            const std::string& extra = "");
+
     // Settings of the revision being built.
     void SectionForm(Section form) { _form = form; }                            // default Table
     void TrailerExtra(const std::string& entries) { _trailerExtra = entries; }  // e.g. "/Info 9 0 R"

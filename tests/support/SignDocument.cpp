@@ -9,6 +9,7 @@
 #include "engine/VisualRepBase.h"
 #include "pdf/Env.h"
 #include "pdf/Field.h"
+#include "pdf/Fields.h"
 #include "pdf/File.h"
 #include "pdf/FileManager.h"
 #include "pdf/Output.h"
@@ -49,9 +50,15 @@ SignedInfo SignDocument(const std::string& input, const std::string& output, con
     }
 
     SignedInfo info;
+    // An empty field of the document named so is signed where it is.
+    PDF::Fields fields(&env);
+    fields.Load();
+    PDF::Field* const existing = options.intoField ? fields.Fillable(options.fieldName) : nullptr;
+    if (options.intoField && existing == nullptr) throw std::runtime_error("no field " + options.fieldName);
+    PDF::Field created(&env);
+    created.SetName(options.fieldName);
+    PDF::Field& field = existing != nullptr ? *existing : created;
     file.CopySource();
-    PDF::Field field(&env);
-    field.SetName(options.fieldName);
     PDF::Signature signature(&env);
     signature.SetName(signer->Subject());
     signature.SetReason(options.reason);
@@ -62,14 +69,15 @@ SignedInfo SignDocument(const std::string& input, const std::string& output, con
     PDF::Visual visual(&env);
     if (rep.GetSurface() != nullptr) {
         visual.SetSurface(rep.GetSurface());
-        field.SetPage(rep.GetPage());
+        if (field.GetPage() == nullptr) field.SetPage(rep.GetPage());
+        visual.SetPageRotation(field.PageRotation());
         visual.WriteOut();
         field.SetVisual(&visual);
     }
     field.SetSigOid(signature.GetOid());
     field.WriteOut(1);
     field.WriteOutPage();
-    file.WriteOutAppendedField(&field);
+    if (!field.IsLoaded()) file.WriteOutAppendedField(&field);
     env.GetXRefs()->WriteOut(out.get());
     file.WriteOutTrailer();
     info.fileLength = PDF::Output::Position(out.get());

@@ -11,6 +11,9 @@ namespace TestSupport {
 // How SignDocument signs.
 struct SignOptions {
     std::string fieldName = "Signature 1";
+    // Sign the document's empty signature field of that name where it is
+    // (std::runtime_error when there is none) instead of adding a field.
+    bool intoField = false;
     // Subject of an identity in the shared test PKI's keychain.
     std::string signerSubject = "Pendrel Test Signer";
     std::wstring reason;
