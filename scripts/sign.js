@@ -57,8 +57,16 @@ function signFailure(code) {
         "-31": "the certificate chain does not lead to a trusted root",
         "-32": "the certificate is revoked, or its revocation status could not be obtained",
         "-35": "the certificate names no address to fetch its revocation list from",
+        "-65": "encrypted documents cannot be signed",
         "-66": "the field is signed already",
         "-67": "the field is not a signature field",
+        "-70": "no passphrase or PIN for the key (no window, and the environment names none)",
+        "-71": "the passphrase or PIN was not given",
+        "-72": "the passphrase does not open the key",
+        "-73": "the token refused the PIN",
+        "-74": "the token's PIN is locked",
+        "-75": "the token or its key is no longer there",
+        "-76": "the key cannot be used",
     };
     var reason = reasons[String(code)];
     return "signing failed: " + (reason !== undefined ? reason + " (error " + code + ")" : "error " + code);

@@ -49,8 +49,9 @@ protected:
         return RunProgram(argv, &output);
     }
     int Sign(const std::string& out, const std::string& subject, std::string& output) {
-        return Host({PENDREL_SOURCE_DIR "/scripts/sign.js", dir.File("sample.pdf"), out, "--subject", subject},
-                    output);
+        return Host(
+            {PENDREL_SOURCE_DIR "/scripts/sign.js", dir.File("sample.pdf"), out, "--subject", subject},
+            output);
     }
     // pdfsig's report, with the test root trusted.
     std::string Pdfsig(const std::string& pdf) {
@@ -82,7 +83,8 @@ TEST_F(TokenSigningTest, TheCommandLineSignsWithTheTokensRSAAndP256Keys) {
         EXPECT_NE(report.find("Certificate is Trusted."), std::string::npos) << report;
         EXPECT_NE(report.find(subject), std::string::npos) << report;
         ASSERT_EQ(Host({PENDREL_SOURCE_DIR "/scripts/verify.js", out}, output), 0) << output;
-        EXPECT_NE(output.find(std::string("\t11") + "1"), std::string::npos) << output;  // time, chain, signature
+        EXPECT_NE(output.find(std::string("\t11") + "1"), std::string::npos)
+            << output;  // time, chain, signature
         EXPECT_NE(output.find(subject), std::string::npos) << output;
     }
 }
@@ -94,8 +96,10 @@ TEST_F(TokenSigningTest, FailuresOfTheTokenReachTheCommandLineAndLeaveNoCopy) {
         const char* subject;
         const char* message;
     } cases[] = {
-        {"wrong PIN", "0000", "Pendrel Test Signer", "signing failed: error -73"},
-        {"no PIN and no window", nullptr, "Pendrel EC Signer", "signing failed: error -70"},
+        {"wrong PIN", "0000", "Pendrel Test Signer", "signing failed: the token refused the PIN (error -73)"},
+        {"no PIN and no window", nullptr, "Pendrel EC Signer",
+         "signing failed: no passphrase or PIN for the key (no window, and the environment names none) "
+         "(error -70)"},
         {"a certificate without its key on the token", SoftHsm::kPin, "Pendrel PEM Signer",
          "no signing certificate found"},
     };
@@ -113,8 +117,8 @@ TEST_F(TokenSigningTest, FailuresOfTheTokenReachTheCommandLineAndLeaveNoCopy) {
 TEST_F(TokenSigningTest, APageSignsWithTokenIdentities) {
     const ScopedEnv pin("PENDREL_PKCS11_PIN", SoftHsm::kPin);
     std::string output;
-    ASSERT_EQ(Host({PENDREL_SOURCE_DIR "/tests/npruntime/scripts/tokens.js", dir.File("sample.pdf"), dir.Path(),
-                    "Pendrel Test Signer", "Pendrel EC Signer", "Pendrel PEM Signer"},
+    ASSERT_EQ(Host({PENDREL_SOURCE_DIR "/tests/npruntime/scripts/tokens.js", dir.File("sample.pdf"),
+                    dir.Path(), "Pendrel Test Signer", "Pendrel EC Signer", "Pendrel PEM Signer"},
                    output),
               0)
         << output;
@@ -133,7 +137,8 @@ TEST_F(TokenSigningTest, TheKeychainCommandListsTheTokensIdentities) {
     ASSERT_EQ(RunProgram({PENDREL_KEYCHAIN_PROGRAM}, &output), 0) << output;
     EXPECT_NE(output.find("Keychain folder: " + dir.File("keychain")), std::string::npos) << output;
     EXPECT_NE(output.find("stored in   token \"Pendrel Token A\""), std::string::npos) << output;
-    EXPECT_NE(output.find("offered     no: no private key with the certificate's id on the token"), std::string::npos)
+    EXPECT_NE(output.find("offered     no: no private key with the certificate's id on the token"),
+              std::string::npos)
         << output;
     EXPECT_NE(output.find("  Pendrel Test Root CA\n"), std::string::npos) << output;
     EXPECT_EQ(RunProgram({PENDREL_KEYCHAIN_PROGRAM, "--help"}, &output), 2);
