@@ -6,6 +6,7 @@
 #include "common/Base64Stream.h"
 #include "common/posix/FilePtr.h"
 #include "engine/FactoryPtr.h"
+#include "engine/ResultCodes.h"
 
 class SignatureBase;
 
@@ -25,10 +26,11 @@ public:
     // The next piece of the signed copy as Base64 text with a line feed
     // after every 72 characters; the last piece ends with the final group and
     // a line feed, and the call after it answers empty text (the next one
-    // starts again from the first byte). -8 and empty text when the file
+    // starts again from the first byte). ResultCode::kFileFailed and empty text when the file
     // cannot be read.
     const std::string& ReadStreamData();
-    // Copies the signed copy to a path or file:// URL: 1 and true, or -8 and false.
+    // Copies the signed copy to a path or file:// URL: ResultCode::kSuccess and
+    // true, or ResultCode::kFileFailed and false.
     bool SaveFile(const std::string& destination);
 
     int Error() const { return _error; }
@@ -39,7 +41,7 @@ public:
     static constexpr int kChunkSize = 512;
 
 private:
-    int _error = 1;
+    int _error = ResultCode::kSuccess;
     std::string _file;
     Util::FilePtr _readStream;
     Util::Base64Encoder _encoder;
