@@ -6,8 +6,10 @@
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "pdf/PDFPtr.h"
 
@@ -55,18 +57,22 @@ pdf_obj* LoadIndirect(fz_context* ctx, pdf_document* doc, pdf_obj* ref);
 // Seeks to `offset` from the start; false when the stream refuses.
 bool TrySeek(fz_context* ctx, fz_stream* stream, std::int64_t offset) noexcept;
 
-// A pdf_lexbuf for the life of a scope.
+// A pdf_lexbuf for the life of a scope. MuPDF writes up to the declared size
+// into the buffer before it grows it, so the storage is always the large
+// layout (on the heap: it is 64 KiB) and the size is capped to it.
 class LexBuf {
 public:
-    LexBuf(fz_context* ctx, int size) : _ctx(ctx) { pdf_lexbuf_init(ctx, &_buf, size); }
-    ~LexBuf() { pdf_lexbuf_fin(_ctx, &_buf); }
+    LexBuf(fz_context* ctx, int size) : _ctx(ctx), _storage(std::make_unique<pdf_lexbuf_large>()) {
+        pdf_lexbuf_init(ctx, &_storage->base, std::clamp(size, 1, static_cast<int>(PDF_LEXBUF_LARGE)));
+    }
+    ~LexBuf() { pdf_lexbuf_fin(_ctx, &_storage->base); }
     LexBuf(const LexBuf&) = delete;
     LexBuf& operator=(const LexBuf&) = delete;
-    pdf_lexbuf* Get() { return &_buf; }
+    pdf_lexbuf* Get() { return &_storage->base; }
 
 private:
     fz_context* _ctx;
-    pdf_lexbuf _buf;
+    std::unique_ptr<pdf_lexbuf_large> _storage;
 };
 
 }  // namespace PDF

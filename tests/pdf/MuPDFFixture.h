@@ -37,17 +37,18 @@ protected:
         fz_context* ctx = _ctx.get();
         fz_stream* stm = nullptr;
         pdf_obj* obj = nullptr;
-        pdf_lexbuf lexbuf;
-        pdf_lexbuf_init(ctx, &lexbuf, PDF_LEXBUF_LARGE);
+        // The large layout: MuPDF fills up to the declared size in place.
+        pdf_lexbuf_large lexbuf;
+        pdf_lexbuf_init(ctx, &lexbuf.base, PDF_LEXBUF_LARGE);
         fz_var(stm);
         fz_var(obj);
         fz_try(ctx) {
             stm = fz_open_memory(ctx, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-            obj = pdf_parse_stm_obj(ctx, _doc, stm, &lexbuf);
+            obj = pdf_parse_stm_obj(ctx, _doc, stm, &lexbuf.base);
         }
         fz_always(ctx) {
             fz_drop_stream(ctx, stm);
-            pdf_lexbuf_fin(ctx, &lexbuf);
+            pdf_lexbuf_fin(ctx, &lexbuf.base);
         }
         fz_catch(ctx) {
             obj = nullptr;

@@ -5,14 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "crypto/openssl/PlatformOpenSSL.h"
 #include "pdf/Exception.h"
 #include "pdf/Field.h"
 #include "pdf/Fields.h"
 #include "pdf/Signature.h"
 #include "support/LogCapture.h"
+#include "support/OpenSSLTool.h"
 #include "support/OpenedDocument.h"
 #include "support/PdfBuilder.h"
+#include "support/SignedBuilderDocument.h"
 #include "support/TempDir.h"
+#include "support/TestPKI.h"
 
 using TestSupport::LogCapture;
 using TestSupport::OpenedDocument;
@@ -349,3 +353,48 @@ TEST(Signature, DecodesTextStrings) {
 }
 
 }  // namespace
+
+// Long strings, hex strings and names before /Contents, as other programs
+// write them (a long reason, the signer's certificate in /Cert): the search
+// for the hole lexes over them and the signature verifies over its range.
+TEST(Signature, LongEntriesBeforeContentsDoNotHideTheHole) {
+    const TestSupport::PKICert& signer = TestSupport::TestPKI::Shared().Get(TestSupport::TestPKI::Signer);
+    std::string hexToken;
+    for (int i = 0; i < 2500; ++i) hexToken += "A5";  // 5000 digits, 2500 bytes once lexed
+    const std::string reason(400, 'r');
+    struct Case {
+        std::string name;
+        std::string lead;
+    };
+    const Case cases[] = {
+        {"400-character reason", "/Reason(" + reason + ")"},
+        {"long /Cert", "/Cert<" + std::string(3000, '3') + ">"},
+        {"5000-digit hex token", "/Prop_Build<" + hexToken + ">"},
+        {"long name", "/Filler/" + std::string(1000, 'n')},
+        {"all of them", "/Reason(" + reason + ")/Cert[<" + hexToken + ">]/X/" + std::string(300, 'x')},
+    };
+    const TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::SignedBuilderDocument doc;
+        TestSupport::SignedBuilderDocument::Field field;
+        field.dictLead = c.lead;
+        const int num = doc.AddSignature(
+            field, [&](const std::string& bytes) { return TestSupport::CmsSign(dir, bytes, signer); });
+        doc.Save(dir.File("long.pdf"));
+
+        OpenedDocument opened(dir.File("long.pdf"));
+        Crypto::PlatformOpenSSL platform;
+        opened.Env().SetPlatform(&platform);
+        PDF::Fields fields(&opened.Env());
+        fields.Load();
+        ASSERT_EQ(fields.Count(), 1u);
+        const auto signature = fields.At(0)->GetSignature();
+        ASSERT_NE(signature, nullptr);
+        EXPECT_EQ(signature->GetContentsStart(), static_cast<int>(doc.Pdf().ContentsStart(num)));
+        EXPECT_EQ(signature->GetContentsEnd(), static_cast<int>(doc.Pdf().ContentsEnd(num)));
+        EXPECT_EQ(signature->MatchVersion(), 1);
+        EXPECT_EQ(signature->Verify(), PDF::Signature::kVerified);
+        if (c.lead.rfind("/Reason", 0) == 0) EXPECT_EQ(signature->GetReason(), std::wstring(400, L'r'));
+    }
+}

@@ -228,8 +228,9 @@ std::string PdfBuilder::SignatureDict(const std::string& extra, std::size_t hole
 }
 
 std::string PdfBuilder::SignatureDictOf(const std::string& type, const std::string& subFilter,
-                                        std::size_t holeBytes, const std::string& extra) {
-    return "<</Type/" + type + "/Filter/Adobe.PPKLite/SubFilter/" + subFilter + "/ByteRange " +
+                                        std::size_t holeBytes, const std::string& extra,
+                                        const std::string& lead) {
+    return "<</Type/" + type + "/Filter/Adobe.PPKLite/SubFilter/" + subFilter + lead + "/ByteRange " +
            std::string(kPlaceholder) + "/Contents <" + std::string(2 * holeBytes, '0') + ">" + extra + ">>";
 }
 

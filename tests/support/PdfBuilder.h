@@ -89,9 +89,11 @@ public:
     // A signature dictionary with a /ByteRange placeholder and a /Contents
     // hole of `holeBytes` zero bytes; `extra` entries go before the closing >>.
     static std::string SignatureDict(const std::string& extra = "", std::size_t holeBytes = 32);
-    // The same with another /Type (Sig, DocTimeStamp) and /SubFilter.
+    // The same with another /Type (Sig, DocTimeStamp) and /SubFilter;
+    // `lead` entries go before /ByteRange and /Contents.
     static std::string SignatureDictOf(const std::string& type, const std::string& subFilter,
-                                       std::size_t holeBytes, const std::string& extra = "");
+                                       std::size_t holeBytes, const std::string& extra = "",
+                                       const std::string& lead = "");
     // Offsets of the "<" of the /Contents string of object `num`, and just
     // after its ">".
     std::size_t ContentsStart(int num) const;

@@ -35,8 +35,8 @@ int SignedBuilderDocument::AddSignature(const Field& field, const Maker& make) {
     _pdf.Object(fieldNum, "<</FT/Sig/T(" + field.name +
                               ")/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132/V " +
                               std::to_string(sigNum) + " 0 R>>");
-    _pdf.Object(sigNum,
-                PdfBuilder::SignatureDictOf(field.type, field.subFilter, field.holeBytes, field.dictExtra));
+    _pdf.Object(sigNum, PdfBuilder::SignatureDictOf(field.type, field.subFilter, field.holeBytes,
+                                                    field.dictExtra, field.dictLead));
     _pdf.TrailerExtra(kId);
     _pdf.EndRevision();
     const std::size_t end = _pdf.Bytes().size();

@@ -23,6 +23,7 @@ public:
         std::string type = "Sig";  // or DocTimeStamp
         std::string subFilter = "adbe.pkcs7.detached";
         std::string dictExtra;     // added to the signature dictionary (/Reference ...)
+        std::string dictLead;      // added before its /ByteRange and /Contents
         std::string catalogExtra;  // added to the catalog of that update (/Perms ...)
         std::size_t holeBytes = 12288;
     };
