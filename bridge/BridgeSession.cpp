@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bridge/JsonVariant.h"
+#include "bridge/MessageParser.h"
 #include "npbrowser/LocationWindow.h"
 #include "npbrowser/ProgramName.h"
 
@@ -127,7 +128,7 @@ std::string BridgeSession::Handle(const std::string& message) {
     ++_messages;
     _messageBytes += message.size();
     try {
-        Json request = Json::parse(message, nullptr, false);
+        Json request = MessageParser::Parse(message);
         const Clock::time_point parsed = Clock::now();
         _parseSeconds += std::chrono::duration<double>(parsed - start).count();
         // The time of the answer, however it ends.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -20,10 +21,19 @@ using BridgeTest::Expect;
 using Json = nlohmann::json;
 using TestSupport::ScopedEnv;
 
+std::string OneIdentityKeychain(const TestSupport::TempDir& dir, const TestSupport::TestPKI& pki) {
+    const std::string folder = dir.File("keychain");
+    std::filesystem::create_directories(folder + "/identities");
+    for (const char* sub : {"roots", "certs"})
+        std::filesystem::copy(pki.Keychain() + "/" + sub, folder + "/" + sub,
+                              std::filesystem::copy_options::recursive);
+    std::filesystem::copy_file(pki.Get(TestSupport::TestPKI::Signer).p12, folder + "/identities/signer.p12");
+    return folder;
+}
+
 class BridgeModalTest : public testing::Test {
 protected:
     void SetUp() override {
-        GtkTest::XServer::Instance();
         plugin = Expect(bridge, "hello")["plugin"];
         info = Expect(bridge, "invoke", {{"object", plugin["$object"]}, {"name", "createCertInfoObject"}});
         ASSERT_TRUE(info.is_object());
@@ -35,13 +45,17 @@ protected:
         bridge.Send(request);
         // Give the window time to open: a message sent meanwhile is then
         // answered from the window's loop.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         return request;
     }
 
     const TestSupport::TestPKI& pki = TestSupport::TestPKI::Shared();
+    // Before the bridge starts: it inherits the display.
+    const GtkTest::XServer& display = GtkTest::XServer::Instance();
     TestSupport::TempDir dir;
-    const ScopedEnv keychain{"PENDREL_KEYCHAIN", pki.Keychain().c_str()};
+    // One identity that needs no passphrase: the chooser is the only window.
+    const std::string folder = OneIdentityKeychain(dir, pki);
+    const ScopedEnv keychain{"PENDREL_KEYCHAIN", folder.c_str()};
     const ScopedEnv windows{"PENDREL_DIALOGS", nullptr};
     const ScopedEnv tmp{"TMPDIR", dir.Path().c_str()};
     const ScopedEnv home{"HOME", dir.Path().c_str()};
@@ -60,7 +74,7 @@ TEST_F(BridgeModalTest, WhileAWindowIsOpenOnlyCancelIsServedAndItClosesTheWindow
     answer = bridge.Call(cancel);
     EXPECT_EQ(answer, (Json{{"id", cancel["id"]}, {"ok", true}, {"value", true}}));
     // The chooser closed without a choice: showDialog answers false.
-    answer = bridge.Receive();
+    answer = bridge.Receive(std::chrono::seconds(10));
     EXPECT_EQ(answer, (Json{{"id", dialog["id"]}, {"ok", true}, {"value", false}})) << bridge.Errors();
     // And the bridge serves again.
     EXPECT_EQ(Expect(bridge, "get", {{"object", plugin["$object"]}, {"name", "versionNumber"}}), "1.2.27");
