@@ -53,8 +53,10 @@ std::size_t EndOfValue(const std::string& t, std::size_t i) {
 }
 
 // Where the top-level "data" string's characters lie, when they are all
-// plain ASCII without quotes or escapes; false otherwise.
+// plain ASCII without quotes or escapes and the key comes once; false
+// otherwise (the JSON parser then reads the message as it is).
 bool FindPlainData(const std::string& t, std::size_t& begin, std::size_t& end) {
+    bool found = false;
     std::size_t i = SkipSpace(t, 0);
     if (i >= t.size() || t[i] != '{') return false;
     ++i;
@@ -64,23 +66,26 @@ bool FindPlainData(const std::string& t, std::size_t& begin, std::size_t& end) {
         const std::size_t keyEnd = EndOfString(t, i);
         if (keyEnd == kNone) return false;
         const bool isData = keyEnd - i == 6 && t.compare(i, 6, "\"data\"") == 0;
+        if (isData && found) return false;  // a second "data": the parser decides which counts
         i = SkipSpace(t, keyEnd);
         if (i >= t.size() || t[i] != ':') return false;
         i = SkipSpace(t, i + 1);
-        if (isData && i < t.size() && t[i] == '"') {
+        if (isData) {
+            if (i >= t.size() || t[i] != '"') return false;
             std::size_t j = i + 1;
             const char* p = t.data();
             while (j < t.size() && p[j] >= 0x20 && p[j] <= 0x7e && p[j] != '"' && p[j] != '\\') ++j;
-            if (j < t.size() && p[j] == '"') {
-                begin = i + 1;
-                end = j;
-                return true;
-            }
-            return false;
+            if (j >= t.size() || p[j] != '"') return false;
+            begin = i + 1;
+            end = j;
+            found = true;
+            i = j + 1;
+        } else {
+            i = EndOfValue(t, i);
+            if (i == kNone) return false;
         }
-        i = EndOfValue(t, i);
-        if (i == kNone) return false;
         i = SkipSpace(t, i);
+        if (i < t.size() && t[i] == '}') return found;
         if (i >= t.size() || t[i] != ',') return false;
         ++i;
     }

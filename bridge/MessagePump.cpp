@@ -11,6 +11,9 @@ MessagePump::MessagePump(BridgeSession& session, int in, int out)
     : _session(session), _in(in), _out(out), _loop(g_main_loop_new(nullptr, FALSE)) {}
 
 MessagePump::~MessagePump() {
+    // No dispatch may come after the pump.
+    while (g_source_remove_by_user_data(this)) {
+    }
     if (_reader.joinable()) {
         if (_readerDone) {
             _reader.join();

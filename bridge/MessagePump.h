@@ -30,6 +30,8 @@ public:
     MessagePump& operator=(const MessagePump&) = delete;
 
     // Runs until the port closes; answers the exit status (0: closed cleanly).
+    // The session is best closed while the pump still exists: messages that
+    // come meanwhile are then dropped rather than dispatched to nothing.
     int Run();
     // Whether the reader has seen the end of the input (else it may still
     // be blocked reading, and the process must end without waiting for it).

@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
         {
             MessagePump pump(session, in, out);
             status = pump.Run();
+            session.Close(leaks != nullptr && std::strcmp(leaks, "1") == 0);
             readerDone = pump.ReaderDone();
         }
-        session.Close(leaks != nullptr && std::strcmp(leaks, "1") == 0);
         if (const char* times = std::getenv("PENDREL_BRIDGE_TIMES");
             times != nullptr && std::strcmp(times, "1") == 0)
             session.ReportTimes();
