@@ -23,6 +23,16 @@ struct Arguments {
     std::vector<NPVariant> values;
 };
 
+// An error text as it goes into an answer: names and values the page sent
+// may be long, and an answer must stay small.
+std::string Clipped(const std::string& text) {
+    constexpr std::size_t kMax = 2048;
+    if (text.size() <= kMax) return text;
+    std::size_t cut = kMax;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // a whole character
+    return text.substr(0, cut) + "...";
+}
+
 }  // namespace
 
 // Marks a call into the plug-in for its whole duration.
@@ -117,8 +127,8 @@ std::string BridgeSession::Answer(const Json& id, const Json& value) {
 }
 
 std::string BridgeSession::ErrorAnswer(const std::string& error) {
-    return Json{{"id", nullptr}, {"ok", false}, {"error", error}}.dump(-1, ' ', false,
-                                                                       Json::error_handler_t::replace);
+    return Json{{"id", nullptr}, {"ok", false}, {"error", Clipped(error)}}.dump(
+        -1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string BridgeSession::Handle(const std::string& message) {
@@ -166,8 +176,8 @@ std::string BridgeSession::Handle(const std::string& message) {
         _browser.RunAsyncCalls();
         return Answer(id, value);
     } catch (const std::exception& e) {
-        return Json{{"id", id}, {"ok", false}, {"error", e.what()}}.dump(-1, ' ', false,
-                                                                         Json::error_handler_t::replace);
+        return Json{{"id", id}, {"ok", false}, {"error", Clipped(e.what())}}.dump(
+            -1, ' ', false, Json::error_handler_t::replace);
     }
 }
 

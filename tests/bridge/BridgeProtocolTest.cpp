@@ -201,6 +201,12 @@ TEST_F(BridgeProtocolTest, BadRequestsGetErrorAnswersAndTheBridgeGoesOn) {
         SCOPED_TRACE(std::string(c.op) + " " + c.fields.dump().substr(0, 200));
         EXPECT_EQ(ExpectError(bridge, c.op, c.fields), c.error);
     }
+    // Long names come back cut short: an answer must stay small.
+    const std::string longName = "é" + std::string(2 * 1024 * 1024, 'n');
+    const std::string error = ExpectError(bridge, "invoke", {{"object", plugin}, {"name", longName}});
+    EXPECT_EQ(error.substr(0, 19), "calling method 'én");
+    EXPECT_LT(error.size(), 4096u);
+    EXPECT_EQ(ExpectError(bridge, longName).substr(0, 12), "unknown op \"");
     // Still serving.
     EXPECT_EQ(Expect(bridge, "get", {{"object", plugin}, {"name", "readOnly"}}), "fixed");
     ExpectCleanEnd();
