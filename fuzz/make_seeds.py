@@ -51,6 +51,35 @@ def basic(extra=b""):
             3: b"<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]>>"}
 
 
+def signed_document(work, hole_digits=8192):
+    """One page and a signature field signed by the seed leaf with openssl cms
+    over the byte range, which covers the whole file."""
+    pdf = Pdf()
+    objects = basic(b"/AcroForm 4 0 R")
+    objects[3] = b"<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Annots[5 0 R]>>"
+    objects[4] = b"<</Fields[5 0 R]/SigFlags 3>>"
+    objects[5] = b"<</FT/Sig/T(Signature1)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/V 6 0 R>>"
+    objects[6] = (b"<</Type/Sig/Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached/Name(Leaf)"
+                  b"/M(D:20240115143000+01'00')/ByteRange[0 0000000000 0000000000 0000000000]/Contents<" +
+                  b"0" * hole_digits + b">>>")
+    pdf.revision(objects)
+    data = pdf.data
+    start = data.index(b"/Contents<") + 9
+    end = start + hole_digits + 2
+    rng = b"[0 %d %d %d]" % (start, end, len(data) - end)
+    placeholder = b"[0 0000000000 0000000000 0000000000]"
+    data = data.replace(placeholder, rng + b" " * (len(placeholder) - len(rng)))
+    covered = os.path.join(work, "covered.bin")
+    with open(covered, "wb") as f:
+        f.write(data[:start] + data[end:])
+    der = subprocess.run(["openssl", "cms", "-sign", "-binary", "-in", covered, "-signer", "leaf.pem",
+                          "-inkey", "leaf.key", "-outform", "DER", "-md", "sha256"],
+                         cwd=work, check=True, capture_output=True).stdout
+    digits = der.hex().encode()
+    assert len(digits) <= hole_digits
+    return data[: start + 1] + digits + data[start + 1 + len(digits):]
+
+
 def documents():
     out = {}
     pdf = Pdf()
@@ -140,6 +169,9 @@ def main():
     }
     with tempfile.TemporaryDirectory() as work:
         seeds.update(openssl_material(work))
+        signed = signed_document(work)
+        seeds["document"]["signed.pdf"] = signed
+        seeds["verify"]["signed.pdf"] = signed
     for target, files in seeds.items():
         folder = os.path.join(out, target)
         os.makedirs(folder, exist_ok=True)

@@ -393,6 +393,8 @@ TEST(Signature, LongEntriesBeforeContentsDoNotHideTheHole) {
         EXPECT_EQ(signature->GetContentsEnd(), static_cast<int>(doc.Pdf().ContentsEnd(num)));
         EXPECT_EQ(signature->MatchVersion(), 1);
         EXPECT_EQ(signature->Verify(), PDF::Signature::kVerified);
-        if (c.lead.rfind("/Reason", 0) == 0) EXPECT_EQ(signature->GetReason(), std::wstring(400, L'r'));
+        if (c.lead.rfind("/Reason", 0) == 0) {
+            EXPECT_EQ(signature->GetReason(), std::wstring(400, L'r'));
+        }
     }
 }
