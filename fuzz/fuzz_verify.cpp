@@ -78,7 +78,8 @@ void CheckList(const Result& result) {
         const SignatureBase::SigInfo& info = list->At(i);
         FUZZ_CHECK(info.status.size() == 4);
         FUZZ_CHECK(info.status[2] == '0' || info.status[2] == '1');
-        FUZZ_CHECK(info.docRevision >= -1 && info.docRevision < list->RevisionCount());
+        FUZZ_CHECK(info.docRevision == -1 ||
+                   (info.docRevision >= 0 && info.docRevision < list->RevisionCount()));
     }
 }
 
