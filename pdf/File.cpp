@@ -241,6 +241,10 @@ void File::Open(const char* path) {
         OpenFailed("its cross-reference data is damaged and would have to be rebuilt");
 }
 
+bool File::WasRepaired() const {
+    return _xref && pdf_was_repaired(_ctx.get(), _xref.get()) != 0;
+}
+
 bool File::IsEncrypted() const {
     if (!_xref) return false;
     pdf_obj* const encrypt = pdf_dict_get(_ctx.get(), Trailer(), PDF_NAME(Encrypt));

@@ -337,3 +337,16 @@ TEST_F(PendrelBaseFormTest, APageThatIsTheFormIsRefused) {
     EXPECT_EQ(error, -52);
     for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
 }
+
+// A table whose offsets of the signature field and its value are wrong (the
+// input fuzzing found, kept among the seeds): the document opens, the objects
+// are found only by rebuilding the table while signing, and an update on the
+// wrong table made a copy that does not open. The sign is refused and no copy
+// is left.
+TEST_F(PendrelBaseFormTest, ADamagedTableFoundWhileSigningIsRefused) {
+    const std::string path = std::string(PENDREL_SOURCE_DIR) + "/fuzz/seeds/verify/damaged-table.pdf";
+    int error = 0;
+    EXPECT_EQ(Sign(path, "", false, &error), "");
+    EXPECT_EQ(error, -52);
+    for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+}
