@@ -34,7 +34,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 const char* HostOptions::Usage() {
-    return "usage: pendrel-host [--plugin PATH] [--leaks] [--cocoa=yes|no|error] "
+    return "usage: pendrel-host [--plugin PATH] [--leaks] [--keep-plugin] [--cocoa=yes|no|error] "
            "[--coregraphics=yes|no|error]\n"
            "                    [--plugin-table-size=N] [--browser-table-size=N] [--location URL]\n"
            "                    SCRIPT.js [ARGS...]\n"
@@ -51,6 +51,9 @@ bool HostOptions::Parse(const std::vector<std::string>& argv,
     }
     if (const char* leaks = getenv("PENDREL_HOST_LEAKS"); leaks != nullptr) {
         out.reportLeaks = std::string(leaks) == "1";
+    }
+    if (const char* keep = getenv("PENDREL_HOST_KEEP_PLUGIN"); keep != nullptr) {
+        out.keepPlugin = std::string(keep) == "1";
     }
     const struct {
         const char* name;
@@ -96,6 +99,8 @@ bool HostOptions::Parse(const std::vector<std::string>& argv,
             }
         } else if (arg == "--leaks") {
             out.reportLeaks = true;
+        } else if (arg == "--keep-plugin") {
+            out.keepPlugin = true;
         } else if (StartsWith(arg, "--cocoa=")) {
             if (!ParseAnswer(arg.substr(8), out.cocoa)) {
                 error = "--cocoa must be yes, no or error";

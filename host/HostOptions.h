@@ -17,6 +17,9 @@ struct HostOptions : BrowserOptions {
     // The page's address (window.location.href); empty: the script's file URL.
     std::string location;
     bool reportLeaks = false;
+    // Leave the plug-in loaded at the end, so that a leak check at exit can
+    // still name the plug-in's functions.
+    bool keepPlugin = false;
     // Sizes stated in the function tables exchanged with the plug-in, to
     // play an older or newer browser; 0: the size of the whole structure.
     // The browser table may claim more than the structure (the bytes beyond
@@ -28,10 +31,10 @@ struct HostOptions : BrowserOptions {
 
     // Reads the command line (options before the script, everything after the
     // script goes to the script) and the environment: PENDREL_PLUGIN,
-    // PENDREL_HOST_LEAKS=1, PENDREL_HOST_COCOA and PENDREL_HOST_COREGRAPHICS
-    // (yes|no|error); --plugin-table-size=N, --browser-table-size=N and --location URL. Options win over the
-    // environment. Returns false with `error` set for a bad command line; `defaultPlugin` is used when no
-    // plug-in is named.
+    // PENDREL_HOST_LEAKS=1, PENDREL_HOST_KEEP_PLUGIN=1 (--keep-plugin), PENDREL_HOST_COCOA and
+    // PENDREL_HOST_COREGRAPHICS (yes|no|error); --plugin-table-size=N, --browser-table-size=N and
+    // --location URL. Options win over the environment. Returns false with `error` set for a bad command
+    // line; `defaultPlugin` is used when no plug-in is named.
     static bool Parse(const std::vector<std::string>& argv,
                       const std::function<const char*(const char*)>& getenv, const std::string& defaultPlugin,
                       HostOptions& out, std::string& error);

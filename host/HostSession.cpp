@@ -27,6 +27,7 @@ int HostSession::Run() {
         std::fprintf(stderr, "pendrel-host: %s\n", error.c_str());
         return kSetupFailed;
     }
+    if (_options.keepPlugin) library.KeepLoaded();
     Browser browser(_options);
     // The table in a buffer that holds whatever size it claims; bytes beyond
     // the structure are zero.

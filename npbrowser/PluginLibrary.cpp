@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 PluginLibrary::~PluginLibrary() {
-    if (_handle != nullptr) dlclose(_handle);
+    if (_handle != nullptr && !_keep) dlclose(_handle);
 }
 
 bool PluginLibrary::Load(const std::string& path, std::string& error, unsigned tableSize) {

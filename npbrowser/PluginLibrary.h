@@ -17,6 +17,8 @@ public:
     // NP_GetEntryPoints, stating tableSize bytes (0: the whole structure).
     // False with `error` set when anything is missing.
     bool Load(const std::string& path, std::string& error, unsigned tableSize = 0);
+    // Leaves the library mapped when the object goes (for leak reports at exit).
+    void KeepLoaded() { _keep = true; }
 
     NPError Initialize(NPNetscapeFuncs* browserFuncs) const { return _initialize(browserFuncs); }
     NPError Shutdown() const { return _shutdown(); }
@@ -27,4 +29,5 @@ private:
     NP_InitializeFunc _initialize = nullptr;
     NP_ShutdownFunc _shutdown = nullptr;
     NPPluginFuncs _funcs{};
+    bool _keep = false;
 };

@@ -238,6 +238,10 @@ void File::Open(const char* path) {
         OpenFailed("its cross-reference data is damaged and would have to be rebuilt");
 }
 
+bool File::WasRepaired() const {
+    return _xref && pdf_was_repaired(_ctx.get(), _xref.get()) != 0;
+}
+
 bool File::IsEncrypted() const {
     if (!_xref) return false;
     pdf_obj* const encrypt = pdf_dict_get(_ctx.get(), Trailer(), PDF_NAME(Encrypt));
@@ -404,6 +408,11 @@ void File::WriteObjectHeader(pdf_obj* ref) {
         throw Exception(Code::kNotIndirect, "File::WriteObjectHeader object must be indirect reference.");
     const int num = pdf_to_num(ctx, ref);
     const int gen = pdf_to_gen(ctx, ref);
+    // The section keeps the first entry of a number, so a second write would
+    // be lost without a word (a page tree that names the form as a page makes
+    // the page and the form one object): the update is refused instead.
+    if (_env->GetXRefs()->Entries().count(num) != 0)
+        throw Exception(-52, "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
     _env->GetXRefs()->AddRef(num, gen, Output::Position(out));
     Output::Printf(out, "%d %d obj\n", num, gen);
 }

@@ -81,6 +81,10 @@ public:
     // Whether the document is encrypted (it opened with the empty user
     // password): it can be verified, but an update would be unreadable.
     bool IsEncrypted() const;
+    // Whether the cross-reference data had to be rebuilt since opening (an
+    // object lay elsewhere than the table says): an update written on it
+    // would point its reader into the wrong bytes.
+    bool WasRepaired() const;
     // Offset of the last cross-reference section.
     int StartXRef() const;
     // Length of the cross-reference table: the trailer's /Size.
@@ -108,7 +112,7 @@ private:
 
     Env* _env;
     std::string _path;
-    ContextPtr _ctx;  // first: outlives every handle below
+    ContextPtr _ctx;        // first: outlives every handle below
     Util::FilePtr _source;  // the opened file, which the parser reads; outlives _xref
     Identity _identity;
     DocPtr _xref;

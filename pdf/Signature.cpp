@@ -504,8 +504,11 @@ std::time_t Signature::ParseTime(const std::string& date) {
     utc.tm_hour = static_cast<int>(fields[2]);
     utc.tm_min = static_cast<int>(fields[3]);
     utc.tm_sec = static_cast<int>(fields[4]);
+    // timegm answers -1 for an error and for 1969-12-31 23:59:59: only an
+    // error leaves the weekday it fills in unset.
+    utc.tm_wday = -1;
     const std::time_t instant = timegm(&utc);
-    if (instant == static_cast<std::time_t>(-1)) return -1;
+    if (instant == static_cast<std::time_t>(-1) && utc.tm_wday == -1) return -1;
     return instant - sign * static_cast<std::time_t>(hours * 3600 + minutes * 60);
 }
 

@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   # build
   build-essential cmake pkg-config
+  # the sanitizer and fuzz builds of ./pendrel test (clang with its sanitizer and libFuzzer runtimes)
+  clang libclang-rt-14-dev
   # libraries
   libmupdf-dev libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev libjpeg-dev
   libfreetype-dev libharfbuzz-dev zlib1g-dev

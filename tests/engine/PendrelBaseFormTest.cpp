@@ -2,6 +2,7 @@
 // independent programs, and fields that other programs signed, verified.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -316,3 +317,36 @@ TEST_F(PendrelBaseFormTest, OurFormsSignedByOthers) {
 }
 
 }  // namespace
+
+// A page tree whose page is the form dictionary itself (found by fuzzing):
+// the update would write that object twice, once as the page listing the new
+// widget and once as the form listing the new field, and keep only the first,
+// so the copy would not show the signature it was reported to hold. The sign
+// is refused and no copy is left.
+TEST_F(PendrelBaseFormTest, APageThatIsTheFormIsRefused) {
+    PdfBuilder pdf;
+    pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 3 0 R>>");
+    pdf.Object(2, "<</Type/Pages/Kids[3 0 R]/Count 1>>");
+    pdf.Object(3, "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Fields[]/SigFlags 3>>");
+    pdf.TrailerExtra(kId);
+    pdf.EndRevision();
+    const std::string path = _dir.File("page-is-form.pdf");
+    pdf.Save(path);
+    int error = 0;
+    EXPECT_EQ(Sign(path, "", false, &error), "");
+    EXPECT_EQ(error, -52);
+    for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+}
+
+// A table whose offsets of the signature field and its value are wrong (the
+// input fuzzing found, kept among the seeds): the document opens, the objects
+// are found only by rebuilding the table while signing, and an update on the
+// wrong table made a copy that does not open. The sign is refused and no copy
+// is left.
+TEST_F(PendrelBaseFormTest, ADamagedTableFoundWhileSigningIsRefused) {
+    const std::string path = std::string(PENDREL_SOURCE_DIR) + "/fuzz/seeds/verify/damaged-table.pdf";
+    int error = 0;
+    EXPECT_EQ(Sign(path, "", false, &error), "");
+    EXPECT_EQ(error, -52);
+    for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+}

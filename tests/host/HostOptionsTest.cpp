@@ -108,6 +108,29 @@ TEST(HostOptions, ParsesCommandLineAndEnvironment) {
     }
 }
 
+// Keeping the plug-in loaded at exit: by option or by PENDREL_HOST_KEEP_PLUGIN=1 only.
+TEST(HostOptions, KeepPlugin) {
+    const struct {
+        std::vector<std::string> argv;
+        std::map<std::string, std::string> env;
+        bool keep;
+    } cases[] = {
+        {{"s.js"}, {}, false},
+        {{"--keep-plugin", "s.js"}, {}, true},
+        {{"s.js"}, {{"PENDREL_HOST_KEEP_PLUGIN", "1"}}, true},
+        {{"s.js"}, {{"PENDREL_HOST_KEEP_PLUGIN", "yes"}}, false},
+        {{"s.js", "--keep-plugin"}, {}, false},  // the script's argument
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argv[0] + " " + std::to_string(c.env.size()));
+        const Env env{c.env};
+        HostOptions options;
+        std::string error;
+        ASSERT_TRUE(HostOptions::Parse(c.argv, env.Getter(), "/default.so", options, error)) << error;
+        EXPECT_EQ(options.keepPlugin, c.keep);
+    }
+}
+
 TEST(HostOptions, TableSizes) {
     const Env env{{}};
     HostOptions options;

@@ -273,6 +273,10 @@ const TimeCase kTimeCases[] = {
     {"D:20240115143000Z", 1705329000},        // 14:30:00 UTC
     {"D:20240115143000", -1},                 // no time zone: no instant
     {"D:20240115143000-05'30'", 1705329000 + 5 * 3600 + 30 * 60},
+    // The zone-less clock reads one second before 1970 (the calendar's error
+    // value), yet the instant is a real one (found by fuzzing).
+    {"D:19691231235959-03'30'", 3 * 3600 + 30 * 60 - 1},
+    {"D:19691231235959Z", -1},
     {"20240115143000Z", 1705329000},  // without "D:"
     // Cut short: the end of the text means UTC, a time zone may follow.
     {"D:2024", 1704067200},
@@ -395,6 +399,8 @@ TEST(Signature, LongEntriesBeforeContentsDoNotHideTheHole) {
         EXPECT_EQ(signature->GetContentsEnd(), static_cast<int>(doc.Pdf().ContentsEnd(num)));
         EXPECT_EQ(signature->MatchVersion(), 1);
         EXPECT_EQ(signature->Verify(), PDF::Signature::kVerified);
-        if (c.lead.rfind("/Reason", 0) == 0) EXPECT_EQ(signature->GetReason(), std::wstring(400, L'r'));
+        if (c.lead.rfind("/Reason", 0) == 0) {
+            EXPECT_EQ(signature->GetReason(), std::wstring(400, L'r'));
+        }
     }
 }
