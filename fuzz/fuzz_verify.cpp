@@ -12,6 +12,7 @@
 #include "engine/CertInfoBase.h"
 #include "engine/PendrelBase.h"
 #include "engine/PropBase.h"
+#include "engine/ResultCodes.h"
 #include "engine/ResultBase.h"
 #include "engine/SignatureBase.h"
 #include "engine/StatusDlg.h"
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Request request;
     request.SetFile(path);
     request.LoadFileFromURL();
-    if (request.Error() != PropBase::kNoError) return 0;
+    if (request.Error() != ResultCode::kNoError) return 0;
     const std::unique_ptr<Result> verified = engine.VerifyRequest(&request);
     FUZZ_CHECK(verified != nullptr);
     CheckList(*verified);
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Request check;
     check.SetFile(copy);
     check.LoadFileFromURL();
-    FUZZ_CHECK(check.Error() == PropBase::kNoError);
+    FUZZ_CHECK(check.Error() == ResultCode::kNoError);
     const std::unique_ptr<Result> again = engine.VerifyRequest(&check);
     FUZZ_CHECK(again != nullptr && again->Error() == 1 && again->List() != nullptr);
     CheckList(*again);
