@@ -25,6 +25,7 @@
 #include "pdf/LocaleGuard.h"
 #include "pdf/ObjectPrinter.h"
 #include "pdf/Output.h"
+#include "pdf/SourceText.h"
 #include "pdf/XRefStream.h"
 #include "pdf/XRefs.h"
 
@@ -413,9 +414,12 @@ void File::WriteObjectHeader(pdf_obj* ref) {
 
 void File::WriteObject(pdf_obj* ref, pdf_obj* obj) {
     WriteObjectHeader(ref);
+    // An object of the document keeps its reals as they were written.
+    const ObjectPrinter::RealTexts originals =
+        SourceText::Reals(_ctx.get(), _xref.get(), pdf_to_num(_ctx.get(), ref));
     const LocaleGuard cNumbers;
     std::FILE* const out = _env->GetOutput();
-    Output::Write(out, ObjectPrinter::Print(_ctx.get(), obj));
+    Output::Write(out, ObjectPrinter::Print(_ctx.get(), obj, originals));
     Output::Write(out, "\nendobj\n", 8);
 }
 
