@@ -279,4 +279,24 @@ TEST_F(PendrelBaseVerifyInteropTest, DocumentTimeStampsAreListed) {
     }
 }
 
+// A signed field the form's /Fields leaves out, reachable through the page's
+// /Annots: pdfsig reads it, and so does verify (after the listed ones).
+TEST_F(PendrelBaseVerifyInteropTest, SignedFieldsOnlyAPageListsAgreeWithPdfsig) {
+    const PKICert& rsa = TestPKI::Shared().Get(TestPKI::Signer);
+    SignedBuilderDocument doc;
+    SignedBuilderDocument::Field unlisted;
+    unlisted.name = "Unlisted";
+    unlisted.listed = false;
+    doc.AddSignature(unlisted,
+                     [&](const std::string& bytes) { return TestSupport::CmsSign(_work, bytes, rsa); });
+    SignedBuilderDocument::Field listed;
+    listed.name = "Listed";
+    doc.AddSignature(listed,
+                     [&](const std::string& bytes) { return TestSupport::CmsSign(_work, bytes, rsa); });
+    const std::string path = _dir.File("unlisted.pdf");
+    doc.Save(path);
+    Judge(path, {{"Listed", '1', Pdfsig::Valid, 2, "Pendrel Test Signer", nullptr},
+                 {"Unlisted", '1', Pdfsig::Valid, 1, "Pendrel Test Signer", nullptr}});
+}
+
 }  // namespace
