@@ -281,7 +281,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     env.SetOutput(nullptr);
     // Objects the table placed wrongly were found only while the update was
     // made: the copy's reader would follow the table into the wrong bytes.
-    if (document->WasRepaired()) throw PDF::Exception(-52, "The cross-reference data is damaged");
+    if (document->WasRepaired()) throw PDF::Exception(PDF::Code::kRepairedWhileSigning, "The cross-reference data is damaged");
     // A copy whose last writes failed is never handed out.
     if (!work.working->Finish()) throw PDF::Exception(PDF::Code::kWriteFailed, PDF::Code::kWriteFailedText);
     result.SetFile(work.working->Release());

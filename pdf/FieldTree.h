@@ -30,6 +30,14 @@ public:
     // raises PDF::Exception (code 0). Broken kids are passed over.
     static std::vector<Node> Walk(fz_context* ctx, pdf_document* doc, pdf_obj* fields);
 
+    // The terminal fields of widget annotations that the pages `pages` list
+    // in /Annots but the walk `walked` did not reach (writers that forget
+    // /Fields): a widget with a partial name or a type is a field of its
+    // own, else its /Parent is. Names and types come through the /Parent
+    // chain. Broken annotations are passed over.
+    static std::vector<Node> Unlisted(fz_context* ctx, pdf_document* doc, const std::vector<pdf_obj*>& pages,
+                                      const std::vector<Node>& walked);
+
     static constexpr int kMaxDepth = 32;
 };
 

@@ -31,15 +31,30 @@ void Fields::Load() {
     fz_context* const ctx = file->Context();
 
     const ObjPtr fields = LoadFields(file->Form());
-    for (const FieldTree::Node& node : FieldTree::Walk(ctx, _xref, fields.get())) {
+    std::vector<FieldTree::Node> nodes = FieldTree::Walk(ctx, _xref, fields.get());
+    const std::size_t listed = nodes.size();
+    // Signed fields whose widgets only the pages list are read too: other
+    // readers show their signatures.
+    std::vector<pdf_obj*> pages;
+    for (int page = 1; page <= file->PageCount(); ++page) pages.push_back(file->PageRef(page));
+    for (FieldTree::Node& node : FieldTree::Unlisted(ctx, _xref, pages, nodes)) {
+        Logger::Get()->SetFunc("Load");
+        Logger::Get()->Log("Field %s is on a page but not in the form's /Fields", node.name.c_str());
+        nodes.push_back(std::move(node));
+    }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const FieldTree::Node& node = nodes[i];
         Field* signature = nullptr;
         if (node.terminal && node.signature) {
             auto field = std::make_unique<Field>(_env);
             if (!field->Load(node)) throw Exception(Code::kFieldLoadFailed);
-            signature = field.get();
-            _fields.push_back(std::move(field));
+            // Of the fields the form leaves out, only signed ones are read.
+            if (i < listed || field->IsSigned()) {
+                signature = field.get();
+                _fields.push_back(std::move(field));
+            }
         }
-        _names.push_back(Named{node.name, signature});
+        _names.push_back(Named{node.name, signature, i < listed});
     }
 }
 
@@ -53,7 +68,8 @@ Field* Fields::Fillable(const std::string& name) const {
     // Of fields sharing a name, an empty signature field is signed first.
     const Named* found = nullptr;
     for (const Named& named : _names) {
-        if (named.name != name) continue;
+        // A field the form does not list is read, not signed into.
+        if (named.name != name || !named.listed) continue;
         if (named.field != nullptr && !named.field->IsSigned()) {
             named.field->FindPage();
             return named.field;

@@ -13,8 +13,9 @@ class Env;
 class Field;
 
 // The signature fields of the document's AcroForm, signed and empty ones,
-// found through /Fields and the /Kids below, in that order; and the names of
-// all its fields. Short-lived: one sign or verify operation.
+// found through /Fields and the /Kids below, in that order, then the signed
+// ones whose widgets only the pages' /Annots list; and the names of all its
+// fields. Short-lived: one sign or verify operation.
 class Fields {
 public:
     explicit Fields(Env* env);
@@ -35,7 +36,8 @@ public:
     // fully qualified name `name`.
     bool HasName(const std::string& name) const;
     // The empty signature field of fully qualified name `name`, its page
-    // found, to sign into; null when no field has that name. Raises
+    // found, to sign into; null when no field the form lists has that name
+    // (a field only a page lists is not signed into). Raises
     // PDF::Exception: Code::kAlreadySigned when it is signed, Code::kNotSignatureField
     // when the name is that of a field of another type or of a field that
     // only groups others.
@@ -46,10 +48,12 @@ protected:
     ObjPtr LoadFields(pdf_obj* form);
 
 private:
-    // A field's name and what it is; `field` is null unless a signature field.
+    // A field's name and what it is; `field` is null unless a signature
+    // field; `listed`: reached through /Fields.
     struct Named {
         std::string name;
         Field* field;
+        bool listed;
     };
 
     Env* _env;

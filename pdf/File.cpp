@@ -25,6 +25,7 @@
 #include "pdf/LocaleGuard.h"
 #include "pdf/ObjectPrinter.h"
 #include "pdf/Output.h"
+#include "pdf/SourceText.h"
 #include "pdf/XRefStream.h"
 #include "pdf/XRefs.h"
 
@@ -412,16 +413,19 @@ void File::WriteObjectHeader(pdf_obj* ref) {
     // be lost without a word (a page tree that names the form as a page makes
     // the page and the form one object): the update is refused instead.
     if (_env->GetXRefs()->Entries().count(num) != 0)
-        throw Exception(-52, "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
+        throw Exception(Code::kObjectWrittenTwice, "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
     _env->GetXRefs()->AddRef(num, gen, Output::Position(out));
     Output::Printf(out, "%d %d obj\n", num, gen);
 }
 
 void File::WriteObject(pdf_obj* ref, pdf_obj* obj) {
     WriteObjectHeader(ref);
+    // An object of the document keeps its reals as they were written.
+    const ObjectPrinter::RealTexts originals =
+        SourceText::Reals(_ctx.get(), _xref.get(), pdf_to_num(_ctx.get(), ref));
     const LocaleGuard cNumbers;
     std::FILE* const out = _env->GetOutput();
-    Output::Write(out, ObjectPrinter::Print(_ctx.get(), obj));
+    Output::Write(out, ObjectPrinter::Print(_ctx.get(), obj, originals));
     Output::Write(out, "\nendobj\n", 8);
 }
 

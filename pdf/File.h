@@ -47,7 +47,8 @@ public:
     void CopySource();
     // Records the output position for `ref` and writes "num gen obj\n".
     void WriteObjectHeader(pdf_obj* ref);
-    // The header, the compact form of `obj`, "\nendobj\n".
+    // The header, the compact form of `obj` (the reals an object of the
+    // document keeps in their original text), "\nendobj\n".
     void WriteObject(pdf_obj* ref, pdf_obj* obj);
     // Lists the written field in the AcroForm (made when there is none).
     void WriteOutAppendedField(Field* field);

@@ -41,7 +41,7 @@ bool NeedsNameEscape(unsigned char c) {
 
 class Writer {
 public:
-    explicit Writer(fz_context* ctx) : _ctx(ctx) {}
+    Writer(fz_context* ctx, const ObjectPrinter::RealTexts* originals) : _ctx(ctx), _originals(originals) {}
 
     void Object(pdf_obj* obj) {
         if (obj == nullptr) {
@@ -55,7 +55,11 @@ public:
         } else if (pdf_is_int(_ctx, obj)) {
             Token(Integer(pdf_to_int64(_ctx, obj)));
         } else if (pdf_is_real(_ctx, obj)) {
-            Token(ObjectPrinter::FormatReal(pdf_to_real(_ctx, obj)));
+            const float value = pdf_to_real(_ctx, obj);
+            const auto original = _originals != nullptr ? _originals->find(ObjectPrinter::RealKey(value))
+                                                        : ObjectPrinter::RealTexts::const_iterator();
+            Token(_originals != nullptr && original != _originals->end() ? original->second
+                                                                         : ObjectPrinter::FormatReal(value));
         } else if (pdf_is_name(_ctx, obj)) {
             Token(ObjectPrinter::FormatName(pdf_to_name(_ctx, obj)));
         } else if (pdf_is_string(_ctx, obj)) {
@@ -93,6 +97,7 @@ private:
     }
 
     fz_context* const _ctx;
+    const ObjectPrinter::RealTexts* const _originals;
     std::string _out;
 };
 
@@ -208,9 +213,22 @@ std::string ObjectPrinter::FormatString(const std::string& bytes) {
 }
 
 std::string ObjectPrinter::Print(fz_context* ctx, pdf_obj* obj) {
-    Writer writer(ctx);
+    Writer writer(ctx, nullptr);
     writer.Object(obj);
     return writer.Text();
+}
+
+std::string ObjectPrinter::Print(fz_context* ctx, pdf_obj* obj, const RealTexts& originals) {
+    Writer writer(ctx, &originals);
+    writer.Object(obj);
+    return writer.Text();
+}
+
+std::uint32_t ObjectPrinter::RealKey(float value) {
+    std::uint32_t bits = 0;
+    static_assert(sizeof bits == sizeof value, "a float is 32 bits");
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
 }  // namespace PDF

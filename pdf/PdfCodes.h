@@ -40,6 +40,12 @@ constexpr int kNoSurface = -52;
 constexpr int kBadReserve = -52;
 // Written objects are not laid out as the writer expects.
 constexpr int kBadLayout = -52;
+// One update would write the same object twice (the page tree names the form
+// as a page): the reader would keep only the first write.
+constexpr int kObjectWrittenTwice = -52;
+// The library rebuilt the cross-reference data while signing, so the copy
+// would not match the document that was opened.
+constexpr int kRepairedWhileSigning = -52;
 
 // -53: a value of the document is of the wrong kind.
 // The cross-reference chain, a trailer or the end-of-file marker.

@@ -163,7 +163,19 @@ bool Signature::Load(pdf_obj* ref) {
     _dict = AdoptObj(ctx, TryLoadObject(ctx, _xref.get(), pdf_to_num(ctx, ref)));
     if (_dict == nullptr) return false;
 
-    FindContentsRange();
+    // A dictionary inside an object stream (a rewrite moved it there) has no
+    // /Contents string in the file for the byte range to leave out: the
+    // signature is still read, and fails on its covered bytes.
+    std::int64_t offset = -1;
+    CALL_PDF(ctx, offset = ObjectOffset(ctx, _xref.get(), pdf_to_num(ctx, ref)));
+    if (offset < 0 && pdf_is_dict(ctx, _dict.get())) {
+        _contentsStart = _contentsEnd = -1;
+        Logger::Get()->SetFunc("Load");
+        Logger::Get()->Log("Signature dictionary %d is not stored in the file as it was signed",
+                           pdf_to_num(ctx, ref));
+    } else {
+        FindContentsRange();
+    }
 
     pdf_obj* const dict = _dict.get();
     pdf_obj* const range = pdf_dict_get(ctx, dict, PDF_NAME(ByteRange));

@@ -25,6 +25,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   poppler-utils qpdf mupdf-tools ghostscript libnss3-tools openssl locales
   xvfb xfonts-base xauth xdotool x11-utils slapd ldap-utils python3 xdg-utils valgrind
+  # producers of the real-document corpus (tests/corpus)
+  libreoffice-writer-nogui chromium groff texlive-binaries texlive-base
   # benchmarks (bench/)
   time
   # a software token and the tools that fill it

@@ -16,6 +16,7 @@
 #include "support/NssDb.h"
 #include "support/OpenSSLTool.h"
 #include "support/PdfBuilder.h"
+#include "support/PdfsigReport.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
 #include "support/SignedBuilderDocument.h"
@@ -26,60 +27,14 @@
 using PendrelTest::TestEngine;
 using PendrelTest::TestRequest;
 using TestSupport::PdfBuilder;
+using TestSupport::Pdfsig;
+using TestSupport::PdfsigReport;
 using TestSupport::PKICert;
 using TestSupport::RunProgram;
 using TestSupport::SignedBuilderDocument;
 using TestSupport::TestPKI;
 
 namespace {
-
-// pdfsig's verdict on one signature.
-enum class Pdfsig { Valid, Invalid, NotRead };
-
-struct PdfsigReport {
-    Pdfsig verdict = Pdfsig::NotRead;
-    // "Certificate is Trusted." gives '1'; pdfsig reports nothing certain
-    // for the second signature by one certificate in a file ("Unknown issue
-    // with Certificate"): 'X'; anything else '0'.
-    char chain = 'X';
-};
-
-// The signatures of pdfsig's report by field name.
-std::map<std::string, PdfsigReport> ReadPdfsig(const std::string& db, const std::string& path,
-                                               std::string& output) {
-    RunProgram({"pdfsig", "-nssdir", db, path}, &output);
-    std::map<std::string, PdfsigReport> reports;
-    std::size_t at = 0;
-    while ((at = output.find("Signature #", at)) != std::string::npos) {
-        const std::size_t next = output.find("Signature #", at + 1);
-        const std::string block =
-            output.substr(at, next == std::string::npos ? std::string::npos : next - at);
-        at = next == std::string::npos ? output.size() : next;
-        const auto line = [&block](const std::string& label) {
-            const std::size_t start = block.find(label);
-            if (start == std::string::npos) return std::string();
-            const std::size_t end = block.find('\n', start);
-            return block.substr(start + label.size(), end - start - label.size());
-        };
-        PdfsigReport report;
-        const std::string validation = line("- Signature Validation: ");
-        // "not yet been verified": a type it does not read; "Unknown
-        // Validation Failure": it found no signer to check the signature with.
-        if (validation.rfind("Signature is Valid.", 0) == 0)
-            report.verdict = Pdfsig::Valid;
-        else if (validation.empty() || validation.rfind("Signature has not yet been verified.", 0) == 0 ||
-                 validation.rfind("Unknown Validation Failure.", 0) == 0)
-            report.verdict = Pdfsig::NotRead;
-        else
-            report.verdict = Pdfsig::Invalid;
-        const std::string certificate = line("- Certificate Validation: ");
-        report.chain = certificate == "Certificate is Trusted."                            ? '1'
-                       : certificate.empty() || certificate.rfind("Unknown issue", 0) == 0 ? 'X'
-                                                                                           : '0';
-        reports[line("- Signature Field Name: ")] = report;
-    }
-    return reports;
-}
 
 // What we expect of one signature of a document.
 struct Expected {
@@ -108,7 +63,7 @@ protected:
         ASSERT_EQ(result->Error(), 1);
         ASSERT_NE(result->List(), nullptr);
         std::string report;
-        const std::map<std::string, PdfsigReport> pdfsig = ReadPdfsig(_db, path, report);
+        const std::map<std::string, PdfsigReport> pdfsig = TestSupport::ReadPdfsig(_db, path, report);
         SCOPED_TRACE(report);
         ASSERT_EQ(result->List()->Count(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -322,6 +277,26 @@ TEST_F(PendrelBaseVerifyInteropTest, DocumentTimeStampsAreListed) {
         ASSERT_EQ(result->List()->Count(), 2u);
         EXPECT_EQ(result->List()->At(1).signingTime, TestSupport::TimeStampTime(_work, token));
     }
+}
+
+// A signed field the form's /Fields leaves out, reachable through the page's
+// /Annots: pdfsig reads it, and so does verify (after the listed ones).
+TEST_F(PendrelBaseVerifyInteropTest, SignedFieldsOnlyAPageListsAgreeWithPdfsig) {
+    const PKICert& rsa = TestPKI::Shared().Get(TestPKI::Signer);
+    SignedBuilderDocument doc;
+    SignedBuilderDocument::Field unlisted;
+    unlisted.name = "Unlisted";
+    unlisted.listed = false;
+    doc.AddSignature(unlisted,
+                     [&](const std::string& bytes) { return TestSupport::CmsSign(_work, bytes, rsa); });
+    SignedBuilderDocument::Field listed;
+    listed.name = "Listed";
+    doc.AddSignature(listed,
+                     [&](const std::string& bytes) { return TestSupport::CmsSign(_work, bytes, rsa); });
+    const std::string path = _dir.File("unlisted.pdf");
+    doc.Save(path);
+    Judge(path, {{"Listed", '1', Pdfsig::Valid, 2, "Pendrel Test Signer", nullptr},
+                 {"Unlisted", '1', Pdfsig::Valid, 1, "Pendrel Test Signer", nullptr}});
 }
 
 }  // namespace

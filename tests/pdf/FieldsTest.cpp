@@ -253,3 +253,40 @@ TEST(Fields, LogsAMissingAcroForm) {
 }
 
 }  // namespace
+
+// Writers that forget /Fields: a signed field whose widget only a page's
+// /Annots lists is read (named through its parents), after the listed ones;
+// an empty or a text field found so is not, and none is signed into.
+TEST(Fields, ReadsSignedFieldsThatOnlyAPageLists) {
+    PdfBuilder pdf;
+    pdf.BasicDocument(2, "/AcroForm 5 0 R");
+    pdf.Object(5, "<</Fields[6 0 R]>>");
+    pdf.Object(6, "<</FT/Sig/T(Listed)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 7 0 R>>");
+    pdf.Object(7, PdfBuilder::SignatureDict());
+    pdf.Object(8, "<</FT/Sig/T(Merged)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 7 0 R>>");
+    pdf.Object(9, "<</FT/Sig/T(Outer)/V 7 0 R>>");
+    pdf.Object(10, "<</Type/Annot/Subtype/Widget/Parent 9 0 R/Rect[1 1 2 2]>>");
+    pdf.Object(11, "<</T(Top)/FT/Sig>>");
+    pdf.Object(12, "<</T(leaf)/Parent 11 0 R/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 7 0 R>>");
+    pdf.Object(13, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]>>");
+    pdf.Object(14, "<</FT/Tx/T(Text)/Type/Annot/Subtype/Widget/Rect[0 0 1 1]/V(x)>>");
+    pdf.Object(15, "<</Type/Annot/Subtype/Link/Rect[0 0 1 1]>>");
+    for (const int num : {6, 8, 15}) pdf.Annotate(1, num);
+    for (const int num : {10, 12, 13, 14, 8}) pdf.Annotate(2, num);
+    pdf.EndRevision();
+    const TempDir dir;
+    pdf.Save(dir.File("unlisted.pdf"));
+
+    OpenedDocument doc(dir.File("unlisted.pdf"));
+    PDF::Fields fields(&doc.Env());
+    fields.Load();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < fields.Count(); ++i) {
+        names.push_back(fields.At(i)->GetName());
+        EXPECT_NE(fields.At(i)->GetSignature(), nullptr) << names.back();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Listed", "Merged", "Outer", "Top.leaf"}));
+    EXPECT_TRUE(fields.HasName("Empty"));
+    EXPECT_EQ(fields.Fillable("Empty"), nullptr);
+    EXPECT_EQ(fields.Fillable("Merged"), nullptr);
+}

@@ -404,3 +404,33 @@ TEST(Signature, LongEntriesBeforeContentsDoNotHideTheHole) {
         }
     }
 }
+
+namespace {
+
+// A signature dictionary that a rewrite moved into an object stream has no
+// /Contents string in the file: it loads, matches no revision and fails on
+// its covered bytes, instead of failing the whole document.
+TEST(Signature, ReadsADictionaryKeptInAnObjectStream) {
+    PdfBuilder pdf("1.5");
+    pdf.SectionForm(PdfBuilder::Section::Stream);
+    pdf.BasicDocument(1, "/AcroForm 6 0 R");
+    pdf.Object(6, "<</Fields[7 0 R]/SigFlags 3>>");
+    pdf.Object(7, "<</FT/Sig/T(Signature1)/Rect[0 0 0 0]/P 3 0 R/V 8 0 R>>");
+    pdf.Compressed(8,
+                   "<</Type/Sig/Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached/ByteRange[0 10 20 30]"
+                   "/Contents<3082000A>/M(D:20240115143000Z)>>");
+    pdf.EndRevision();
+    const TempDir dir;
+    pdf.Save(dir.File("compressed.pdf"));
+
+    OpenedDocument doc(dir.File("compressed.pdf"));
+    const auto signature = FirstSignature(doc);
+    ASSERT_NE(signature, nullptr);
+    EXPECT_EQ(signature->GetContentsStart(), -1);
+    EXPECT_EQ(signature->GetContentsEnd(), -1);
+    EXPECT_EQ(signature->GetRange(), (std::array<int, 4>{0, 10, 20, 30}));
+    EXPECT_EQ(signature->GetTime(), 1705329000);
+    EXPECT_EQ(signature->MatchVersion(), -1);
+}
+
+}  // namespace

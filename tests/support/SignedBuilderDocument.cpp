@@ -29,8 +29,9 @@ int SignedBuilderDocument::AddSignature(const Field& field, const Maker& make) {
     const int fieldNum = _pdf.NextNumber();
     const int sigNum = fieldNum + 1;
     _fields.push_back(fieldNum);
+    if (field.listed) _listed.push_back(fieldNum);
     _pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 4 0 R" + field.catalogExtra + ">>");
-    _pdf.Object(4, "<</Fields" + References(_fields) + "/SigFlags 3>>");
+    _pdf.Object(4, "<</Fields" + References(_listed) + "/SigFlags 3>>");
     _pdf.Object(3, "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Annots" + References(_fields) + ">>");
     _pdf.Object(fieldNum, "<</FT/Sig/T(" + field.name +
                               ")/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/F 132/V " +

@@ -26,6 +26,8 @@ public:
         std::string dictLead;      // added before its /ByteRange and /Contents
         std::string catalogExtra;  // added to the catalog of that update (/Perms ...)
         std::size_t holeBytes = 12288;
+        // In the form's /Fields; false: only the page's /Annots lists it.
+        bool listed = true;
     };
 
     explicit SignedBuilderDocument(const std::string& version = "1.4");
@@ -45,6 +47,7 @@ public:
 private:
     PdfBuilder _pdf;
     std::vector<int> _fields;
+    std::vector<int> _listed;
     std::vector<std::pair<int, std::size_t>> _ends;  // signature object and the end it covers
 };
 
