@@ -144,8 +144,8 @@ private:
     std::string _loadingName;  // the name of the document being loaded
     Util::Base64Decoder _decoder;
     Util::FilePtr _feedStream;
-    bool _feeding = false;     // pieces have come, the end has not
-    bool _feedFailed = false;  // a piece could not be written
+    bool _feeding = false;           // pieces have come, the end has not
+    bool _feedFailed = false;        // a piece could not be written
     bool _localFileForeign = false;  // _localFile names a working copy that could not be created
     PDF::Env _env;
     std::unique_ptr<Crypto::Platform> _platform;

@@ -64,7 +64,8 @@ struct ChooseCertWindow::Handlers {
     }
 };
 
-ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language, const std::string& origin)
+ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language,
+                                   const std::string& origin)
     : _certs(certs), _language(language), _origin(origin) {}
 
 ChooseCertWindow::~ChooseCertWindow() = default;

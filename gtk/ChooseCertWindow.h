@@ -18,7 +18,8 @@ public:
     // The list is read, not copied: it must outlive the window. Texts in
     // message language `language`.
     // message language `language`; a web page's origin is named in the window.
-    ChooseCertWindow(const std::vector<CertView>& certs, int language, const std::string& origin = std::string());
+    ChooseCertWindow(const std::vector<CertView>& certs, int language,
+                     const std::string& origin = std::string());
     ~ChooseCertWindow();
     ChooseCertWindow(const ChooseCertWindow&) = delete;
     ChooseCertWindow& operator=(const ChooseCertWindow&) = delete;

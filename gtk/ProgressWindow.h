@@ -17,7 +17,8 @@ public:
 
     // Texts in message language `language`.
     // A web page's origin is named in the window.
-    ProgressWindow(WaitEnded waitEnded, HasResult hasResult, int language, const std::string& origin = std::string())
+    ProgressWindow(WaitEnded waitEnded, HasResult hasResult, int language,
+                   const std::string& origin = std::string())
         : _waitEnded(std::move(waitEnded)),
           _hasResult(std::move(hasResult)),
           _language(language),

@@ -19,10 +19,12 @@ void SetText(const GtkUtil::WindowDescription& ui, const char* id, const std::st
 
 struct SignConsentWindow::Handlers {
     static void Allow(GtkButton*, gpointer self) {
-        GtkUtil::Guarded("SignConsentWindow::Allow", [self] { static_cast<SignConsentWindow*>(self)->Allow(); });
+        GtkUtil::Guarded("SignConsentWindow::Allow",
+                         [self] { static_cast<SignConsentWindow*>(self)->Allow(); });
     }
     static void Deny(GtkButton*, gpointer self) {
-        GtkUtil::Guarded("SignConsentWindow::Deny", [self] { static_cast<SignConsentWindow*>(self)->Deny(); });
+        GtkUtil::Guarded("SignConsentWindow::Deny",
+                         [self] { static_cast<SignConsentWindow*>(self)->Deny(); });
     }
 };
 
@@ -76,7 +78,7 @@ SignConsentDlg::Answer SignConsentWindow::Run() {
     _loop.reset();
     Logger::Get()->SetFunc("SignConsentWindow::Run");
     Logger::Get()->Log("Signing for %s: %s", _request.origin.c_str(),
-                       _answer == SignConsentDlg::Deny      ? "denied"
+                       _answer == SignConsentDlg::Deny    ? "denied"
                        : _answer == SignConsentDlg::Allow ? "allowed"
                                                           : "allowed for good");
     return _answer;
@@ -84,8 +86,8 @@ SignConsentDlg::Answer SignConsentWindow::Run() {
 
 void SignConsentWindow::Allow() {
     GtkWidget* always = _ui->Widget("always");
-    const bool forGood = _request.rememberable && always != nullptr &&
-                         gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(always));
+    const bool forGood =
+        _request.rememberable && always != nullptr && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(always));
     _answer = forGood ? SignConsentDlg::AllowAlways : SignConsentDlg::Allow;
     _loop->Quit();
 }

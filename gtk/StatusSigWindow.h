@@ -18,7 +18,8 @@ public:
     // Without codes (no certificate) the window shows the texts of its
     // description; else its texts in message language `language`. A web
     // page's origin is named in the window.
-    StatusSigWindow(const std::optional<Codes>& codes, int language, const std::string& origin = std::string())
+    StatusSigWindow(const std::optional<Codes>& codes, int language,
+                    const std::string& origin = std::string())
         : _codes(codes), _language(language), _origin(origin) {}
 
     // Blocks until the user closes the window; returns at once without windows.

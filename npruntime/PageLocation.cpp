@@ -31,8 +31,8 @@ void Log(const char* format, const char* text) {
 NPObjectPtr ObjectProperty(NPP npp, NPObject* object, const char* name) {
     const NPIdentifier id = NPN_GetStringIdentifier(name);
     BrowserVariant value;
-    if (id == nullptr || !NPN_GetProperty(npp, object, id, value.Get()) || !NPVARIANT_IS_OBJECT(value.Value()) ||
-        NPVARIANT_TO_OBJECT(value.Value()) == nullptr)
+    if (id == nullptr || !NPN_GetProperty(npp, object, id, value.Get()) ||
+        !NPVARIANT_IS_OBJECT(value.Value()) || NPVARIANT_TO_OBJECT(value.Value()) == nullptr)
         return NPObjectPtr();
     return NPObjectPtr::Retain(NPVARIANT_TO_OBJECT(value.Value()));
 }
@@ -61,8 +61,8 @@ PageOrigin PageLocation::Origin(NPP npp) {
         return PageOrigin::MakeOpaque();
     }
     const NPString& text = NPVARIANT_TO_STRING(href.Value());
-    const std::string url = text.UTF8Characters != nullptr ? std::string(text.UTF8Characters, text.UTF8Length)
-                                                           : std::string();
+    const std::string url =
+        text.UTF8Characters != nullptr ? std::string(text.UTF8Characters, text.UTF8Length) : std::string();
     const PageOrigin origin = PageOrigin::FromLocation(url);
     Log("Page origin: %s", origin.IsWeb() ? origin.Text().c_str() : "local");
     return origin;

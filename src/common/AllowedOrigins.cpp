@@ -43,7 +43,8 @@ std::string Normalised(const std::string& origin) {
 
 // Makes every missing folder of path's parent, private to the user.
 bool MakeParentFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
             LogProblem("Cannot create the folder", folder);

@@ -19,7 +19,7 @@ void CRLProgressDialog::SetFactory(Factory factory) {
 }
 
 std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future, int language,
-                                                            const std::string& origin) {
+                                                             const std::string& origin) {
     const Factory factory = Installed().Get();
     std::unique_ptr<CRLProgressDialog> dialog;
     if (factory) dialog = factory(future);

@@ -157,14 +157,15 @@ TEST_F(PendrelBaseOriginTest, WebPageSignsOnlyWhatTheUserAllows) {
         int asked;
         bool rememberedAfter;
     } cases[] = {
-        {"no window, nothing allowed", Page(), "", "", false, Answer::Deny, PendrelBase::kSignDenied, 0, false},
+        {"no window, nothing allowed", Page(), "", "", false, Answer::Deny, PendrelBase::kSignDenied, 0,
+         false},
         {"no window, allowed in the variable", Page(), page.c_str(), "", false, Answer::Deny, 1, 0, false},
         {"no window, allowed as written otherwise", Page(), writtenOtherwise.c_str(), "", false, Answer::Deny,
          1, 0, false},
         {"no window, other origins allowed", Page(), "https://other.example http://127.0.0.1", "", false,
          Answer::Deny, PendrelBase::kSignDenied, 0, false},
-        {"no window, allowed in the file", Page(), nullptr, "# mine\n" + page + "\n", false, Answer::Deny, 1, 0,
-         true},
+        {"no window, allowed in the file", Page(), nullptr, "# mine\n" + page + "\n", false, Answer::Deny, 1,
+         0, true},
         {"the user denies", Page(), "", "", true, Answer::Deny, PendrelBase::kSignDenied, 1, false},
         {"the user allows once", Page(), nullptr, "", true, Answer::Allow, 1, 1, false},
         {"the user allows for good", Page(), nullptr, "", true, Answer::AllowAlways, 1, 1, true},
@@ -268,7 +269,8 @@ TEST_F(PendrelBaseOriginTest, WindowsOfAWebPageNameItsOrigin) {
     EXPECT_EQ(engine.dialogs.sigOriginAtShow, Page().Text());
     // The signed copy, verified by the same page.
     std::string text;
-    for (std::string piece = signedResult->ReadStreamData(); !piece.empty(); piece = signedResult->ReadStreamData())
+    for (std::string piece = signedResult->ReadStreamData(); !piece.empty();
+         piece = signedResult->ReadStreamData())
         text += piece;
     auto verify = std::make_unique<TestRequest>(_files.get());
     verify->SetOrigin(Page());

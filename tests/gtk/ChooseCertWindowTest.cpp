@@ -250,7 +250,7 @@ TEST_F(ChooseCertWindowTest, AWebPageIsNamedAboveTheList) {
                 line = g.LabelText(title, "requestedBy");
                 if (c.shown)
                     g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("ChooseCert-web-") +
-                                                                    (c.language == 0 ? "en" : "de") + ".png"));
+                                                                  (c.language == 0 ? "en" : "de") + ".png"));
                 g.ClickWidget(title, "cancelButton");
             },
             [&] { ChooseCertWindow(certs, c.language, c.origin).Run(); });

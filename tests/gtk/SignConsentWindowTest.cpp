@@ -122,7 +122,8 @@ TEST_F(SignConsentWindowTest, AnswersWhatTheUserChose) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Answer answer = c.answer == Answer::Deny ? Answer::Allow : Answer::Deny;
-        const std::string error = gui.Drive(c.steps, [&] { answer = SignConsentWindow(ShopRequest()).Run(); });
+        const std::string error =
+            gui.Drive(c.steps, [&] { answer = SignConsentWindow(ShopRequest()).Run(); });
         ASSERT_EQ(error, "");
         EXPECT_EQ(answer, c.answer);
     }
@@ -144,7 +145,7 @@ TEST_F(SignConsentWindowTest, ScreenshotsInBothLanguages) {
                 deny = g.ButtonText(shown, "denyButton");
                 always = g.ButtonText(shown, "always");
                 g.Screenshot(shown, GuiDriver::ScreenshotPath(std::string("SignConsent-") +
-                                                                (language == 0 ? "en" : "de") + ".png"));
+                                                              (language == 0 ? "en" : "de") + ".png"));
                 g.ClickWidget(shown, "denyButton");
             },
             [&] { SignConsentWindow(ShopRequest(language)).Run(); });

@@ -118,7 +118,9 @@ TEST_F(StatusSigWindowTest, AWebPageIsNamedOnTop) {
                 line = g.LabelText(title, "requestedBy");
                 g.ClickWidget(title, "okButton");
             },
-            [&] { StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, language, "https://shop.example.test").Run(); });
+            [&] {
+                StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, language, "https://shop.example.test").Run();
+            });
         ASSERT_EQ(error, "");
         EXPECT_TRUE(shown);
         EXPECT_EQ(line, std::string(language == 0 ? "Requested by" : "Angefordert von") +
@@ -132,7 +134,9 @@ TEST_F(StatusSigWindowTest, AWebPageIsNamedOnTop) {
             shown = g.Visible(title, "requestedBy");
             g.ClickWidget(title, "okButton");
         },
-        [&] { StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, 0).Run(); });
+        [&] {
+            StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, 0).Run();
+        });
     ASSERT_EQ(error, "");
     EXPECT_FALSE(shown);
 }

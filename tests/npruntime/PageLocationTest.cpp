@@ -1,5 +1,3 @@
-#include "npruntime/PageLocation.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,7 @@
 #include "npapi/npfunctions.h"
 #include "npruntime/NPCertInfo.h"
 #include "npruntime/NPProp.h"
+#include "npruntime/PageLocation.h"
 #include "npruntime/PluginInstance.h"
 #include "npruntime/npp_gate.h"
 #include "support/FakeBrowser.h"
@@ -54,8 +53,8 @@ TEST_F(PageLocationTest, TheWindowsLocationGivesThePagesOrigin) {
         {"an href that is not text", Window::HrefNotText, "", PageOrigin::Opaque, "null"},
         {"an href that is no URL", Window::WithHref, "not a url", PageOrigin::Opaque, "null"},
         {"an empty href", Window::WithHref, "", PageOrigin::Opaque, "null"},
-        {"an href with a NUL", Window::WithHref, std::string("https://a.test\0.b.test/", 23), PageOrigin::Opaque,
-         "null"},
+        {"an href with a NUL", Window::WithHref, std::string("https://a.test\0.b.test/", 23),
+         PageOrigin::Opaque, "null"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

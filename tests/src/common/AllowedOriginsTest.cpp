@@ -1,11 +1,10 @@
-#include "common/AllowedOrigins.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
 
+#include "common/AllowedOrigins.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -29,7 +28,8 @@ protected:
 TEST_F(AllowedOriginsTest, ListsAreReadAsOrigins) {
     EXPECT_EQ(AllowedOrigins::Parse("# allowed\n\nHTTPS://A.test:443/\r\n  http://b.test:8080\n"
                                     "https://c.test https://d.test\nnull\nfile:///x\nnot an origin\n"),
-              (std::vector<std::string>{"https://a.test", "http://b.test:8080", "https://c.test", "https://d.test"}));
+              (std::vector<std::string>{"https://a.test", "http://b.test:8080", "https://c.test",
+                                        "https://d.test"}));
 }
 
 TEST_F(AllowedOriginsTest, TheVariableTakesThePlaceOfTheFile) {
@@ -40,7 +40,8 @@ TEST_F(AllowedOriginsTest, TheVariableTakesThePlaceOfTheFile) {
     EXPECT_TRUE(AllowedOrigins::Contains("https://FROM-FILE.test:443"));
     EXPECT_FALSE(AllowedOrigins::Contains("http://from-file.test"));
     {
-        const ScopedEnv listed("PENDREL_ALLOWED_ORIGINS", "https://a.test\nhttp://127.0.0.1:8080 https://b.test");
+        const ScopedEnv listed("PENDREL_ALLOWED_ORIGINS",
+                               "https://a.test\nhttp://127.0.0.1:8080 https://b.test");
         EXPECT_FALSE(AllowedOrigins::Contains("https://from-file.test"));
         EXPECT_TRUE(AllowedOrigins::Contains("http://127.0.0.1:8080"));
         EXPECT_TRUE(AllowedOrigins::Contains("https://b.test"));

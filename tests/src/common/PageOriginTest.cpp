@@ -1,8 +1,8 @@
-#include "common/PageOrigin.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "common/PageOrigin.h"
 
 namespace {
 
