@@ -5,6 +5,7 @@
 #include <string>
 
 #include "crypto/CertInfoInterface.h"
+#include "crypto/CryptoCodes.h"
 
 class ChooseCertDlg;
 
@@ -92,7 +93,7 @@ protected:
     std::string _certHash;
     std::string _certHash64;
     std::string _status;
-    int _error = 0;
+    int _error = Crypto::Code::kNotValidated;
 
 private:
     std::shared_ptr<Crypto::Certificate> _certificate;

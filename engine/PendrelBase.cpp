@@ -12,12 +12,14 @@
 #include "common/posix/FilePtr.h"
 #include "crypto/CMSignature.h"
 #include "crypto/Certificate.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
 #include "crypto/Hash.h"
 #include "crypto/Platform.h"
 #include "engine/CertInfoBase.h"
 #include "engine/PropBase.h"
 #include "engine/ResultBase.h"
+#include "engine/ResultCodes.h"
 #include "engine/SignConsentDlg.h"
 #include "engine/SignatureBase.h"
 #include "engine/StatusDlg.h"
@@ -30,29 +32,13 @@
 #include "pdf/File.h"
 #include "pdf/FileManager.h"
 #include "pdf/Output.h"
+#include "pdf/PdfCodes.h"
 #include "pdf/Signature.h"
 #include "pdf/Versions.h"
 #include "pdf/Visual.h"
 #include "pdf/XRefs.h"
 
 namespace {
-
-// Result codes of the two operations.
-constexpr int kSuccess = 1;
-constexpr int kNoDocument = -2;
-constexpr int kNoCertificate = -3;
-constexpr int kSetupFailed = -8;
-constexpr int kTimeFailed = -30;
-constexpr int kChainFailed = -31;
-constexpr int kRevocationFailed = -32;
-constexpr int kNoSignatureFound = -63;
-// An update to an encrypted document would be written unencrypted and make
-// the copy unreadable.
-constexpr int kEncryptedDocument = -65;
-
-// The certificate's code when revocation checking found no distribution
-// point to fetch a list from: the test is passed over.
-constexpr int kNoDistributionPoint = -34;
 
 // Extra room in the /Contents hole beyond the CMS size estimate.
 constexpr unsigned long kReserveMargin = 512;
@@ -220,7 +206,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     work.field = existing != nullptr ? existing : work.created.get();
     PDF::Field& field = *work.field;
     // The page of a visible signature is taken before anything is written:
-    // one the document does not have is refused (-52) with nothing on disk.
+    // one the document does not have is refused (PDF::Code::kPageOutOfRange) with nothing on disk.
     // A field of the document keeps its own page.
     VisualRepBase* const rep = request.GetVisualRep();
     const bool visible = rep != nullptr && rep->GetSurface() != nullptr;
@@ -230,7 +216,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     std::FILE* const out = work.working->Get();
     if (out == nullptr) {
         LogSign("Temporary file-name problem!!!");
-        result.SetError(kNoDocument);
+        result.SetError(ResultCode::kNoWorkingFile);
         return false;
     }
     env.SetOutput(out);
@@ -240,7 +226,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     if (!work.cms) {
         // Without the request's crypto factory nothing can be signed.
         LogSign("CMS signature could not be created");
-        result.SetError(kSetupFailed);
+        result.SetError(ResultCode::kSetupFailed);
         work.Abandon();
         return false;
     }
@@ -249,7 +235,7 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
     const unsigned long estimate = work.cms->GetSize(Crypto::Hash::SHA1);
     if (estimate == 0) {
         LogSign("Size estimate!!!");
-        result.SetError(kSetupFailed);
+        result.SetError(ResultCode::kSetupFailed);
         work.Abandon();
         return false;
     }
@@ -282,14 +268,14 @@ bool WriteSignedCopy(PropBase& request, Crypto::Certificate& certificate, Result
 
     if (!work.cms->InitSign()) {
         LogSign("InitSign failed");
-        result.SetError(kSetupFailed);
+        result.SetError(ResultCode::kSetupFailed);
         work.Abandon();
         return false;
     }
     signature.FillContents(work.cms.get());
     env.SetOutput(nullptr);
     // A copy whose last writes failed is never handed out.
-    if (!work.working->Finish()) throw PDF::Exception(-64, "Could not write the working file");
+    if (!work.working->Finish()) throw PDF::Exception(PDF::Code::kWriteFailed, PDF::Code::kWriteFailedText);
     result.SetFile(work.working->Release());
     return true;
 }
@@ -308,22 +294,22 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
-        LogSign("File is empty!!!");
-        result->SetError(kNoDocument);
+        LogSign(ResultCode::kNoDocumentText);
+        result->SetError(ResultCode::kNoDocument);
         return result;
     }
 
     if (request->Document()->IsEncrypted()) {
-        LogSign("Encrypted documents cannot be signed");
-        result->SetError(kEncryptedDocument);
+        LogSign(ResultCode::TextOf(ResultCode::kEncryptedDocument));
+        result->SetError(ResultCode::kEncryptedDocument);
         return result;
     }
 
     const int options = request->Options();
     Crypto::Certificate* const certificate = request->GetCertificate();
     if (certificate == nullptr) {
-        LogSign("Certificate was empty!!!");
-        result->SetError(kNoCertificate);
+        LogSign(ResultCode::TextOf(ResultCode::kNoCertificate));
+        result->SetError(ResultCode::kNoCertificate);
         return result;
     }
 
@@ -351,22 +337,22 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
 
     // The certificate tests; the first that fails ends the operation.
     if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
-        LogSign("Time validity");
+        LogSign(ResultCode::TextOf(ResultCode::kTimeFailed));
         showDialog();
-        result->SetError(FailureCode(certificate->Error(), kTimeFailed));
+        result->SetError(FailureCode(certificate->Error(), ResultCode::kTimeFailed));
         return result;
     }
     if ((options & PropBase::kSkipChainValidity) == 0 && certificate->ChainValidity() != 0) {
-        LogSign("Chain validity");
+        LogSign(ResultCode::TextOf(ResultCode::kChainFailed));
         showDialog();
-        result->SetError(FailureCode(certificate->Error(), kChainFailed));
+        result->SetError(FailureCode(certificate->Error(), ResultCode::kChainFailed));
         return result;
     }
     if ((options & PropBase::kCheckRevocation) != 0 && certificate->CRLValidity() != 0 &&
-        certificate->Error() != kNoDistributionPoint) {
-        LogSign("CRL validity");
+        certificate->Error() != Crypto::Code::kNoDistributionPoints) {
+        LogSign(ResultCode::TextOf(ResultCode::kRevocationFailed));
         showDialog();
-        result->SetError(FailureCode(certificate->Error(), kRevocationFailed));
+        result->SetError(FailureCode(certificate->Error(), ResultCode::kRevocationFailed));
         return result;
     }
 
@@ -383,8 +369,8 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
 
     // A document that an earlier sign wrote an update for is opened again.
     if (!FreshDocument(*request)) {
-        LogSign("File is empty!!!");
-        result->SetError(kNoDocument);
+        LogSign(ResultCode::kNoDocumentText);
+        result->SetError(ResultCode::kNoDocument);
         return result;
     }
 
@@ -395,19 +381,20 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
             if (WriteSignedCopy(*request, *certificate, *result, work)) {
                 FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
                 if (!certInfo) {
-                    result->SetError(0);
+                    result->SetError(ResultCode::kNoObject);
                     LogSign("Certificate object creation !!!");
                 } else {
                     certInfo->LoadCertificate(certificate);
                     FactoryPtr<SignatureBase> list = CreateSignatureObject();
                     if (!list) {
-                        result->SetError(0);
+                        result->SetError(ResultCode::kNoObject);
                         LogSign("Signature Object creation!!!");
                     } else {
                         list->AddSignature(work.field->GetName(), work.signature.get(), 0,
                                            certificate->Status(), std::move(certInfo));
                         result->SetSignatures(std::move(list));
-                        if (certificate->Error() != kSuccess) result->SetError(certificate->Error());
+                        if (certificate->Error() != Crypto::Code::kValidated)
+                            result->SetError(certificate->Error());
                         showDialog();
                         completed = true;
                     }
@@ -481,7 +468,7 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
-        result->SetError(kNoDocument);
+        result->SetError(ResultCode::kNoDocument);
         return result;
     }
 
@@ -496,7 +483,7 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
 
         FactoryPtr<SignatureBase> created = CreateSignatureObject();
         if (!created) {
-            result->SetError(0);
+            result->SetError(ResultCode::kNoObject);
             return result;
         }
         SignatureBase* const list = created.get();  // the result keeps it
@@ -530,7 +517,7 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
             FactoryPtr<CertInfoBase> certInfo = CreateCertificateObject();
             if (!certInfo) {
                 // The entries so far stay; no dialog.
-                result->SetError(0);
+                result->SetError(ResultCode::kNoObject);
                 return result;
             }
             certInfo->LoadCertificate(signer);
@@ -543,7 +530,7 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
         }
 
         if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
-        result->SetError(reported ? kSuccess : kNoSignatureFound);
+        result->SetError(reported ? ResultCode::kSuccess : ResultCode::kNoSignatureFound);
     } catch (const PDF::Exception& e) {
         result->SetError(e.Code());
     } catch (const Crypto::Exception& e) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/FactoryPtr.h"
+#include "engine/ResultCodes.h"
 
 namespace Crypto {
 class Certificate;
@@ -31,7 +32,7 @@ public:
 
     // For a web page, Sign first asks the user (unless the page's origin
     // is allowed for good); a refusal, or no window to ask in, gives this code.
-    static constexpr int kSignDenied = -79;
+    static constexpr int kSignDenied = ResultCode::kSignDenied;
 
 protected:
     PendrelBase() = default;

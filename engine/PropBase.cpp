@@ -8,6 +8,7 @@
 #include "common/URLParser.h"
 #include "common/Util.h"
 #include "crypto/Platform.h"
+#include "engine/ResultCodes.h"
 #include "pdf/Exception.h"
 #include "pdf/File.h"
 #include "pdf/FileManager.h"
@@ -73,18 +74,18 @@ PDF::FileManager* PropBase::Files() {
 }
 
 int PropBase::Pages() const {
-    if (_document && _error == kNoError) return _document->PageCount();
+    if (_document && _error == ResultCode::kNoError) return _document->PageCount();
     return _error;
 }
 
 void PropBase::LoadFileFromURL() {
-    _error = kNoError;
+    _error = ResultCode::kNoError;
     if (_file.empty()) {
-        _error = kEmptyFile;
+        _error = ResultCode::kEmptyFile;
         return;
     }
     if (_file.size() > kMaxFileLength || _file.compare(0, 4, "PDF:") == 0) {
-        _error = kRefusedFile;
+        _error = ResultCode::kRefusedFile;
         return;
     }
     // A web page reaches only what its own site serves: never the user's
@@ -123,7 +124,7 @@ Util::FilePtr PropBase::CreateWorkingCopy(const char* func) {
 void PropBase::DownloadToWorkingCopy() {
     Util::FilePtr out = CreateWorkingCopy("LoadFileFromURL");
     if (!out) {
-        _error = kNoWorkingCopy;
+        _error = ResultCode::kNoWorkingCopy;
         return;
     }
     // Each piece goes to the working copy as it arrives: the document is
@@ -146,10 +147,10 @@ void PropBase::DownloadToWorkingCopy() {
     Logger::Get()->SetFunc("LoadFileFromURL");
     if (!written || !closed) {
         Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
-        _error = kNoWorkingCopy;
+        _error = ResultCode::kNoWorkingCopy;
     } else {
         Logger::Get()->Log("SetFile - Error while downloading the file");
-        _error = kDownloadFailed;
+        _error = ResultCode::kDownloadFailed;
     }
     std::remove(_localFile.c_str());
 }
@@ -161,10 +162,10 @@ void PropBase::Feed(const char* data, std::size_t length) {
             // created are dropped rather than starting a new file midway.
             _feeding = true;
             _feedFailed = false;
-            _error = kNoError;
+            _error = ResultCode::kNoError;
             _loadingName.clear();
             _feedStream = CreateWorkingCopy("Feed");
-            if (!_feedStream) _error = kNoWorkingCopy;
+            if (!_feedStream) _error = ResultCode::kNoWorkingCopy;
             _decoder.Reset();
         }
         if (!_feedStream || data == nullptr) return;
@@ -185,7 +186,7 @@ void PropBase::Feed(const char* data, std::size_t length) {
         // The working copy could not be created: whatever lies under its
         // name (a planted file or link) is never opened as the document.
         _feedFailed = false;
-        _error = kNoWorkingCopy;
+        _error = ResultCode::kNoWorkingCopy;
         return;
     }
     bool complete = !_feedFailed;
@@ -197,7 +198,7 @@ void PropBase::Feed(const char* data, std::size_t length) {
             Logger::Get()->Log("SetFile - Could not write local filename %s", _localFile.c_str());
         }
         _feedFailed = false;
-        _error = kNoWorkingCopy;
+        _error = ResultCode::kNoWorkingCopy;
         return;
     }
     InternalLoad();
@@ -217,7 +218,7 @@ void PropBase::InternalLoad() {
         _env.SetFile(document.get());
     } catch (const PDF::Exception& e) {
         // Code 0 marks a failed library call; 0 would read as "no error".
-        _error = e.Code() != 0 ? e.Code() : kOpenFailed;
+        _error = e.Code() != PDF::Code::kLibraryCall ? e.Code() : ResultCode::kOpenFailed;
         Logger::Get()->SetFunc("SetFile");
         Logger::Get()->Log("SetFile - Could not open the document (%d): %s", e.Code(), e.what());
         return;

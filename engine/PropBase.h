@@ -7,6 +7,7 @@
 #include "common/Base64Stream.h"
 #include "common/PageOrigin.h"
 #include "common/posix/FilePtr.h"
+#include "engine/ResultCodes.h"
 #include "pdf/Env.h"
 
 class VisualRepBase;
@@ -35,18 +36,9 @@ public:
     static constexpr int kSkipTimeValidity = 0x20;
     static constexpr int kSkipChainValidity = 0x40;
 
-    // Load codes of Error().
-    static constexpr int kNoError = 0;
-    static constexpr int kEmptyFile = -1;
-    static constexpr int kRefusedFile = -2;
-    static constexpr int kNoWorkingCopy = -5;
-    static constexpr int kDownloadFailed = -6;
-    // Reported instead of a PDF::Exception code 0 (a failed PDF-library
-    // call), which would read as "no error".
-    static constexpr int kOpenFailed = -7;
     // A web page named a document other than an http(s) URL of its own
     // origin: a local path, a file:// URL or another site.
-    static constexpr int kRefusedForOrigin = -77;
+    static constexpr int kRefusedForOrigin = ResultCode::kRefusedForOrigin;
 
     static constexpr std::size_t kMaxFileLength = 512;
 
@@ -70,7 +62,7 @@ public:
     // Appends `length` bytes of Base64 text (pieces may split groups; line
     // breaks are skipped) to a new working copy; length 0 ends the data and
     // opens it. A working copy that could not be created (or written whole)
-    // is never opened: Error() is then -5 and an earlier document stays.
+    // is never opened: Error() is then ResultCode::kNoWorkingCopy and an earlier document stays.
     void Feed(const char* data, std::size_t length);
     // (Re)opens LocalFile() as the document; a PDF::Exception becomes Error()
     // and leaves no document.
@@ -123,7 +115,7 @@ protected:
     // Fields the scriptable request maps to script properties.
     int _options = 0;
     int _lang = 0;
-    int _error = kNoError;
+    int _error = ResultCode::kNoError;
     std::string _file;
     std::string _localFile;
     std::wstring _reason;

@@ -4,6 +4,7 @@
 
 #include "common/Logger.h"
 #include "common/Util.h"
+#include "engine/ResultCodes.h"
 
 namespace {
 
@@ -28,10 +29,10 @@ ResultBase::~ResultBase() {
 
 const std::string& ResultBase::ReadStreamData() {
     if (!_readStream) {
-        _error = 1;
+        _error = ResultCode::kSuccess;
         _readStream.reset(_file.empty() ? nullptr : std::fopen(_file.c_str(), "rb"));
         if (!_readStream) {
-            _error = -8;
+            _error = ResultCode::kFileFailed;
             _chunkText.clear();
             return _chunkText;
         }
@@ -48,7 +49,7 @@ const std::string& ResultBase::ReadStreamData() {
     const size_t got = std::fread(_readBuffer.data(), 1, _readBuffer.size(), _readStream.get());
     if (got == 0 && std::ferror(_readStream.get())) {
         _readStream.reset();
-        _error = -8;
+        _error = ResultCode::kFileFailed;
         _chunkText.clear();
         return _chunkText;
     }
@@ -66,9 +67,9 @@ bool ResultBase::SaveFile(const std::string& destination) {
         return false;
     }
     if (!_file.empty() && Util::CopyFile(_file, destination, "PDF Files|*.pdf|", "pdf") == 1) {
-        _error = 1;
+        _error = ResultCode::kSuccess;
         return true;
     }
-    _error = -8;
+    _error = ResultCode::kFileFailed;
     return false;
 }

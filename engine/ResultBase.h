@@ -7,6 +7,7 @@
 #include "common/PageOrigin.h"
 #include "common/posix/FilePtr.h"
 #include "engine/FactoryPtr.h"
+#include "engine/ResultCodes.h"
 
 class SignatureBase;
 
@@ -26,15 +27,16 @@ public:
     // The next piece of the signed copy as Base64 text with a line feed
     // after every 72 characters; the last piece ends with the final group and
     // a line feed, and the call after it answers empty text (the next one
-    // starts again from the first byte). -8 and empty text when the file
+    // starts again from the first byte). ResultCode::kFileFailed and empty text when the file
     // cannot be read.
     const std::string& ReadStreamData();
-    // Copies the signed copy to a path or file:// URL: 1 and true, or -8 and
-    // false. A web page may not write the user's files: -78 and false (it
-    // reads the copy with ReadStreamData).
+    // Copies the signed copy to a path or file:// URL: ResultCode::kSuccess and
+    // true, or ResultCode::kFileFailed and false. A web page may not write the
+    // user's files: kSaveRefusedForOrigin and false (it reads the copy with
+    // ReadStreamData).
     bool SaveFile(const std::string& destination);
 
-    static constexpr int kSaveRefusedForOrigin = -78;
+    static constexpr int kSaveRefusedForOrigin = ResultCode::kSaveRefusedForOrigin;
 
     // The page the result serves; local unless set.
     const PageOrigin& Origin() const { return _origin; }
@@ -48,7 +50,7 @@ public:
     static constexpr int kChunkSize = 512;
 
 private:
-    int _error = 1;
+    int _error = ResultCode::kSuccess;
     std::string _file;
     PageOrigin _origin;
     Util::FilePtr _readStream;

@@ -2,6 +2,7 @@
 
 #include "common/Logger.h"
 #include "common/npruntime/NPUtils.h"
+#include "engine/ResultCodes.h"
 #include "npruntime/NPSignature.h"
 #include "npruntime/ObjectRef.h"
 
@@ -66,6 +67,6 @@ bool NPResult::SaveFileNP(const NPVariant* args, uint32_t argCount, NPVariant* r
 bool NPResult::ReadStreamDataNP(const NPVariant*, uint32_t argCount, NPVariant* result) {
     if (argCount != 0) return false;
     const std::string& piece = ReadStreamData();
-    if (Error() != 1) return false;
+    if (Error() != ResultCode::kSuccess) return false;
     return NPUtils::StringToVariant(piece, result);
 }

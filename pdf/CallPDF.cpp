@@ -34,13 +34,13 @@ void RaisePDFError(fz_context* ctx, const char* function, const char* file, int 
     const std::string reason = fz_caught_message(ctx);  // copied before anything else runs
     Logger::Get()->SetFunc(function);
     Logger::Get()->Log("PDF library error: %s", reason.c_str());
-    throw Exception(0,
+    throw Exception(Code::kLibraryCall,
                     Format("PDF Error %d in %s, %s, line %d: %s\n", error, function, file, line, expression));
 }
 
 void RaiseNullObject(const char* function, const char* file, int line, const char* expression) {
-    throw Exception(
-        0, Format("PDF Error null object in %s, %s, line %d: %s\n", function, file, line, expression));
+    throw Exception(Code::kLibraryCall, Format("PDF Error null object in %s, %s, line %d: %s\n", function,
+                                               file, line, expression));
 }
 
 pdf_obj* TryLoadObject(fz_context* ctx, pdf_document* doc, int num) noexcept {

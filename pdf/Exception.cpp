@@ -9,7 +9,9 @@ Exception::Exception(int code, const char* text) : std::runtime_error(text ? tex
     Logger::Get()->Log("PDF Exception %d (%s)", code, what());
 }
 
-Exception::Exception(const char* text) : std::runtime_error(text ? text : ""), _code(0) {
+Exception::Exception(int code) : Exception(code, Code::TextOf(code)) {}
+
+Exception::Exception(const char* text) : std::runtime_error(text ? text : ""), _code(Code::kLibraryCall) {
     Logger::Get()->SetFunc("Exception");
     Logger::Get()->Log("PDF Exception %s ", what());
 }

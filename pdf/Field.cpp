@@ -71,16 +71,16 @@ Field::~Field() = default;
 void Field::WriteOut(int page) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
     if (out == nullptr || _env->GetXRefs() == nullptr)
-        throw Exception(-52, "Field::WriteOut - Output file not set");
+        throw Exception(Code::kNoOutput, "Field::WriteOut - Output file not set");
     File* const file = _env->GetFile();
     if (file == nullptr || _ctx == nullptr || file->Document() != _xref.get())
-        throw Exception(-52, "Field::WriteOut - no document");
+        throw Exception(Code::kNoDocument, "Field::WriteOut - no document");
     fz_context* const ctx = _ctx.get();
 
-    if (!file->PagesLoaded()) throw Exception(-52, "Pages are not loaded");
+    if (!file->PagesLoaded()) throw Exception(Code::kPagesNotLoaded, "Pages are not loaded");
     if (_page == nullptr) {
         pdf_obj* const ref = file->PageRef(page);
-        if (ref == nullptr) throw Exception(-52, "Field::WriteOut - page not found");
+        if (ref == nullptr) throw Exception(Code::kPageOutOfRange, "Field::WriteOut - page not found");
         _page = KeepObj(ctx, ref);
     }
     _pageIndex = PageNumber(_page.get()) - 1;
@@ -127,7 +127,8 @@ void Field::WriteOut(int page) {
 Rect Field::PlaceSurface(const Surface& surface) {
     fz_context* const ctx = _ctx.get();
     const ObjPtr page = LoadDictionary(ctx, _xref.get(), _page.get());
-    if (!pdf_is_dict(ctx, page.get())) throw Exception(-52, "Page object is not a directory");
+    if (!pdf_is_dict(ctx, page.get()))
+        throw Exception(Code::kBadPageObject, "Page object is not a directory");
     // Inherited boxes and turn, as the page is shown.
     const PageGeometry geometry = PageGeometry::Read(ctx, page.get());
     const double* const m = geometry.mediaBox;
@@ -158,7 +159,8 @@ void Field::WriteOutLoaded(const Surface* surface) {
     const bool merged = pdf_to_num(ctx, widgetRef) == pdf_to_num(ctx, _ref.get());
 
     const ObjPtr loaded = LoadDictionary(ctx, doc, widgetRef);
-    if (!pdf_is_dict(ctx, loaded.get())) throw Exception(-52, "Field::WriteOut - widget is not a dictionary");
+    if (!pdf_is_dict(ctx, loaded.get()))
+        throw Exception(Code::kBadPageObject, "Field::WriteOut - widget is not a dictionary");
     pdf_obj* made = nullptr;
     CALL_PDF(ctx, made = pdf_deep_copy_obj(ctx, loaded.get()));
     const ObjPtr widget = AdoptObj(ctx, made);
@@ -228,10 +230,10 @@ void Field::AdjustFieldToDocumentRotation(int rotation, double pageHeight, doubl
 
 void Field::WriteOutPage() {
     if (_env == nullptr || _env->GetXRefs() == nullptr)
-        throw Exception(-52, "Field - WriteOutPage XREFS object empty!");
+        throw Exception(Code::kNoXRefs, "Field - WriteOutPage XREFS object empty!");
     File* const file = _env->GetFile();
     if (file == nullptr || _ctx == nullptr || _page == nullptr || !pdf_is_indirect(_ctx.get(), _page.get()))
-        throw Exception(-52, "Field - WriteOutPage page not set");
+        throw Exception(Code::kPageOutOfRange, "Field - WriteOutPage page not set");
     fz_context* const ctx = _ctx.get();
     pdf_document* const doc = _xref.get();
 
@@ -241,7 +243,7 @@ void Field::WriteOutPage() {
     const ObjPtr widget = AdoptObj(ctx, made);
     CALL_PDF(ctx, made = LoadIndirect(ctx, doc, _page.get()));
     const ObjPtr loaded = AdoptObj(ctx, made);
-    if (!pdf_is_dict(ctx, made)) throw Exception(-52, "Page object is not a directory");
+    if (!pdf_is_dict(ctx, made)) throw Exception(Code::kBadPageObject, "Page object is not a directory");
     // A field signed where it is may be shown on its page already.
     if (IsLoaded() && Lists(ctx, pdf_dict_get(ctx, loaded.get(), PDF_NAME(Annots)), _oid)) return;
     CALL_PDF(ctx, made = pdf_deep_copy_obj(ctx, loaded.get()));
@@ -257,7 +259,7 @@ void Field::WriteOutPage() {
         CALL_PDF(ctx, made = LoadIndirect(ctx, doc, annots));
         const ObjPtr target = AdoptObj(ctx, made);
         if (!pdf_is_array(ctx, made))
-            throw Exception(-53, "File::WriteOutPage - Indirect annotations not an array");
+            throw Exception(Code::kBadAnnots, "File::WriteOutPage - Indirect annotations not an array");
         // The document's own copy stays as it was loaded.
         CALL_PDF(ctx, made = pdf_deep_copy_obj(ctx, target.get()); pdf_array_push(ctx, made, widget.get()));
         const ObjPtr array = AdoptObj(ctx, made);
@@ -266,7 +268,7 @@ void Field::WriteOutPage() {
         CALL_PDF(ctx, pdf_array_push(ctx, annots, widget.get()));
         file->WriteObject(_page.get(), copy.get());
     } else {
-        throw Exception(-53, "File::WriteOutPage - Direct annotations not an array");
+        throw Exception(Code::kBadAnnots, "File::WriteOutPage - Direct annotations not an array");
     }
 }
 
@@ -316,10 +318,12 @@ void Field::ReadWidgetEntries(pdf_obj* dict) {
 void Field::SetPage(int page) {
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     if (_ctx == nullptr || file == nullptr || file->Document() != _xref.get())
-        throw Exception(-52, "Field::SetPage - no document");
+        throw Exception(Code::kNoDocument, "Field::SetPage - no document");
     pdf_obj* const ref = file->PageRef(page);
     // A widget on another page than asked for would be signed as if it were right.
-    if (ref == nullptr) throw Exception(-52, "Field::SetPage - page " + std::to_string(page) + " not found");
+    if (ref == nullptr)
+        throw Exception(Code::kPageOutOfRange,
+                        "Field::SetPage - page " + std::to_string(page) + " not found");
     _page = KeepObj(_ctx.get(), ref);
 }
 

@@ -33,7 +33,7 @@ public:
     // qualified name, and /Rect, /F and /P from its widget.
     bool Load(const FieldTree::Node& node);
     // Takes 1-based page `page` of the document as the field's page; raises
-    // PDF::Exception (-52) for a number outside the document, whose page
+    // PDF::Exception (Code::kPageOutOfRange) for a number outside the document, whose page
     // then stays unchanged.
     void SetPage(int page);
     // For a loaded field: takes the page its widget sits on, named by the

@@ -35,7 +35,7 @@ void Fields::Load() {
         Field* signature = nullptr;
         if (node.terminal && node.signature) {
             auto field = std::make_unique<Field>(_env);
-            if (!field->Load(node)) throw Exception(-54, "Failed to load signature field.");
+            if (!field->Load(node)) throw Exception(Code::kFieldLoadFailed);
             signature = field.get();
             _fields.push_back(std::move(field));
         }
@@ -64,10 +64,10 @@ Field* Fields::Fillable(const std::string& name) const {
     Logger::Get()->SetFunc("Fillable");
     if (found->field != nullptr) {
         Logger::Get()->Log("Field %s is signed already", name.c_str());
-        throw Exception(kAlreadySigned, "The field is signed already");
+        throw Exception(Code::kAlreadySigned);
     }
     Logger::Get()->Log("Field %s is not a signature field", name.c_str());
-    throw Exception(kNotSignatureField, "The field is not a signature field");
+    throw Exception(Code::kNotSignatureField);
 }
 
 ObjPtr Fields::LoadFields(pdf_obj* form) {
@@ -76,13 +76,14 @@ ObjPtr Fields::LoadFields(pdf_obj* form) {
     pdf_obj* const fields = CALL_PDF_NULL(pdf_dict_get(ctx, form, PDF_NAME(Fields)));
     if (pdf_is_indirect(ctx, fields)) {
         ObjPtr resolved = AdoptObj(ctx, TryLoadObject(ctx, _xref, pdf_to_num(ctx, fields)));
-        if (resolved == nullptr) throw Exception(-53, "Fields::LoadFields - pdf_loadindirect failed");
+        if (resolved == nullptr)
+            throw Exception(Code::kBadFields, "Fields::LoadFields - pdf_loadindirect failed");
         if (!pdf_is_array(ctx, resolved.get()))
-            throw Exception(-53, "Fields::LoadFields - Indirect fields are not an array.");
+            throw Exception(Code::kBadFields, "Fields::LoadFields - Indirect fields are not an array.");
         return resolved;
     }
     if (!pdf_is_array(ctx, fields))
-        throw Exception(-53, "Fields::LoadFields - Failed to load fields from form.");
+        throw Exception(Code::kBadFields, "Fields::LoadFields - Failed to load fields from form.");
     return KeepObj(ctx, fields);
 }
 

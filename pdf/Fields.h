@@ -23,7 +23,7 @@ public:
     Fields& operator=(const Fields&) = delete;
 
     // Lists the signature fields of the environment's document; raises
-    // PDF::Exception (-53 for /Fields of the wrong kind, -54 for a signature
+    // PDF::Exception (Code::kBadFields for /Fields of the wrong kind, Code::kFieldLoadFailed for a signature
     // field that does not load).
     void Load();
     void CleanFields();
@@ -36,13 +36,10 @@ public:
     bool HasName(const std::string& name) const;
     // The empty signature field of fully qualified name `name`, its page
     // found, to sign into; null when no field has that name. Raises
-    // PDF::Exception: kAlreadySigned when it is signed, kNotSignatureField
+    // PDF::Exception: Code::kAlreadySigned when it is signed, Code::kNotSignatureField
     // when the name is that of a field of another type or of a field that
     // only groups others.
     Field* Fillable(const std::string& name) const;
-
-    static constexpr int kAlreadySigned = -66;
-    static constexpr int kNotSignatureField = -67;
 
 protected:
     // The /Fields array of `form`, resolved; raises PDF::Exception.

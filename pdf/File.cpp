@@ -87,7 +87,7 @@ pdf_document* OpenDocument(fz_context* ctx, std::FILE* file, char* reason, std::
     log->SetFunc("Open");
     log->Log("Error openning xref");
     log->Log("Could not open the document: %s", reason);
-    throw Exception(-7, "Could not open file");
+    throw Exception(Code::kOpenFailed);
 }
 
 }  // namespace
@@ -140,11 +140,10 @@ void File::Open(const char* path) {
     _source.reset(path != nullptr ? std::fopen(path, "rbe") : nullptr);
     if (!Describe(_source.get(), _identity)) {
         _source.reset();
-        throw Exception(-7, "Could not open file");
+        throw Exception(Code::kOpenFailed);
     }
     _fileSize = static_cast<unsigned long>(_identity.size);
-    if (_fileSize > kMaxFileSize)
-        throw Exception(-59, "File too large: documents of 2 GiB or more are not supported");
+    if (_fileSize > kMaxFileSize) throw Exception(Code::kTooLarge);
     log->SetFunc("Open");
     log->Log("Open cleared data");
 
@@ -168,12 +167,11 @@ void File::Open(const char* path) {
     log->Log("Open loaded xref");
 
     pdf_obj* const trailer = Trailer();
-    if (!pdf_is_dict(ctx, trailer)) throw Exception(-50, "Trailer empty after load. ");
+    if (!pdf_is_dict(ctx, trailer)) throw Exception(Code::kTrailerEmpty);
 
     log->SetFunc("Open");
     log->Log("XREF->Version is %d, major %d, minor %d", _version, _version / 10, _version % 10);
-    if (_version < kLowestVersion || _version > kHighestVersion)
-        throw Exception(-58, "Invalid PDF format version");
+    if (_version < kLowestVersion || _version > kHighestVersion) throw Exception(Code::kBadVersion);
     if (IsEncrypted()) {
         log->SetFunc("Open");
         log->Log("Document is encrypted (%s), opened with the empty user password",
@@ -195,8 +193,7 @@ void File::Open(const char* path) {
         const int version = ParseVersionNumber(pdf_to_name(ctx, catalogVersion));
         log->SetFunc("Open");
         log->Log("Catalog version is %d", version);
-        if (version < kLowestVersion || version > kHighestVersion)
-            throw Exception(-58, "Invalid PDF format version");
+        if (version < kLowestVersion || version > kHighestVersion) throw Exception(Code::kBadVersion);
     }
 
     LoadPages();
@@ -369,7 +366,7 @@ void File::CopySource() {
     if (!unchanged()) {
         Logger::Get()->SetFunc("CopySource");
         Logger::Get()->Log("%s changed since it was opened", _path.c_str());
-        throw Exception(-64, "The document changed since it was opened");
+        throw Exception(Code::kSourceChanged, "The document changed since it was opened");
     }
     const std::int64_t size = _identity.size;
 
@@ -392,19 +389,19 @@ void File::CopySource() {
         Logger::Get()->SetFunc("CopySource");
         Logger::Get()->Log("Copied %lld of %lld bytes", static_cast<long long>(copied),
                            static_cast<long long>(size));
-        throw Exception(-64, "Could not copy the document");
+        throw Exception(Code::kCopyFailed, "Could not copy the document");
     }
     Output::Write(out, "\n", 1);
 }
 
 void File::WriteObjectHeader(pdf_obj* ref) {
-    if (_env == nullptr) throw Exception(-51, "File::WriteObjectHeader empty environment");
+    if (_env == nullptr) throw Exception(Code::kNoEnvironment, "File::WriteObjectHeader empty environment");
     std::FILE* const out = _env->GetOutput();
     if (out == nullptr || _env->GetXRefs() == nullptr)
-        throw Exception(-52, "File::WriteObjectHeader empty objects.");
+        throw Exception(Code::kNoXRefs, "File::WriteObjectHeader empty objects.");
     fz_context* const ctx = _ctx.get();
     if (ctx == nullptr || !pdf_is_indirect(ctx, ref))
-        throw Exception(-52, "File::WriteObjectHeader object must be indirect reference.");
+        throw Exception(Code::kNotIndirect, "File::WriteObjectHeader object must be indirect reference.");
     const int num = pdf_to_num(ctx, ref);
     const int gen = pdf_to_gen(ctx, ref);
     _env->GetXRefs()->AddRef(num, gen, Output::Position(out));
@@ -421,10 +418,11 @@ void File::WriteObject(pdf_obj* ref, pdf_obj* obj) {
 
 void File::WriteOutAppendedField(Field* field) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
-    if (out == nullptr) throw Exception(-52, "File::WriteOutAppendedField - output file not set.");
-    if (field == nullptr) throw Exception(-52, "File::WriteOutAppendedField - no field object");
+    if (out == nullptr)
+        throw Exception(Code::kNoOutput, "File::WriteOutAppendedField - output file not set.");
+    if (field == nullptr) throw Exception(Code::kNoField, "File::WriteOutAppendedField - no field object");
     if (_env->GetXRefs() == nullptr)
-        throw Exception(-52, "File::WriteOutAppendedField - xrefs table not initialized");
+        throw Exception(Code::kNoXRefs, "File::WriteOutAppendedField - xrefs table not initialized");
     fz_context* const ctx = _ctx.get();
     pdf_document* const doc = _xref.get();
 
@@ -448,7 +446,7 @@ void File::WriteOutAppendedField(Field* field) {
 
 void File::InsertAcroForm(std::FILE* out) {
     if (out == nullptr || _env == nullptr || _env->GetXRefs() == nullptr)
-        throw Exception(-52, "File::InsertAcroForm empty objects");
+        throw Exception(Code::kNoXRefs, "File::InsertAcroForm empty objects");
     fz_context* const ctx = _ctx.get();
     pdf_document* const doc = _xref.get();
 
@@ -474,7 +472,7 @@ pdf_obj* File::UpdateFormDictionary(pdf_obj* form, pdf_obj* fieldRef) {
     CALL_PDF(ctx, copy = pdf_deep_copy_obj(ctx, form));
     pdf_obj* const result = _guard.Add(AdoptObj(ctx, copy));
     if (!pdf_is_dict(ctx, result))
-        throw Exception(-53, "File::UpdateFormDictionary - form is not a dictionary");
+        throw Exception(Code::kBadForm, "File::UpdateFormDictionary - form is not a dictionary");
 
     pdf_obj* const fields = LoadFields(result);
     pdf_obj* array = nullptr;
@@ -494,14 +492,15 @@ pdf_obj* File::LoadFields(pdf_obj* dict) {
     if (fields == nullptr || pdf_is_null(ctx, fields)) return nullptr;
     if (pdf_is_indirect(ctx, fields)) {
         pdf_obj* const resolved = pdf_resolve_indirect(ctx, fields);
-        if (resolved == nullptr) throw Exception(-53, "File::LoadFields - pdf_loadindirect failed");
+        if (resolved == nullptr)
+            throw Exception(Code::kBadFields, "File::LoadFields - pdf_loadindirect failed");
         if (!pdf_is_array(ctx, resolved))
-            throw Exception(-53, "File::LoadFields - indirect fields are not an array");
+            throw Exception(Code::kBadFields, "File::LoadFields - indirect fields are not an array");
         return resolved;
     }
     if (pdf_is_array(ctx, fields)) return fields;
     throw Exception(
-        -53,
+        Code::kBadFields,
         "File::LoadFields - Failed to load fields from dict, type is unknown, we don't know what to "
         "do.");
 }
@@ -509,7 +508,7 @@ pdf_obj* File::LoadFields(pdf_obj* dict) {
 void File::WriteOutTrailer() {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
     if (out == nullptr || _env->GetXRefs() == nullptr || !_xref)
-        throw Exception(-52, "File::WriteOutTrailer empty objects");
+        throw Exception(Code::kNoXRefs, "File::WriteOutTrailer empty objects");
     fz_context* const ctx = _ctx.get();
     pdf_document* const doc = _xref.get();
     pdf_obj* const loaded = Trailer();

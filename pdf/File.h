@@ -43,7 +43,7 @@ public:
     // Copies the source file to the output and adds a line feed. The bytes
     // come from the file that was opened (its descriptor is kept), not from
     // whatever has its name now; a file changed since it was opened raises
-    // -64, as its update would not fit.
+    // Code::kSourceChanged, as its update would not fit.
     void CopySource();
     // Records the output position for `ref` and writes "num gen obj\n".
     void WriteObjectHeader(pdf_obj* ref);

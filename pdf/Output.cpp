@@ -11,7 +11,7 @@ namespace PDF {
 namespace {
 
 [[noreturn]] void WriteFailed() {
-    throw Exception(-64, "Could not write the working file");
+    throw Exception(Code::kWriteFailed, Code::kWriteFailedText);
 }
 
 }  // namespace

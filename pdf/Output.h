@@ -6,7 +6,7 @@
 namespace PDF {
 
 // Checked writes to the working file of an update. A failed write or a
-// position beyond 32-bit offsets raises PDF::Exception(-64), so that a
+// position beyond 32-bit offsets raises PDF::Exception(Code::kWriteFailed), so that a
 // short file is never taken for a finished one.
 class Output {
 public:

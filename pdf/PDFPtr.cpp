@@ -28,7 +28,7 @@ void DocDropper::operator()(pdf_document* doc) const noexcept {
 
 ContextPtr NewContext() {
     fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
-    if (ctx == nullptr) throw Exception(0, "Could not create the PDF library context");
+    if (ctx == nullptr) throw Exception(Code::kLibraryCall, "Could not create the PDF library context");
     fz_set_warning_callback(ctx, &LogMuPDFMessage, nullptr);
     fz_set_error_callback(ctx, &LogMuPDFMessage, nullptr);
     return ContextPtr(ctx, [](fz_context* c) { fz_drop_context(c); });

@@ -40,7 +40,7 @@ int PageGeometry::Rotation(fz_context* ctx, pdf_obj* page) {
 PageGeometry PageGeometry::Read(fz_context* ctx, pdf_obj* page) {
     PageGeometry geometry;
     if (!ReadBox(ctx, Inherited(ctx, page, PDF_NAME(MediaBox)), geometry.mediaBox))
-        throw Exception(-52, "MediaBox is not an array");
+        throw Exception(Code::kBadPageObject, "MediaBox is not an array");
     const double* const m = geometry.mediaBox;
     geometry.box[0] = std::min(m[0], m[2]);
     geometry.box[1] = std::min(m[1], m[3]);

@@ -20,7 +20,7 @@ struct PageGeometry {
     double Width() const { return box[2] - box[0]; }
     double Height() const { return box[3] - box[1]; }
 
-    // Reads the resolved page dictionary `page`. Raises PDF::Exception: -52
+    // Reads the resolved page dictionary `page`. Raises PDF::Exception: Code::kBadPageObject
     // when the page has no MediaBox of four numbers, 0 for a broken tree.
     static PageGeometry Read(fz_context* ctx, pdf_obj* page);
     // The page's /Rotate as a viewer takes it; raises as Read.

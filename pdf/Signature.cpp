@@ -207,12 +207,12 @@ bool Signature::Load(pdf_obj* ref) {
 void Signature::FindContentsRange() {
     fz_context* const ctx = _ctx.get();
     pdf_document* const doc = _xref.get();
-    if (ctx == nullptr || doc == nullptr || _ref == nullptr) throw Exception(-55, "Empty Signature");
+    if (ctx == nullptr || doc == nullptr || _ref == nullptr) throw Exception(Code::kEmptySignature);
     fz_stream* const stream = doc->file;
 
     std::int64_t offset = -1;
     CALL_PDF(ctx, offset = ObjectOffset(ctx, doc, pdf_to_num(ctx, _ref.get())));
-    if (offset < 0) throw Exception(-55, "Empty Signature");
+    if (offset < 0) throw Exception(Code::kEmptySignature);
     CALL_PDF(ctx, fz_seek(ctx, stream, offset, SEEK_SET));
 
     LexBuf lexbuf(ctx, PDF_LEXBUF_LARGE);
@@ -220,18 +220,18 @@ void Signature::FindContentsRange() {
     for (;;) {
         pdf_token token = PDF_TOK_ERROR;
         CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
-        if (token == PDF_TOK_EOF || token == PDF_TOK_ENDOBJ) throw Exception(-55, "Empty Signature");
+        if (token == PDF_TOK_EOF || token == PDF_TOK_ENDOBJ) throw Exception(Code::kEmptySignature);
         if (token == PDF_TOK_NAME && std::strcmp(buf->scratch, "Contents") == 0) break;
     }
 
     int next = EOF;
     CALL_PDF(ctx, next = ReadNonWhite(ctx, stream));
-    if (next != '<') throw Exception(-56, "Contents invalid data");
+    if (next != '<') throw Exception(Code::kContentsInvalid);
     std::int64_t start = 0;
     CALL_PDF(ctx, start = fz_tell(ctx, stream) - 1);
     // The hole ends at the end of the data at the latest.
     CALL_PDF(ctx, next = ReadPast(ctx, stream, '>'));
-    if (next != '>') throw Exception(-56, "Contents invalid data");
+    if (next != '>') throw Exception(Code::kContentsInvalid);
     std::int64_t end = 0;
     CALL_PDF(ctx, end = fz_tell(ctx, stream));
 
@@ -267,13 +267,15 @@ int Signature::MatchVersion() {
 
 void Signature::WriteOut(unsigned long size) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
-    if (out == nullptr) throw Exception(-52, "Output file not selected.");
-    if (_env->GetXRefs() == nullptr) throw Exception(-52, "XRefs table not initialized in environment.");
+    if (out == nullptr) throw Exception(Code::kNoOutput, "Output file not selected.");
+    if (_env->GetXRefs() == nullptr)
+        throw Exception(Code::kNoXRefs, "XRefs table not initialized in environment.");
     const File* const file = _env->GetFile();
     if (file == nullptr || file->Document() == nullptr)
-        throw Exception(-52, "Signature::WriteOut - no document");
+        throw Exception(Code::kNoDocument, "Signature::WriteOut - no document");
     // The range arithmetic needs 32-bit offsets (and a hole the markers fit in).
-    if (size < 3 || size > 0x10000000UL) throw Exception(-52, "Signature::WriteOut - invalid reserve");
+    if (size < 3 || size > 0x10000000UL)
+        throw Exception(Code::kBadReserve, "Signature::WriteOut - invalid reserve");
     _ctx = file->SharedContext();
     fz_context* const ctx = _ctx.get();
 
@@ -310,7 +312,7 @@ void Signature::WriteOut(unsigned long size) {
     const std::string head = "<</ByteRange" + ByteRange::Placeholder() + "/Contents<F0F2F3";
     if (text.compare(0, head.size(), head) != 0 ||
         text.size() < static_cast<std::size_t>(range.b3 - headerEnd) || text[range.b3 - headerEnd - 1] != '>')
-        throw Exception(-52, "Signature::WriteOut - unexpected dictionary layout");
+        throw Exception(Code::kBadLayout, "Signature::WriteOut - unexpected dictionary layout");
     Output::Write(out, text);
     Output::Write(out, "\nendobj\n", 8);
 }
@@ -330,10 +332,10 @@ std::string Signature::FormatTime(std::time_t when) {
 
 void Signature::FixRange(int end) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
-    if (out == nullptr) throw Exception(-52, "Output file not selected.");
+    if (out == nullptr) throw Exception(Code::kNoOutput, "Output file not selected.");
     const ByteRange range{_range[0], _range[1], _range[2], 0};
     const std::optional<std::string> text = range.FixedText(end);
-    if (!text) throw Exception(-57, "Byte range does not fit its placeholder");
+    if (!text) throw Exception(Code::kRangeTooLong, "Byte range does not fit its placeholder");
     _range[3] = end - _range[2];
     Output::Seek(out, _rangePos, SEEK_SET);
     Output::Write(out, *text);
@@ -342,9 +344,9 @@ void Signature::FixRange(int end) {
 
 void Signature::FillContents(Crypto::CMSignature* cms) {
     std::FILE* const out = _env != nullptr ? _env->GetOutput() : nullptr;
-    if (out == nullptr) throw Exception(-52, "Output file not selected.");
-    if (cms == nullptr) throw Exception(-57, "Error while signing CM signature");
-    if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
+    if (out == nullptr) throw Exception(Code::kNoOutput, "Output file not selected.");
+    if (cms == nullptr) throw Exception(Code::kSignFailed, Code::kSignFailedText);
+    if (std::fflush(out) != 0) throw Exception(Code::kWriteFailed, Code::kWriteFailedText);
 
     // The covered bytes are read from the file in large blocks (a system
     // call for each piece would cost as much as the digest) and fed in pieces.
@@ -356,28 +358,29 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
         while (left > 0) {
             const std::size_t want = static_cast<std::size_t>(std::min<long>(left, kReadBlock));
             // Every covered byte must be signed: a short read is a failure.
-            if (!ReadAt(fd, block.data(), want, at)) throw Exception(-57, "Error on feed content!");
+            if (!ReadAt(fd, block.data(), want, at))
+                throw Exception(Code::kFeedFailed, Code::kFeedFailedText);
             at += static_cast<off_t>(want);
             for (std::size_t done = 0; done < want;) {
                 const std::size_t n = std::min(want - done, kFeedPiece);
                 done += n;
                 left -= static_cast<long>(n);
                 if (!cms->FeedContent(block.data() + done - n, n, last && left == 0))
-                    throw Exception(-57, "Error on feed content!");
+                    throw Exception(Code::kFeedFailed, Code::kFeedFailedText);
             }
         }
         if (last && length == 0 && !cms->FeedContent(block.data(), 0, true))
-            throw Exception(-57, "Error on feed content!");
+            throw Exception(Code::kFeedFailed, Code::kFeedFailedText);
     };
     feed(_range[0], _range[1], false);
     feed(_range[2], _range[3], true);
 
     const long capacity = (static_cast<long>(_range[2]) - 2 - _range[1]) / 2;
-    if (capacity <= 0) throw Exception(-57, "Error while signing CM signature");
+    if (capacity <= 0) throw Exception(Code::kSignFailed, Code::kSignFailedText);
     std::vector<unsigned char> signature(static_cast<std::size_t>(capacity), 0);
     unsigned long size = signature.size();
     if (!cms->Sign(signature.data(), size) || size > signature.size())
-        throw Exception(-57, "Error while signing CM signature");
+        throw Exception(Code::kSignFailed, Code::kSignFailedText);
 
     static const char kDigits[] = "0123456789abcdef";
     std::string hex;
@@ -389,7 +392,7 @@ void Signature::FillContents(Crypto::CMSignature* cms) {
     Output::Seek(out, static_cast<long>(_range[1]) + 1, SEEK_SET);
     Output::Write(out, hex);
     Output::Seek(out, 0, SEEK_END);
-    if (std::fflush(out) != 0) throw Exception(-64, "Could not write the working file");
+    if (std::fflush(out) != 0) throw Exception(Code::kWriteFailed, Code::kWriteFailedText);
 }
 
 bool Signature::LoadContents() {

@@ -47,7 +47,7 @@ public:
     // be located.
     bool Load(pdf_obj* ref);
     // Finds the "<" and ">" of the /Contents string in the file; raises
-    // PDF::Exception (-55 no /Contents, -56 not a hexadecimal string).
+    // PDF::Exception (Code::kEmptySignature no /Contents, Code::kContentsInvalid not a hexadecimal string).
     void FindContentsRange();
     // The revision whose end the second byte range reaches, provided the
     // ranges leave out exactly the /Contents string; -1 otherwise.

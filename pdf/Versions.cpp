@@ -44,7 +44,7 @@ std::size_t MarkerAt(const unsigned char* data, std::size_t size, std::size_t at
 int PrevOf(fz_context* ctx, pdf_obj* trailer) {
     const long long prev = pdf_to_int64(ctx, pdf_dict_get(ctx, trailer, PDF_NAME(Prev)));
     if (prev < 0 || prev > static_cast<long long>(File::kMaxFileSize))
-        throw Exception(-53, "Cross-reference offset outside the file");
+        throw Exception(Code::kBadXRef, "Cross-reference offset outside the file");
     return static_cast<int>(prev);
 }
 
@@ -53,10 +53,10 @@ int PrevOf(fz_context* ctx, pdf_obj* trailer) {
 Versions::Versions(Env* env) : _env(env) {}
 
 void Versions::Check() {
-    if (_env == nullptr) throw Exception(-51, "Environment is empty.");
+    if (_env == nullptr) throw Exception(Code::kNoEnvironment, "Environment is empty.");
     _file = _env->GetFile();
-    if (_file == nullptr) throw Exception(-52, "File is not defined.");
-    if (_file->Document() == nullptr) throw Exception(-52, "File not loaded.");
+    if (_file == nullptr) throw Exception(Code::kNoDocument, "File is not defined.");
+    if (_file->Document() == nullptr) throw Exception(Code::kNoDocument, "File not loaded.");
     _xref = _file->Document();
     _stream = _file->Stream();
     _ends.clear();
@@ -68,8 +68,8 @@ void Versions::Check() {
     long long offset = _file->StartXRef();
     while (offset != 0) {
         if (offset < 0 || static_cast<unsigned long long>(offset) >= _file->FileSize())
-            throw Exception(-53, "Cross-reference offset outside the file");
-        if (!visited.insert(offset).second) throw Exception(-53, "Cross-reference chain loops");
+            throw Exception(Code::kBadXRef, "Cross-reference offset outside the file");
+        if (!visited.insert(offset).second) throw Exception(Code::kBadXRef, "Cross-reference chain loops");
         if (visited.size() == 1) _newestIsStream = StreamSectionAt(static_cast<int>(offset));
         offset = ParseVersion(static_cast<int>(offset));
     }
@@ -90,15 +90,15 @@ int Versions::ParseVersion(int startxref) {
     CALL_PDF(ctx, fz_seek(ctx, stream, startxref, SEEK_SET));
     int next = EOF;
     CALL_PDF(ctx, next = SkipToByte(ctx, stream, 't'));
-    if (next == EOF) throw Exception(-53, "Could not find trailer");
+    if (next == EOF) throw Exception(Code::kBadXRef, "Could not find trailer");
 
     LexBuf lexbuf(ctx, PDF_LEXBUF_SMALL);
     pdf_lexbuf* const buf = lexbuf.Get();
     pdf_token token = PDF_TOK_ERROR;
     CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
-    if (token != PDF_TOK_TRAILER) throw Exception(-53, "Trailer expected");
+    if (token != PDF_TOK_TRAILER) throw Exception(Code::kBadXRef, "Trailer expected");
     CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
-    if (token != PDF_TOK_OPEN_DICT) throw Exception(-53, "Trailer dictionary expected");
+    if (token != PDF_TOK_OPEN_DICT) throw Exception(Code::kBadXRef, "Trailer dictionary expected");
     pdf_obj* parsed = nullptr;
     CALL_PDF(ctx, parsed = pdf_parse_dict(ctx, _xref, stream, buf));
     const ObjPtr trailer = AdoptObj(ctx, parsed);
@@ -125,7 +125,7 @@ int Versions::ParseStreamVersion(int startxref) {
     const ObjPtr dict = AdoptObj(ctx, parsed);
     if (!pdf_is_dict(ctx, dict.get()) ||
         !pdf_name_eq(ctx, pdf_dict_get(ctx, dict.get(), PDF_NAME(Type)), PDF_NAME(XRef)) || dataStart <= 0)
-        throw Exception(-53, "Cross-reference stream expected");
+        throw Exception(Code::kBadXRef, "Cross-reference stream expected");
 
     const int prev = PrevOf(ctx, dict.get());
     if (prev > startxref) return prev;  // a linearized file's first-page section
@@ -133,7 +133,7 @@ int Versions::ParseStreamVersion(int startxref) {
     std::int64_t length = -1;
     CALL_PDF(ctx, length = pdf_to_int64(ctx, pdf_dict_get(ctx, dict.get(), PDF_NAME(Length))));
     if (length < 0 || dataStart + length > static_cast<std::int64_t>(_file->FileSize()))
-        throw Exception(-53, "Cross-reference stream expected");
+        throw Exception(Code::kBadXRef, "Cross-reference stream expected");
 
     // The data is skipped by its length: its bytes may look like anything.
     CALL_PDF(ctx, fz_seek(ctx, stream, dataStart + length, SEEK_SET));
@@ -143,7 +143,7 @@ int Versions::ParseStreamVersion(int startxref) {
     for (const pdf_token want : expected) {
         pdf_token token = PDF_TOK_ERROR;
         CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
-        if (token != want) throw Exception(-53, "EOF not found");
+        if (token != want) throw Exception(Code::kBadXRef, "EOF not found");
     }
     RecordEnd();
     return prev;
@@ -162,7 +162,7 @@ void Versions::RecordEnd() {
         length = MarkerAt(_buf.data(), n, i);
         if (length != 0) break;
     }
-    if (length == 0) throw Exception(-53, "EOF not found");
+    if (length == 0) throw Exception(Code::kBadXRef, "EOF not found");
 
     const int end =
         static_cast<int>(position - static_cast<std::int64_t>(n) + static_cast<std::int64_t>(i + length));

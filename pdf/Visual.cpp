@@ -20,13 +20,14 @@ void Check(const AppearanceObjects::Stream& stream, const char* function) {
         case AppearanceObjects::Status::Ok:
             return;
         case AppearanceObjects::Status::NoPixels:
-            throw Exception(-62, "Could not retrieve watermark image");
+            throw Exception(Code::kNoWatermark);
         case AppearanceObjects::Status::EncodingFailed:
-            throw Exception(-61, "Encoding failed");
+            throw Exception(Code::kEncodingFailed);
         case AppearanceObjects::Status::LibraryError:
             break;
     }
-    throw Exception(0, std::string("PDF Error in ") + function + ", pdf/Visual: " + stream.message);
+    throw Exception(Code::kLibraryCall,
+                    std::string("PDF Error in ") + function + ", pdf/Visual: " + stream.message);
 }
 
 }  // namespace
@@ -54,16 +55,16 @@ std::string Visual::Matrix() const {
 
 int Visual::StartObject(const char* function) {
     if (_env == nullptr || _env->GetOutput() == nullptr || _env->GetXRefs() == nullptr)
-        throw Exception(-52, std::string("Visual::") + function + " - output file not set");
+        throw Exception(Code::kNoOutput, std::string("Visual::") + function + " - output file not set");
     const int num = _env->NewOid();
     _env->GetXRefs()->AddRef(num, 0, Output::Position(_env->GetOutput()));
     return num;
 }
 
 void Visual::WriteOut() {
-    if (_surface == nullptr) throw Exception(-52, "Visual::WriteOut - no surface");
+    if (_surface == nullptr) throw Exception(Code::kNoSurface, "Visual::WriteOut - no surface");
     if (_env == nullptr || _env->GetOutput() == nullptr)
-        throw Exception(-52, "Visual::WriteOut - output file not set");
+        throw Exception(Code::kNoOutput, "Visual::WriteOut - output file not set");
     const std::string matrix = Matrix();
 
     AppearanceObjects::Stream raster = AppearanceObjects::CompressRaster(*_surface);
@@ -90,7 +91,7 @@ void Visual::WriteOut() {
 
 void Visual::WriteOutEmpty() {
     if (_env == nullptr || _env->GetOutput() == nullptr)
-        throw Exception(-52, "Visual::WriteOutEmpty - output file not set");
+        throw Exception(Code::kNoOutput, "Visual::WriteOutEmpty - output file not set");
     const std::string matrix = Matrix();
     const AppearanceObjects::Stream content =
         AppearanceObjects::CompressContent(AppearanceObjects::EmptyContent());

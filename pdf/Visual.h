@@ -26,9 +26,10 @@ public:
     // without it, the document's first page's.
     void SetPageRotation(int degrees) { _rotation = degrees; }
 
-    // Image and form objects of the surface; raises PDF::Exception (-62 no
-    // pixels, -61 the raster does not compress below its size, -52 no
-    // output or no surface, 0 a compression failure).
+    // Image and form objects of the surface; raises PDF::Exception (Code::kNoWatermark no
+    // pixels, Code::kEncodingFailed the raster does not compress below its
+    // size, Code::kNoOutput or Code::kNoSurface, Code::kLibraryCall a
+    // compression failure).
     void WriteOut();
     // The empty form; raises as WriteOut.
     void WriteOutEmpty();

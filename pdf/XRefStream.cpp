@@ -74,14 +74,15 @@ void XRefStream::WriteOut(fz_context* ctx, pdf_document* doc, std::FILE* out, XR
                           int num) {
     const int offset = Output::Position(out);
     if (offset != xrefs.StartXRef() || offset == 0)
-        throw Exception(-52, "XRefStream::WriteOut - the stream must follow the update's objects");
+        throw Exception(Code::kBadLayout,
+                        "XRefStream::WriteOut - the stream must follow the update's objects");
     xrefs.AddRef(num, 0, offset);
 
     const Layout layout = Format(xrefs.SectionEntries());
     const auto* const raw = reinterpret_cast<const unsigned char*>(layout.data.data());
     const FlateEncoder::Result packed =
         FlateEncoder::Encode(raw, layout.data.size(), FlateEncoder::ContentCapacity(layout.data.size()));
-    if (packed.status != FlateEncoder::Status::Ok) throw Exception(-61, "Encoding failed");
+    if (packed.status != FlateEncoder::Status::Ok) throw Exception(Code::kEncodingFailed);
 
     std::vector<int> index;
     for (const auto& [first, count] : layout.index) {

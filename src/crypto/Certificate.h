@@ -72,7 +72,7 @@ public:
     // Makes the private key ready to sign with: opens an encrypted key or
     // logs in to its token, asking for the passphrase or PIN when needed
     // (`context`: the page that asks and the prompt's language). Raises
-    // Exception with a KeyAccess code when the key cannot be used; does
+    // Exception with a key-opening code of Code when the key cannot be used; does
     // nothing for a key that is ready or a certificate without one.
     virtual void UnlockPrivateKey(const PromptContext& context);
     // The label of the token that holds the private key; empty for a key of

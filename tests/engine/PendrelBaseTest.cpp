@@ -17,7 +17,7 @@
 #include "common/Util.h"
 #include "crypto/CMSignature.h"
 #include "crypto/CertStore.h"
-#include "crypto/KeyAccess.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/openssl/CertStoreFile.h"
 #include "engine/PendrelBase.h"
 #include "engine/VisualRepBase.h"
@@ -435,8 +435,8 @@ TEST_F(PendrelBaseTest, ATokenKeyOpensBeforeAnythingIsWritten) {
         const char* pin;
         int error;
     } cases[] = {
-        {nullptr, Crypto::KeyAccess::kSecretUnavailable},
-        {"0000", Crypto::KeyAccess::kWrongPin},
+        {nullptr, Crypto::Code::kSecretUnavailable},
+        {"0000", Crypto::Code::kWrongPin},
         {TestSupport::SoftHsm::kPin, 1},
     };
     for (const auto& c : cases) {

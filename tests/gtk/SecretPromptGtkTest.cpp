@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/openssl/CertStoreFile.h"
 #include "gtk/SecretPromptGtk.h"
 #include "gtk/SecretWindow.h"
@@ -83,7 +83,7 @@ TEST_F(SecretPromptGtkTest, CancelOrNoWindowLeavesTheKeyClosed) {
     const std::string error = gui.Drive([&](GuiDriver& g) { g.ClickWidget("PIN needed", "cancelButton"); },
                                         [&] { code = UnlockCode(*cert, ""); });
     ASSERT_EQ(error, "");
-    EXPECT_EQ(code, Crypto::KeyAccess::kCancelled);
+    EXPECT_EQ(code, Crypto::Code::kCancelled);
     const ScopedEnv none("PENDREL_DIALOGS", "none");
-    EXPECT_EQ(UnlockCode(*cert, ""), Crypto::KeyAccess::kSecretUnavailable);
+    EXPECT_EQ(UnlockCode(*cert, ""), Crypto::Code::kSecretUnavailable);
 }

@@ -50,7 +50,7 @@ TEST(Field, SetPageTakesOnlyPagesOfTheDocument) {
         } catch (const PDF::Exception& e) {
             code = e.Code();
         }
-        EXPECT_EQ(code, page >= 1 && page <= 3 ? 1 : -52) << "SetPage(" << page << ")";
+        EXPECT_EQ(code, page >= 1 && page <= 3 ? 1 : PDF::Code::kPageOutOfRange) << "SetPage(" << page << ")";
         EXPECT_EQ(pdf_to_num(ctx, field.GetPage()), object) << "SetPage(" << page << ")";
     }
 

@@ -103,11 +103,16 @@ const FieldsCase kFieldsCases[] = {
     {"no AcroForm", "", 1, {}, {}, ""},
     {"/Fields not an array",
      "<</Fields 5>>",
-     -53,
+     PDF::Code::kBadFields,
      {},
      {},
      "Fields::LoadFields - Failed to load fields from form."},
-    {"indirect /Fields not an array", "<</Fields 7 0 R>>", -53, {}, {}, "Fields::LoadFields - "},
+    {"indirect /Fields not an array",
+     "<</Fields 7 0 R>>",
+     PDF::Code::kBadFields,
+     {},
+     {},
+     "Fields::LoadFields - "},
     {"no /Fields", "<</SigFlags 1>>", 0, {}, {}, "PDF Error null object in LoadFields, "},
     {"field dictionary not indirect", "<</Fields[<</FT/Sig/T(Direct)>>]>>", 0, {}, {}, "PDF Error "},
 };
@@ -163,12 +168,12 @@ TEST(Fields, FillableNamesOnlyEmptySignatureFields) {
         {"Listed", 1, 25, 25, 4},  // found in the /Annots of page 2
         {"Bare", 1, 26, 0, 0},     // no widget: a page is still to be chosen
         {"Nobody", 1, 0, 0, 0},
-        {"Signature1", PDF::Fields::kAlreadySigned, 0, 0, 0},
-        {"Group.a", PDF::Fields::kAlreadySigned, 0, 0, 0},
-        {"BrokenValue", PDF::Fields::kAlreadySigned, 0, 0, 0},
-        {"Name", PDF::Fields::kNotSignatureField, 0, 0, 0},
-        {"Group", PDF::Fields::kNotSignatureField, 0, 0, 0},
-        {"Parent", PDF::Fields::kNotSignatureField, 0, 0, 0},
+        {"Signature1", PDF::Code::kAlreadySigned, 0, 0, 0},
+        {"Group.a", PDF::Code::kAlreadySigned, 0, 0, 0},
+        {"BrokenValue", PDF::Code::kAlreadySigned, 0, 0, 0},
+        {"Name", PDF::Code::kNotSignatureField, 0, 0, 0},
+        {"Group", PDF::Code::kNotSignatureField, 0, 0, 0},
+        {"Parent", PDF::Code::kNotSignatureField, 0, 0, 0},
         {"group.b", 1, 0, 0, 0},  // names are compared exactly
     };
     for (const auto& c : cases) {

@@ -43,7 +43,7 @@ struct VersionCase {
 };
 
 const VersionCase kVersionCases[] = {
-    {"0.9", -58, "XREF->Version is 9, major 0, minor 9"},
+    {"0.9", PDF::Code::kBadVersion, "XREF->Version is 9, major 0, minor 9"},
     {"1.0", 1, "XREF->Version is 10, major 1, minor 0"},
     {"1.2", 1, "XREF->Version is 12, major 1, minor 2"},
     {"1.3", 1, "XREF->Version is 13, major 1, minor 3"},
@@ -51,8 +51,8 @@ const VersionCase kVersionCases[] = {
     {"1.5", 1, "XREF->Version is 15, major 1, minor 5"},
     {"1.7", 1, "XREF->Version is 17, major 1, minor 7"},
     {"2.0", 1, "XREF->Version is 20, major 2, minor 0"},
-    {"2.1", -58, "XREF->Version is 21, major 2, minor 1"},
-    {"3.0", -58, "XREF->Version is 30, major 3, minor 0"},
+    {"2.1", PDF::Code::kBadVersion, "XREF->Version is 21, major 2, minor 1"},
+    {"3.0", PDF::Code::kBadVersion, "XREF->Version is 30, major 3, minor 0"},
 };
 
 TEST(File, AcceptsHeaderVersions10To20AfterLoggingTheVersion) {
@@ -63,7 +63,7 @@ TEST(File, AcceptsHeaderVersions10To20AfterLoggingTheVersion) {
         const LogCapture log;
         std::string text;
         EXPECT_EQ(OpenError(path, &text), c.code);
-        if (c.code == -58) {
+        if (c.code == PDF::Code::kBadVersion) {
             EXPECT_EQ(text, "Invalid PDF format version");
         }
         if (log.Enabled()) {
@@ -79,9 +79,11 @@ TEST(File, JudgesTheCatalogVersionLikeTheHeader) {
         std::string catalogExtra;
         int code;
     } cases[] = {
-        {"1.4", "/Version/1.7", 1},   {"1.7", "/Version/2.0", 1},
+        {"1.4", "/Version/1.7", 1},
+        {"1.7", "/Version/2.0", 1},
         {"1.4", "/Version/1.3", 1},  // an earlier one changes nothing
-        {"1.4", "/Version/2.2", -58}, {"1.4", "/Version/abc", -58},
+        {"1.4", "/Version/2.2", PDF::Code::kBadVersion},
+        {"1.4", "/Version/abc", PDF::Code::kBadVersion},
         {"1.4", "/Version(1.7)", 1},  // not a name: not a version
     };
     for (const auto& c : cases) {
@@ -296,7 +298,7 @@ TEST(File, RefusesDocumentsOf2GiBOrMore) {
     // A sparse file: no disk space is used.
     ASSERT_EQ(::truncate(path.c_str(), 0x80000000LL), 0);
     std::string text;
-    EXPECT_EQ(OpenError(path, &text), -59);
+    EXPECT_EQ(OpenError(path, &text), PDF::Code::kTooLarge);
     EXPECT_NE(text.find("2 GiB"), std::string::npos);
 }
 

@@ -72,9 +72,9 @@ TEST(PageGeometry, BoxesAndTurnAsThePageTreeHandsThemDown) {
          false,
          0},
         {"CropBox that is no box", {"[0 0 612 792]", "/CropBox 5"}, "", 1, {0, 0, 612, 792}, false, 0},
-        {"no MediaBox anywhere", {"", ""}, "", -52, {}, false, 0},
-        {"MediaBox too short", {"[0 0 612]", ""}, "", -52, {}, false, 0},
-        {"MediaBox of names", {"[/a 0 612 792]", ""}, "", -52, {}, false, 0},
+        {"no MediaBox anywhere", {"", ""}, "", PDF::Code::kBadPageObject, {}, false, 0},
+        {"MediaBox too short", {"[0 0 612]", ""}, "", PDF::Code::kBadPageObject, {}, false, 0},
+        {"MediaBox of names", {"[/a 0 612 792]", ""}, "", PDF::Code::kBadPageObject, {}, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

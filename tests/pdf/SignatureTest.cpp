@@ -149,13 +149,15 @@ struct BadSignatureCase {
 const std::string kFilters = "/Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached";
 const BadSignatureCase kBadSignatures[] = {
     {"complete", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents<0A0B>>>", 1, ""},
-    {"/Contents a literal string", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents(abc)>>", -56,
-     "Contents invalid data"},
-    {"/Contents a number", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents 12>>", -56,
-     "Contents invalid data"},
-    {"no /Contents", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]>>", -55, "Empty Signature"},
+    {"/Contents a literal string", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents(abc)>>",
+     PDF::Code::kContentsInvalid, "Contents invalid data"},
+    {"/Contents a number", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents 12>>",
+     PDF::Code::kContentsInvalid, "Contents invalid data"},
+    {"no /Contents", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]>>", PDF::Code::kEmptySignature,
+     "Empty Signature"},
     {"/Contents only inside a string",
-     "<</Type/Sig" + kFilters + "/Reason(/Contents <00>)/ByteRange[0 1 2 3]>>", -55, "Empty Signature"},
+     "<</Type/Sig" + kFilters + "/Reason(/Contents <00>)/ByteRange[0 1 2 3]>>", PDF::Code::kEmptySignature,
+     "Empty Signature"},
     {"no /Type", "<<" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"/Type not Sig", "<</Type/Annot" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"/Type DocTimeStamp", "<</Type/DocTimeStamp" + kFilters + "/ByteRange[0 1 2 3]/Contents<00>>>", 1, ""},
@@ -170,7 +172,7 @@ const BadSignatureCase kBadSignatures[] = {
     {"/ByteRange negative", "<</Type/Sig" + kFilters + "/ByteRange[0 -5 2 3]/Contents<00>>>", 2, ""},
     {"no /Filter", "<</Type/Sig/SubFilter/adbe.pkcs7.detached/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"no /SubFilter", "<</Type/Sig/Filter/Adobe.PPKLite/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
-    {"not a dictionary", "[1 2 3]", -55, "Empty Signature"},
+    {"not a dictionary", "[1 2 3]", PDF::Code::kEmptySignature, "Empty Signature"},
     // MuPDF cannot load the dictionary at all: no signature, but no empty field either.
     {"/Contents never closes", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents<0A0B", 2, ""},
 };

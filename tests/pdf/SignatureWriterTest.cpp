@@ -239,7 +239,7 @@ TEST(SignatureWriterTest, ReserveTooSmallForTheSignatureFails) {
         TestSupport::SignDocument(MakeSource(dir), dir.File("out.pdf"), options);
         FAIL() << "a signature larger than its hole was accepted";
     } catch (const PDF::Exception& e) {
-        EXPECT_EQ(e.Code(), -57);
+        EXPECT_EQ(e.Code(), PDF::Code::kSignFailed);
     }
 }
 

@@ -182,7 +182,7 @@ TEST(UpdateWriterTest, WriteToClosedStreamFails) {
         xrefs.WriteOut(out.get());
         FAIL() << "a failed write was taken for success";
     } catch (const PDF::Exception& e) {
-        EXPECT_EQ(e.Code(), -64);
+        EXPECT_EQ(e.Code(), PDF::Code::kWriteFailed);
     }
 }
 
@@ -392,11 +392,21 @@ TEST(UpdateWriterTest, MalformedDocumentsAreRefused) {
         int code;
     };
     const std::vector<Case> cases = {
-        {"/Annots neither array nor reference", "", "/Annots 5", {}, false, -53},
-        {"/Annots naming a dictionary", "", "/Annots 4 0 R", {"<</A 1>>"}, false, -53},
-        {"/Fields of another kind", "/AcroForm<</Fields 7>>", "", {}, false, -53},
-        {"/Fields naming a dictionary", "/AcroForm<</Fields 4 0 R>>", "", {"<</A 1>>"}, false, -53},
-        {"visible on a page without its own MediaBox", "", "/MediaBox 4 0 R", {"(no box)"}, true, -52},
+        {"/Annots neither array nor reference", "", "/Annots 5", {}, false, PDF::Code::kBadAnnots},
+        {"/Annots naming a dictionary", "", "/Annots 4 0 R", {"<</A 1>>"}, false, PDF::Code::kBadAnnots},
+        {"/Fields of another kind", "/AcroForm<</Fields 7>>", "", {}, false, PDF::Code::kBadFields},
+        {"/Fields naming a dictionary",
+         "/AcroForm<</Fields 4 0 R>>",
+         "",
+         {"<</A 1>>"},
+         false,
+         PDF::Code::kBadFields},
+        {"visible on a page without its own MediaBox",
+         "",
+         "/MediaBox 4 0 R",
+         {"(no box)"},
+         true,
+         PDF::Code::kBadPageObject},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -443,8 +453,8 @@ TEST(UpdateWriterTest, WritingNeedsOutputAndIndirectReference) {
         int code;
     };
     const std::vector<Case> cases = {
-        {"no output", false, true, -52},
-        {"direct object as reference", true, false, -52},
+        {"no output", false, true, PDF::Code::kNoOutput},
+        {"direct object as reference", true, false, PDF::Code::kNotIndirect},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -219,12 +219,12 @@ TEST(Versions, RefusesACrossReferenceStreamItCannotDelimit) {
     noMarker.replace(noMarker.rfind("%%EOF"), 5, "%%EOX");
     std::string comment = bytes;
     comment.insert(comment.rfind("startxref"), "% written by hand\n");
-    const std::pair<std::string, int> files[] = {{noMarker, -53}, {comment, 1}};
+    const std::pair<std::string, int> files[] = {{noMarker, PDF::Code::kBadXRef}, {comment, 1}};
     for (const auto& [file, expected] : files) {
         TestSupport::WriteFile(dir.File("bad.pdf"), file);
         std::string text;
         EXPECT_EQ(OpenError(dir.File("bad.pdf"), &text), expected) << text;
-        if (expected == -53) {
+        if (expected == PDF::Code::kBadXRef) {
             EXPECT_EQ(text, "EOF not found");
         }
     }
@@ -240,7 +240,7 @@ TEST(Versions, RefusesACrossReferenceStreamItCannotDelimit) {
             versions->ParseVersion(offset);
             ADD_FAILURE() << "no exception";
         } catch (const PDF::Exception& e) {
-            EXPECT_EQ(e.Code(), -53);
+            EXPECT_EQ(e.Code(), PDF::Code::kBadXRef);
             EXPECT_STREQ(e.what(), "Cross-reference stream expected");
         }
     }
@@ -278,7 +278,7 @@ TEST(Versions, NeedsTheMarkerWithin128BytesOfTheTrailer) {
         if (comment < 128) {
             EXPECT_EQ(code, 1) << text;
         } else {
-            EXPECT_EQ(code, -53);
+            EXPECT_EQ(code, PDF::Code::kBadXRef);
             EXPECT_EQ(text, "EOF not found");
         }
     }
@@ -325,9 +325,9 @@ TEST(Versions, RefusesPrevChainsThatLoopOrLeaveTheFile) {
     TestSupport::WriteFile(dir.File("loop.pdf"), bytes);
     std::string text;
     const int code = OpenError(dir.File("loop.pdf"), &text);
-    EXPECT_TRUE(code == -53 || code == -7) << code << " " << text;
+    EXPECT_TRUE(code == PDF::Code::kBadXRef || code == PDF::Code::kOpenFailed) << code << " " << text;
 
-    if (code == -53) {
+    if (code == PDF::Code::kBadXRef) {
         EXPECT_EQ(text, "Cross-reference chain loops");
     }
 }
@@ -382,11 +382,11 @@ TEST(Versions, ParseVersionRefusesWhatIsNotATrailerFollowedByTheMarker) {
         std::string text;  // start of it
     };
     const ParseCase cases[] = {
-        {offsets[0], -53, "Trailer dictionary expected"},
-        {offsets[1], -53, "Trailer expected"},
+        {offsets[0], PDF::Code::kBadXRef, "Trailer dictionary expected"},
+        {offsets[1], PDF::Code::kBadXRef, "Trailer expected"},
         {offsets[2], 0, "PDF Error "},
-        {offsets[3], -53, "EOF not found"},
-        {offsets[4], -53, "Could not find trailer"},
+        {offsets[3], PDF::Code::kBadXRef, "EOF not found"},
+        {offsets[4], PDF::Code::kBadXRef, "Could not find trailer"},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(bytes.substr(c.offset, 12));
@@ -420,7 +420,7 @@ TEST(Versions, CheckNeedsAnAttachedOpenDocument) {
         code = e.Code();
         text = e.what();
     }
-    EXPECT_EQ(code, -52);
+    EXPECT_EQ(code, PDF::Code::kNoDocument);
     EXPECT_EQ(text, "File is not defined.");
 
     PDF::File unopened(&env);
@@ -433,7 +433,7 @@ TEST(Versions, CheckNeedsAnAttachedOpenDocument) {
         code = e.Code();
         text = e.what();
     }
-    EXPECT_EQ(code, -51);
+    EXPECT_EQ(code, PDF::Code::kNoEnvironment);
     EXPECT_EQ(text, "Environment is empty.");
 }
 

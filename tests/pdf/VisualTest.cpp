@@ -90,8 +90,8 @@ TEST(VisualTest, Refusals) {
         int code;
     };
     const std::vector<Case> cases = {
-        {"no pixels", 0, 0, true, -62},
-        {"no output", 600, 200, false, -52},
+        {"no pixels", 0, 0, true, PDF::Code::kNoWatermark},
+        {"no output", 600, 200, false, PDF::Code::kNoOutput},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

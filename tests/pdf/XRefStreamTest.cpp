@@ -79,7 +79,7 @@ TEST(XRefStream, MustStartWhereTheCollectorsSectionDoes) {
         XRefStream::WriteOut(nullptr, nullptr, out.get(), xrefs, nullptr, 7);
         ADD_FAILURE() << "no exception";
     } catch (const PDF::Exception& e) {
-        EXPECT_EQ(e.Code(), -52);
+        EXPECT_EQ(e.Code(), PDF::Code::kBadLayout);
     }
     xrefs.WriteOut(out.get());
     EXPECT_EQ(std::ftell(out.get()), 9) << "a stream-form collector writes no table";

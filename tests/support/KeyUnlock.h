@@ -9,7 +9,7 @@ class Certificate;
 namespace TestSupport {
 
 // Opens the certificate's private key as signing does: 0 when it opened,
-// else the code of the Crypto::Exception raised (a KeyAccess code).
+// else the code of the Crypto::Exception raised (a key-opening code of Code).
 int UnlockCode(Crypto::Certificate& certificate, const std::string& origin = std::string());
 
 }  // namespace TestSupport

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "common/Logger.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/openssl/CMSSigner.h"
 #include "crypto/openssl/TokenKey.h"
 
@@ -136,10 +136,9 @@ bool CMSignatureOpenSSL::Finish() {
             const int code = TokenKey::CodeOf(TokenKey::TakeTokenError());
             Logger::Get()->SetFunc("Sign");
             Logger::Get()->Log("The token \"%s\" did not sign", _signer->TokenLabel().c_str());
-            throw Exception(code == KeyAccess::kWrongPin || code == KeyAccess::kPinLocked
-                                ? code
-                                : KeyAccess::kTokenUnavailable,
-                            "The token \"" + _signer->TokenLabel() + "\" did not sign");
+            throw Exception(
+                code == Code::kWrongPin || code == Code::kPinLocked ? code : Code::kTokenUnavailable,
+                "The token \"" + _signer->TokenLabel() + "\" did not sign");
         }
         LogFailure("Sign", "CMS_dataFinal failed");
         return false;

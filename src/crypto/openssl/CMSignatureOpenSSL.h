@@ -12,7 +12,7 @@ namespace Crypto {
 // Detached CMS SignedData with OpenSSL: one signer whose certificate is
 // embedded, SHA-256, binary content. Content is streamed through the
 // digests both ways, so memory does not grow with the document. Sign raises
-// Exception (a KeyAccess code) when a token that held the key refuses to
+// Exception (a key-opening code of Code) when a token that held the key refuses to
 // sign, so that the caller tells a removed token from a failed encoder.
 class CMSignatureOpenSSL final : public CMSignature {
 public:

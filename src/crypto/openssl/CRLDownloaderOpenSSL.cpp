@@ -10,6 +10,7 @@
 #include "common/Logger.h"
 #include "common/WorkerThreads.h"
 #include "crypto/CRLProgressDialog.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/LDAPDownloader.h"
 
 namespace Crypto {
@@ -41,7 +42,7 @@ bool CRLDownloaderOpenSSL::FindURIs(std::vector<std::string>& urls, const std::v
     const std::unique_ptr<X509, X509Free> cert(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
     if (!cert) return false;
     if (X509_get_ext_by_NID(cert.get(), NID_crl_distribution_points, -1) < 0) {
-        item.code = CRLStatusItem::kNoDistributionPoints;
+        item.code = Code::kNoDistributionPoints;
         return false;
     }
     for (int index = -1;;) {
@@ -65,7 +66,7 @@ bool CRLDownloaderOpenSSL::FindURIs(std::vector<std::string>& urls, const std::v
         }
     }
     if (urls.empty()) {
-        item.code = CRLStatusItem::kNoURI;
+        item.code = Code::kNoURI;
         return false;
     }
     SortURLVector(urls);

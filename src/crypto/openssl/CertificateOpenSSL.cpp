@@ -149,7 +149,7 @@ void CertificateOpenSSL::ResetValidation() {
     _chainValidity = NotDetermined;
     _crlValidity = NotDetermined;
     _status = "XXXX";
-    _error = 0;
+    _error = Code::kNotValidated;
 }
 
 std::string CertificateOpenSSL::Subject() const {
@@ -225,7 +225,7 @@ bool CertificateOpenSSL::GetAlgorithm() const {
     EVP_PKEY* key = _x509 ? X509_get0_pubkey(_x509.get()) : nullptr;
     if (key == nullptr) {
         ERR_clear_error();
-        throw Exception(0, "No public key found in certificate!");
+        throw Exception(Code::kUnknownKey, "No public key found in certificate!");
     }
     switch (EVP_PKEY_get_base_id(key)) {
         case EVP_PKEY_DSA:
@@ -233,7 +233,7 @@ bool CertificateOpenSSL::GetAlgorithm() const {
         case EVP_PKEY_RSA:
             return false;
         default:
-            throw Exception(0, "Unknown key type !");
+            throw Exception(Code::kUnknownKey, "Unknown key type !");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "crypto/Certificate.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/openssl/OpenSSLPtr.h"
 
 namespace Crypto {
@@ -78,7 +79,8 @@ public:
     // cached list of its issuer or one downloaded (then cached).
     void CheckRevocationStatus(CertStoreFile& otherStore, const PromptContext& context);
     // Downloads the revocation list from the distribution points; on
-    // failure Error() takes the download's code (-34, -35, 1).
+    // failure Error() takes the download's code (Code::kNoDistributionPoints,
+    // Code::kNoURI, Code::kAllDownloadsFailed).
     bool DownloadCRL(std::vector<unsigned char>& out, const PromptContext& context);
     // True when crl lists this certificate's serial number (and when either
     // is missing).
@@ -94,7 +96,7 @@ private:
     int _crlValidity = NotDetermined;
     int _chainValidity = NotDetermined;
     std::string _status = "XXXX";
-    int _error = 0;
+    int _error = Code::kNotValidated;
     X509Ptr _x509;
     EVPPKeyPtr _privateKey;
     std::shared_ptr<PrivateKeySource> _keySource;  // shared by the copies of this certificate

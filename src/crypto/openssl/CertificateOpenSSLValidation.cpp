@@ -90,7 +90,7 @@ void CertificateOpenSSL::Validate(bool checkCRL, const PromptContext& context) {
                                AsPointer(result));
             break;
     }
-    _error = 1;
+    _error = Code::kValidated;
     if (checkCRL) CheckRevocationStatus(otherStore, context);
 }
 

@@ -9,8 +9,8 @@
 
 #include "common/Logger.h"
 #include "crypto/Certificate.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/Secret.h"
 #include "crypto/SecretPrompt.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
@@ -175,18 +175,18 @@ void EncryptedFileKey::Unlock(const CertificateOpenSSL& certificate, const Promp
         case SecretPrompt::Accepted:
             break;
         case SecretPrompt::Refused:
-            throw Exception(KeyAccess::kWrongPassphrase, "The passphrase does not open the key");
+            throw Exception(Code::kWrongPassphrase, "The passphrase does not open the key");
         case SecretPrompt::Declined:
-            throw Exception(KeyAccess::kCancelled, "The passphrase was not given");
+            throw Exception(Code::kCancelled, "The passphrase was not given");
         case SecretPrompt::NoSecret:
-            throw Exception(KeyAccess::kSecretUnavailable,
+            throw Exception(Code::kSecretUnavailable,
                             std::string("No passphrase for the key (no window, ") +
                                 SecretPrompt::EnvironmentName(SecretRequest::Passphrase) + " not set)");
     }
     if (certificate.X509Handle() == nullptr ||
         X509_check_private_key(certificate.X509Handle(), key.get()) != 1) {
         ERR_clear_error();
-        throw Exception(KeyAccess::kKeyUnusable, "The key of the file does not belong to the certificate");
+        throw Exception(Code::kKeyUnusable, "The key of the file does not belong to the certificate");
     }
     _session->KeepOpened(_fileId, key.get(), nullptr);
     _key = std::move(key);

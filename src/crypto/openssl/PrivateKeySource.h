@@ -22,7 +22,7 @@ public:
     // Opens the key of `certificate`, asking for the passphrase or PIN when
     // needed; `context` names the page that asks (empty for a local page)
     // and the prompt's language.
-    // Raises Exception with a KeyAccess code when it cannot.
+    // Raises Exception with a key-opening code of Code when it cannot.
     virtual void Unlock(const CertificateOpenSSL& certificate, const PromptContext& context) = 0;
     // The token's label; empty for a key of the keychain folder.
     virtual std::string TokenLabel() const { return std::string(); }

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "common/Logger.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/Secret.h"
 #include "crypto/SecretPrompt.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
@@ -64,18 +64,18 @@ int TokenKey::CodeOf(unsigned long ckr) {
         case CKR_PIN_INCORRECT:
         case CKR_PIN_INVALID:
         case CKR_PIN_LEN_RANGE:
-            return KeyAccess::kWrongPin;
+            return Code::kWrongPin;
         case CKR_PIN_LOCKED:
-            return KeyAccess::kPinLocked;
+            return Code::kPinLocked;
         case CKR_DEVICE_REMOVED:
         case CKR_TOKEN_NOT_PRESENT:
         case CKR_TOKEN_NOT_RECOGNIZED:
         case CKR_SLOT_ID_INVALID:
         case CKR_SESSION_CLOSED:
         case CKR_SESSION_HANDLE_INVALID:
-            return KeyAccess::kTokenUnavailable;
+            return Code::kTokenUnavailable;
         default:
-            return KeyAccess::kKeyUnusable;
+            return Code::kKeyUnusable;
     }
 }
 
@@ -98,8 +98,8 @@ void TokenKey::Fail(int code, const std::string& what) const {
     Logger::Get()->Log("%s: %s", Where().c_str(), what.c_str());
     // A token that shows none of the key's objects any more has been removed
     // (or emptied), whatever the module answered for the call that failed.
-    if (code != KeyAccess::kWrongPin && code != KeyAccess::kPinLocked && !KeyObjectShown())
-        code = KeyAccess::kTokenUnavailable;
+    if (code != Code::kWrongPin && code != Code::kPinLocked && !KeyObjectShown())
+        code = Code::kTokenUnavailable;
     throw Exception(code, "Token \"" + _label + "\": " + what);
 }
 
@@ -118,7 +118,7 @@ bool TokenKey::KeyObjectShown() const {
 
 void TokenKey::Unlock(const CertificateOpenSSL& certificate, const PromptContext& context) {
     if (_module->Slot(_slot) == nullptr || _module->Slot(_slot)->token == nullptr)
-        throw Exception(KeyAccess::kTokenUnavailable, "The token is not in its slot");
+        throw Exception(Code::kTokenUnavailable, "The token is not in its slot");
     bool asked = false;
     if (_needsLogin && !_session->TokenUnlocked(TokenId())) {
         Login(certificate, context);
@@ -135,7 +135,7 @@ void TokenKey::Unlock(const CertificateOpenSSL& certificate, const PromptContext
             if (FindKey(certificate)) return;
         }
     }
-    Fail(KeyAccess::kTokenUnavailable, "the private key is no longer on the token");
+    Fail(Code::kTokenUnavailable, "the private key is no longer on the token");
 }
 
 bool TokenKey::TryLogin(const char* pin) {
@@ -153,7 +153,7 @@ bool TokenKey::TryLogin(const char* pin) {
     }
     const unsigned long ckr = TakeTokenError();
     const int code = CodeOf(ckr);
-    if (code == KeyAccess::kWrongPin) {
+    if (code == Code::kWrongPin) {
         Logger::Get()->SetFunc("TokenKey::Unlock");
         Logger::Get()->Log("%s: the PIN was refused", Where().c_str());
         return false;
@@ -164,10 +164,10 @@ bool TokenKey::TryLogin(const char* pin) {
 void TokenKey::Login(const CertificateOpenSSL& certificate, const PromptContext& context) {
     const PKCS11_TOKEN* const token = _module->Slot(_slot)->token;
     if (token->userPinLocked)
-        throw Exception(KeyAccess::kPinLocked, "The PIN of token \"" + _label + "\" is locked");
+        throw Exception(Code::kPinLocked, "The PIN of token \"" + _label + "\" is locked");
     if (_secureLogin) {
         // The reader asks for the PIN on its own keypad.
-        if (!TryLogin(nullptr)) throw Exception(KeyAccess::kWrongPin, "The token refused the PIN");
+        if (!TryLogin(nullptr)) throw Exception(Code::kWrongPin, "The token refused the PIN");
         _session->SetTokenUnlocked(TokenId(), true);
         return;
     }
@@ -187,13 +187,13 @@ void TokenKey::Login(const CertificateOpenSSL& certificate, const PromptContext&
             Logger::Get()->Log("Logged in to %s", Where().c_str());
             return;
         case SecretPrompt::Refused:
-            throw Exception(KeyAccess::kWrongPin, "The token \"" + _label + "\" refused the PIN");
+            throw Exception(Code::kWrongPin, "The token \"" + _label + "\" refused the PIN");
         case SecretPrompt::Declined:
-            throw Exception(KeyAccess::kCancelled, "The PIN was not given");
+            throw Exception(Code::kCancelled, "The PIN was not given");
         case SecretPrompt::NoSecret:
             break;
     }
-    throw Exception(KeyAccess::kSecretUnavailable,
+    throw Exception(Code::kSecretUnavailable,
                     std::string("No PIN for token \"") + _label + "\" (no window, " +
                         SecretPrompt::EnvironmentName(SecretRequest::Pin) + " not set)");
 }
@@ -214,13 +214,13 @@ bool TokenKey::FindKey(const CertificateOpenSSL& certificate) {
             // A key the token listed whose attributes it no longer gives: the
             // token has gone (libp11 lists what it has seen before).
             const int code = CodeOf(TakeTokenError());
-            Fail(code == KeyAccess::kKeyUnusable ? KeyAccess::kTokenUnavailable : code,
+            Fail(code == Code::kKeyUnusable ? Code::kTokenUnavailable : code,
                  "the private key cannot be read");
         }
         if (certificate.X509Handle() == nullptr ||
             X509_check_private_key(certificate.X509Handle(), key.get()) != 1) {
             ERR_clear_error();
-            Fail(KeyAccess::kKeyUnusable, "the key on the token does not belong to the certificate");
+            Fail(Code::kKeyUnusable, "the key on the token does not belong to the certificate");
         }
         _key = std::move(key);
         return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crypto/CRLProgressDialog.h"
+#include "crypto/CryptoCodes.h"
 #include "crypto/openssl/CRLDownloaderOpenSSL.h"
 #include "support/ChildProcess.h"
 #include "support/HttpServer.h"
@@ -96,13 +97,13 @@ TEST(CRLDownloader, FindsURIsNonLDAPFirstOrTellsWhyNot) {
 
     CRLStatusItem none;
     EXPECT_FALSE(CRLDownloaderOpenSSL::FindURIs(urls, MakeCertificate(dir, ""), none));
-    EXPECT_EQ(none.code, CRLStatusItem::kNoDistributionPoints);
+    EXPECT_EQ(none.code, Crypto::Code::kNoDistributionPoints);
     EXPECT_TRUE(urls.empty());
 
     CRLStatusItem directoryOnly;
     EXPECT_FALSE(CRLDownloaderOpenSSL::FindURIs(
         urls, MakeCertificate(dir, "crlDistributionPoints = dirName:dir_sect"), directoryOnly));
-    EXPECT_EQ(directoryOnly.code, CRLStatusItem::kNoURI);
+    EXPECT_EQ(directoryOnly.code, Crypto::Code::kNoURI);
 
     CRLStatusItem garbage;
     EXPECT_FALSE(CRLDownloaderOpenSSL::FindURIs(urls, ToBytes("not a certificate"), garbage));
@@ -196,10 +197,10 @@ TEST(CRLDownloader, DownloadCRLWaitsForTheWorkerOrReturnsAtOnceOnCancel) {
 
     out.clear();
     EXPECT_FALSE(CRLDownloaderOpenSSL::DownloadCRL(MakeCertificate(dir, ""), out, error));
-    EXPECT_EQ(error, CRLStatusItem::kNoDistributionPoints);
+    EXPECT_EQ(error, Crypto::Code::kNoDistributionPoints);
     EXPECT_FALSE(CRLDownloaderOpenSSL::DownloadCRL(
         MakeCertificate(dir, "crlDistributionPoints = dirName:dir_sect"), out, error));
-    EXPECT_EQ(error, CRLStatusItem::kNoURI);
+    EXPECT_EQ(error, Crypto::Code::kNoURI);
     EXPECT_FALSE(
         CRLDownloaderOpenSSL::DownloadCRL(WithPoints(dir, {"http://127.0.0.1:1/x.crl"}), out, error));
     EXPECT_EQ(error, 1);

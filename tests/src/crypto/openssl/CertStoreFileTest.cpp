@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/KeyUsage.h"
 #include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
@@ -251,10 +251,10 @@ TEST_F(EncryptedIdentities, AreOfferedAndOpenWhenSigning) {
         int code;
         std::size_t prompts;
     } cases[] = {
-        {"no window, no passphrase", nullptr, false, {}, Crypto::KeyAccess::kSecretUnavailable, 0},
-        {"wrong passphrase set", "wrong", false, {}, Crypto::KeyAccess::kWrongPassphrase, 0},
+        {"no window, no passphrase", nullptr, false, {}, Crypto::Code::kSecretUnavailable, 0},
+        {"wrong passphrase set", "wrong", false, {}, Crypto::Code::kWrongPassphrase, 0},
         {"the passphrase set", TestPKI::kPassphrase, false, {}, 0, 0},
-        {"window cancelled", nullptr, true, {ScriptedPrompt::Cancel()}, Crypto::KeyAccess::kCancelled, 1},
+        {"window cancelled", nullptr, true, {ScriptedPrompt::Cancel()}, Crypto::Code::kCancelled, 1},
         {"wrong, then right in the window",
          nullptr,
          true,

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/CryptoCodes.h"
 #include "crypto/openssl/CRLCache.h"
 #include "crypto/openssl/CertificateOpenSSL.h"
 #include "support/HttpServer.h"
@@ -106,13 +107,13 @@ TEST(CertificateOpenSSLValidation, ChainIsJudgedAgainstTheKeychainAsOpenSSLVerif
     for (const auto& c : cases) {
         SCOPED_TRACE(pki.Get(c.id).name);
         CertificateOpenSSL cert = FromPKI(pki, c.id);
-        EXPECT_EQ(cert.Error(), 0);
+        EXPECT_EQ(cert.Error(), Crypto::Code::kNotValidated);
         const LogCapture log;
         cert.Validate(false);
         EXPECT_EQ(cert.ChainValidity(), c.chain);
         EXPECT_EQ(cert.Status(), c.status);
         EXPECT_EQ(cert.CRLValidity(), 2);
-        EXPECT_EQ(cert.Error(), 1);
+        EXPECT_EQ(cert.Error(), Crypto::Code::kValidated);
         EXPECT_EQ(log.Has("Validate", "Got bad trust result 5 0x5"), c.chain == 1);
         // The openssl command, given the keychain's root and intermediate, agrees.
         const int verified = TestSupport::RunProgram(
@@ -153,7 +154,7 @@ TEST(CertificateOpenSSLValidation, AnchorsAreTheKeychainRootsAndOpenSSLDefaults)
 }
 
 TEST(CertificateOpenSSLValidation, ACachedListIsEvidenceAndDecidesWithoutDownload) {
-    const TestPKI pki;  // no distribution points: a download would fail with -34
+    const TestPKI pki;  // no distribution points: a download would fail with kNoDistributionPoints
     const ScopedEnv keychain("PENDREL_KEYCHAIN", pki.Keychain().c_str());
     const struct {
         const char* what;
@@ -173,8 +174,8 @@ TEST(CertificateOpenSSLValidation, ACachedListIsEvidenceAndDecidesWithoutDownloa
         {"empty list, checked", pki.EmptyCRLDer(), TestPKI::Revoked, true, "11X1", 1,
          "Certificate is NOT REVOKED."},
         {"stale list is no evidence", pki.StaleCRLDer(), TestPKI::Revoked, false, "11XX", 1, nullptr},
-        {"stale list, so a download is tried", pki.StaleCRLDer(), TestPKI::Revoked, true, "11XX", -34,
-         "CRL Download was NOT SUCCESSFULL !"},
+        {"stale list, so a download is tried", pki.StaleCRLDer(), TestPKI::Revoked, true, "11XX",
+         Crypto::Code::kNoDistributionPoints, "CRL Download was NOT SUCCESSFULL !"},
         {"untrusted chain leaves revocation open", pki.RevokingCRLDer(), TestPKI::Untrusted, true, "10XX", 1,
          nullptr},
     };
@@ -227,7 +228,7 @@ TEST(CertificateOpenSSLValidation, ADownloadedListIsCheckedCachedAndFoundNextTim
             const LogCapture log;
             cert.Validate(true);
             EXPECT_EQ(cert.Status(), c.status);
-            EXPECT_EQ(cert.Error(), 1);
+            EXPECT_EQ(cert.Error(), Crypto::Code::kValidated);
             EXPECT_EQ(http.RequestCount("/ca.crl"), before + 1);
             EXPECT_TRUE(log.Has("CheckRevocationStatus", "CRL Download was SUCCESSFUL"));
             EXPECT_TRUE(log.Has("CheckRevocationStatus", "CRL Signature is valid."));
@@ -242,7 +243,7 @@ TEST(CertificateOpenSSLValidation, ADownloadedListIsCheckedCachedAndFoundNextTim
             const LogCapture log;
             cert.Validate(true);
             EXPECT_EQ(cert.Status(), c.status);
-            EXPECT_EQ(cert.Error(), 1);
+            EXPECT_EQ(cert.Error(), Crypto::Code::kValidated);
             EXPECT_TRUE(log.Has("CheckRevocationStatus", "The CRL was found in cache!"));
             EXPECT_TRUE(log.Has("CheckRevocationStatus", c.decision));
         }
@@ -288,7 +289,7 @@ TEST(CertificateOpenSSLValidation, AListThatCannotBeTrustedLeavesRevocationOpen)
             cert.Validate(true);
             EXPECT_EQ(cert.Status(), "11XX");
             EXPECT_EQ(cert.CRLValidity(), 2);
-            EXPECT_EQ(cert.Error(), 1);
+            EXPECT_EQ(cert.Error(), Crypto::Code::kValidated);
             EXPECT_TRUE(log.Has("CheckRevocationStatus", c.logLine));
         }
         EXPECT_TRUE(CachedFiles(pki).empty());
@@ -332,10 +333,11 @@ TEST(CertificateOpenSSLValidation, ErrorTakesTheCodeOfAFailedDownload) {
         int error;
         bool downloadTried;
     } cases[] = {
-        {"no distribution point", TestSupport::ReadFile(pki.Get(TestPKI::Signer).certDer), true, -34, true},
+        {"no distribution point", TestSupport::ReadFile(pki.Get(TestPKI::Signer).certDer), true,
+         Crypto::Code::kNoDistributionPoints, true},
         {"only a directory name",
-         issued("crlDistributionPoints = dirName:dir_sect", "[dir_sect]\nCN = Directory Only"), true, -35,
-         true},
+         issued("crlDistributionPoints = dirName:dir_sect", "[dir_sect]\nCN = Directory Only"), true,
+         Crypto::Code::kNoURI, true},
         {"every point fails", issued("crlDistributionPoints = URI:http://127.0.0.1:1/ca.crl", ""), true, 1,
          true},
         {"not asked to check",

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <p11-kit/pkcs11.h>
 
+#include "crypto/CryptoCodes.h"
 #include "crypto/Exception.h"
-#include "crypto/KeyAccess.h"
 #include "crypto/openssl/CMSignatureOpenSSL.h"
 #include "crypto/openssl/CertStoreFile.h"
 #include "crypto/openssl/KeySession.h"
@@ -18,7 +18,7 @@ namespace {
 
 using TestSupport::UnlockCode;
 
-using Crypto::KeyAccess;
+namespace Code = Crypto::Code;
 using TestSupport::ScopedEnv;
 using TestSupport::ScriptedPrompt;
 using TestSupport::SoftHsm;
@@ -31,16 +31,16 @@ TEST(TokenKey, PKCS11ResultsBecomeKeyAccessCodes) {
         unsigned long ckr;
         int code;
     } cases[] = {
-        {CKR_PIN_INCORRECT, KeyAccess::kWrongPin},
-        {CKR_PIN_INVALID, KeyAccess::kWrongPin},
-        {CKR_PIN_LEN_RANGE, KeyAccess::kWrongPin},
-        {CKR_PIN_LOCKED, KeyAccess::kPinLocked},  // SoftHSM never locks its PIN: only this table sees it
-        {CKR_DEVICE_REMOVED, KeyAccess::kTokenUnavailable},
-        {CKR_TOKEN_NOT_PRESENT, KeyAccess::kTokenUnavailable},
-        {CKR_SESSION_HANDLE_INVALID, KeyAccess::kTokenUnavailable},
-        {CKR_SLOT_ID_INVALID, KeyAccess::kTokenUnavailable},
-        {CKR_GENERAL_ERROR, KeyAccess::kKeyUnusable},
-        {CKR_FUNCTION_FAILED, KeyAccess::kKeyUnusable},
+        {CKR_PIN_INCORRECT, Code::kWrongPin},
+        {CKR_PIN_INVALID, Code::kWrongPin},
+        {CKR_PIN_LEN_RANGE, Code::kWrongPin},
+        {CKR_PIN_LOCKED, Code::kPinLocked},  // SoftHSM never locks its PIN: only this table sees it
+        {CKR_DEVICE_REMOVED, Code::kTokenUnavailable},
+        {CKR_TOKEN_NOT_PRESENT, Code::kTokenUnavailable},
+        {CKR_SESSION_HANDLE_INVALID, Code::kTokenUnavailable},
+        {CKR_SLOT_ID_INVALID, Code::kTokenUnavailable},
+        {CKR_GENERAL_ERROR, Code::kKeyUnusable},
+        {CKR_FUNCTION_FAILED, Code::kKeyUnusable},
     };
     for (const auto& c : cases) EXPECT_EQ(Crypto::TokenKey::CodeOf(c.ckr), c.code) << std::hex << c.ckr;
 }
@@ -114,10 +114,10 @@ TEST_F(TokenKeyTest, ThePinComesFromTheEnvironmentOrTheWindowAndItsFailuresHaveC
         int code;
         std::vector<bool> windowRetries;
     } cases[] = {
-        {"no window, no PIN", nullptr, false, {}, KeyAccess::kSecretUnavailable, {}},
-        {"wrong PIN from the environment", "0000", false, {}, KeyAccess::kWrongPin, {}},
+        {"no window, no PIN", nullptr, false, {}, Code::kSecretUnavailable, {}},
+        {"wrong PIN from the environment", "0000", false, {}, Code::kWrongPin, {}},
         {"right PIN from the environment", SoftHsm::kPin, false, {}, 0, {}},
-        {"window cancelled", nullptr, true, {ScriptedPrompt::Cancel()}, KeyAccess::kCancelled, {false}},
+        {"window cancelled", nullptr, true, {ScriptedPrompt::Cancel()}, Code::kCancelled, {false}},
         {"wrong, then right in the window",
          nullptr,
          true,
@@ -183,8 +183,8 @@ TEST_F(TokenKeyTest, ATokenRemovedAfterChoosingFailsCleanly) {
     ASSERT_EQ(UnlockCode(*loggedIn, kOrigin), 0);
     const std::unique_ptr<Crypto::Certificate> copy = before->Clone();
     hsm.DeleteToken("Pendrel Token A");
-    EXPECT_EQ(UnlockCode(*before, kOrigin), KeyAccess::kTokenUnavailable);
-    EXPECT_EQ(UnlockCode(*copy, kOrigin), KeyAccess::kTokenUnavailable);
+    EXPECT_EQ(UnlockCode(*before, kOrigin), Code::kTokenUnavailable);
+    EXPECT_EQ(UnlockCode(*copy, kOrigin), Code::kTokenUnavailable);
     Crypto::CMSignatureOpenSSL cms;
     cms.SetSigner(before);
     EXPECT_FALSE(cms.InitSign());
@@ -200,10 +200,10 @@ TEST_F(TokenKeyTest, ATokenRemovedAfterChoosingFailsCleanly) {
             late.Sign(der.data(), size);
             ADD_FAILURE() << "signed without its token";
         } catch (const Crypto::Exception& e) {
-            EXPECT_EQ(e.Code(), KeyAccess::kTokenUnavailable);
+            EXPECT_EQ(e.Code(), Code::kTokenUnavailable);
         }
     } else {
-        EXPECT_EQ(UnlockCode(*loggedIn, kOrigin), KeyAccess::kTokenUnavailable);
+        EXPECT_EQ(UnlockCode(*loggedIn, kOrigin), Code::kTokenUnavailable);
     }
 }
 
@@ -221,8 +221,7 @@ TEST_F(TokenKeyTest, TheSameSubjectOnTwoTokensSignsWithTheChosenTokensKey) {
     // A search finds the first in enumeration order, every time.
     EXPECT_EQ(store.FindBySubject("Pendrel Test Signer")->TokenLabel(), signers[0]->TokenLabel());
     for (Crypto::Certificate* cert : signers)
-        EXPECT_EQ(UnlockCode(*cert, kOrigin),
-                  cert->TokenLabel() == "Pendrel Token B" ? 0 : KeyAccess::kWrongPin);
+        EXPECT_EQ(UnlockCode(*cert, kOrigin), cert->TokenLabel() == "Pendrel Token B" ? 0 : Code::kWrongPin);
 }
 
 }  // namespace
