@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/Base64Stream.h"
+#include "common/PageOrigin.h"
 #include "common/posix/FilePtr.h"
 #include "engine/FactoryPtr.h"
 #include "engine/ResultCodes.h"
@@ -30,8 +31,16 @@ public:
     // cannot be read.
     const std::string& ReadStreamData();
     // Copies the signed copy to a path or file:// URL: ResultCode::kSuccess and
-    // true, or ResultCode::kFileFailed and false.
+    // true, or ResultCode::kFileFailed and false. A web page may not write the
+    // user's files: kSaveRefusedForOrigin and false (it reads the copy with
+    // ReadStreamData).
     bool SaveFile(const std::string& destination);
+
+    static constexpr int kSaveRefusedForOrigin = ResultCode::kSaveRefusedForOrigin;
+
+    // The page the result serves; local unless set.
+    const PageOrigin& Origin() const { return _origin; }
+    void SetOrigin(const PageOrigin& origin) { _origin = origin; }
 
     int Error() const { return _error; }
     void SetError(int error) { _error = error; }
@@ -43,6 +52,7 @@ public:
 private:
     int _error = ResultCode::kSuccess;
     std::string _file;
+    PageOrigin _origin;
     Util::FilePtr _readStream;
     Util::Base64Encoder _encoder;
     std::vector<char> _readBuffer;

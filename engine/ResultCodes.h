@@ -54,6 +54,14 @@ constexpr int kNoSignatureFound = -63;
 // the copy unreadable.
 constexpr int kEncryptedDocument = -65;
 
+// Refusals for a web page (a page of an http or https origin, or of none).
+// Its request named a document other than an http(s) URL of its own origin.
+constexpr int kRefusedForOrigin = -77;
+// It asked to save the signed copy to a file (it reads it instead).
+constexpr int kSaveRefusedForOrigin = -78;
+// The user did not allow it to sign, or there was no window to ask in.
+constexpr int kSignDenied = -79;
+
 // A code and the one text the operation logs with it.
 struct Text {
     int code;

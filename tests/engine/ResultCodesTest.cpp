@@ -28,6 +28,9 @@ TEST(ResultCodes, NoTwoLayersShareAResultValue) {
         {"kRevocationFailed", ResultCode::kRevocationFailed},
         {"kNoSignatureFound", ResultCode::kNoSignatureFound},
         {"kEncryptedDocument", ResultCode::kEncryptedDocument},
+        {"kRefusedForOrigin", ResultCode::kRefusedForOrigin},
+        {"kSaveRefusedForOrigin", ResultCode::kSaveRefusedForOrigin},
+        {"kSignDenied", ResultCode::kSignDenied},
         {"PDF kOpenFailed", PDF::Code::kOpenFailed},
         {"PDF kTrailerEmpty", PDF::Code::kTrailerEmpty},
         {"PDF kNoEnvironment", PDF::Code::kNoEnvironment},
@@ -87,6 +90,9 @@ TEST(ResultCodes, ValuesAndTextsStayAsPagesKnowThem) {
         {ResultCode::kRevocationFailed, -32, "CRL validity"},
         {ResultCode::kNoSignatureFound, -63, nullptr},
         {ResultCode::kEncryptedDocument, -65, "Encrypted documents cannot be signed"},
+        {ResultCode::kRefusedForOrigin, -77, nullptr},
+        {ResultCode::kSaveRefusedForOrigin, -78, nullptr},
+        {ResultCode::kSignDenied, -79, nullptr},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.code, c.value);
