@@ -29,8 +29,10 @@ PACKAGES=(
   # a software token and the tools that fill it
   softhsm2 opensc
   # the browsers the extension and the page library are tested in, and what drives them
-  chromium firefox-esr nodejs npm
+  chromium firefox-esr nodejs
 )
+# npm comes with some builds of nodejs; Debian's nodejs needs its own package.
+command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -34,7 +34,6 @@ async function launchChromium(home) {
     userDataDir: profile,
     ignoreDefaultArgs: ["--disable-extensions", "--headless"],
     args: CHROMIUM_ARGS.concat(["--load-extension=" + EXTENSION, "--disable-extensions-except=" + EXTENSION]),
-    enableExtensions: [EXTENSION],
     env: browserEnv(home),
     protocolTimeout: 120000,
   });

@@ -163,16 +163,28 @@ const CASES = [
     },
   },
   {
-    name: "a sign from an origin not allowed is denied without a display",
+    name: "a sign from an origin not allowed is denied without a display, whatever origin the page claims",
     safety: true,
     async run(ctx) {
-      const outcome = await withPage(ctx, { allowedOrigins: ["http://elsewhere.invalid"] }, (page) =>
-          page.evaluate(() => signDocument("/sample.pdf", "denied.pdf", { subject: "Pendrel Test Signer" })));
-      if (outcome.error === 1) {
+      const claimed = "https://claimed.invalid";
+      const outcome = await withPage(ctx, { allowedOrigins: [claimed] }, (page) => page.evaluate(async (claimed) => {
+        const plain = await signDocument("/sample.pdf", "denied.pdf", { subject: "Pendrel Test Signer" });
+        // The page names an allowed origin in every message it posts.
+        const post = window.postMessage.bind(window);
+        window.postMessage = (data, target) => {
+          if (data && data.tag === "pendrel:page") data.message.origin = claimed;
+          post(data, target);
+        };
+        const claiming = await signDocument("/sample.pdf", "denied-claimed.pdf", { subject: "Pendrel Test Signer" });
+        return { plain: plain.error, claiming: claiming.error };
+      }, claimed));
+      if (outcome.plain === 1) {
         throw new Skip("this plug-in signs for any web origin (built without the origin safety)");
       }
-      same(outcome.error, -79, "sign from an origin not allowed");
-      check(!Object.prototype.hasOwnProperty.call(ctx.served, "/denied.pdf"), "a denied sign gave a document");
+      same(outcome, { plain: -79, claiming: -79 }, "signs from an origin not allowed");
+      for (const name of ["/denied.pdf", "/denied-claimed.pdf"]) {
+        check(!Object.prototype.hasOwnProperty.call(ctx.served, name), "a denied sign gave a document");
+      }
     },
   },
   {
