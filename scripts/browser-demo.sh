@@ -22,13 +22,14 @@ cp "$ROOT/browser/demo/index.html" "$ROOT/browser/page/pendrel.js" "$OUT/site/"
 
 # The page's server, on a free loopback port.
 python3 - "$OUT/site" "$OUT/port" <<'PY' &
-import functools, http.server, sys
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
-handler.log_message = lambda *a: None
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+import functools, http.server, os, sys
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=sys.argv[1]))
 with open(sys.argv[2] + ".tmp", "w") as f:
     f.write(str(server.server_address[1]))
-import os; os.rename(sys.argv[2] + ".tmp", sys.argv[2])
+os.rename(sys.argv[2] + ".tmp", sys.argv[2])
 server.serve_forever()
 PY
 SERVER=$!
