@@ -11,6 +11,8 @@ pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo)
 pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(GTK3 IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(DUKTAPE IMPORTED_TARGET duktape)
+# JSON for the native-messaging bridge (headers only).
+find_package(nlohmann_json 3.10 QUIET)
 # Tokens: libp11 over the PKCS#11 modules; p11-kit for the PKCS#11 constants
 # and its proxy module, which serves every module p11-kit is configured with.
 pkg_check_modules(LIBP11 REQUIRED IMPORTED_TARGET libp11)

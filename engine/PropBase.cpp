@@ -1,5 +1,6 @@
 #include "engine/PropBase.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -49,6 +50,12 @@ PropBase::~PropBase() {
     _env.SetPlatform(nullptr);
     _platform.reset();
     _feedStream.reset();
+    // The page's documents do not outlive the request (its working copies
+    // hold them in the temporary folder).
+    for (const std::string& path : _workingCopies) {
+        if (std::remove(path.c_str()) != 0)
+            Logger::Get()->Log("Could not delete working copy %s", path.c_str());
+    }
     // _env goes last, with its revision list and cross-reference collector.
 }
 
@@ -94,6 +101,7 @@ Util::FilePtr PropBase::CreateWorkingCopy(const char* func) {
     Util::FilePtr out = _localFile.empty() ? nullptr : PDF::FileManager::CreateNew(_localFile);
     // What lies under a name this request could not create is someone else's.
     _localFileForeign = !out;
+    if (out) _workingCopies.push_back(_localFile);
     if (!out) {
         Logger::Get()->SetFunc(func);
         Logger::Get()->Log("SetFile - Could not open local filename %s", _localFile.c_str());
@@ -132,7 +140,14 @@ void PropBase::DownloadToWorkingCopy() {
         Logger::Get()->Log("SetFile - Error while downloading the file");
         _error = kDownloadFailed;
     }
+    DiscardWorkingCopy();
+}
+
+void PropBase::DiscardWorkingCopy() {
     std::remove(_localFile.c_str());
+    // Forgotten at once: the free name may go to another file.
+    const auto mine = std::find(_workingCopies.begin(), _workingCopies.end(), _localFile);
+    if (mine != _workingCopies.end()) _workingCopies.erase(mine);
 }
 
 void PropBase::Feed(const char* data, std::size_t length) {

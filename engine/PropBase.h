@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Base64Stream.h"
 #include "common/posix/FilePtr.h"
@@ -25,7 +26,8 @@ class FileManager;
 // the options, the message language, the signer's texts, the name of the
 // field to create, and the opened document with its PDF environment. The
 // document is opened as soon as it arrives and stays open until it is
-// replaced or the request goes.
+// replaced or the request goes; the working copies the request made are
+// deleted when it goes.
 class PropBase {
 public:
     // Option bits.
@@ -124,15 +126,18 @@ private:
     // A new registered name in _localFile and its file created; null when
     // it could not be created (logged under `func`).
     Util::FilePtr CreateWorkingCopy(const char* func);
+    // Deletes the working copy named in _localFile, which this request made.
+    void DiscardWorkingCopy();
     void DownloadToWorkingCopy();
     void Unload();
 
     PDF::FileManager* _files;
     Util::Base64Decoder _decoder;
     Util::FilePtr _feedStream;
-    bool _feeding = false;     // pieces have come, the end has not
-    bool _feedFailed = false;  // a piece could not be written
-    bool _localFileForeign = false;  // _localFile names a working copy that could not be created
+    bool _feeding = false;                    // pieces have come, the end has not
+    bool _feedFailed = false;                 // a piece could not be written
+    bool _localFileForeign = false;           // _localFile names a working copy that could not be created
+    std::vector<std::string> _workingCopies;  // made by this request, deleted with it
     PDF::Env _env;
     std::unique_ptr<Crypto::Platform> _platform;
     std::unique_ptr<PDF::File> _document;

@@ -36,8 +36,10 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 const char* HostOptions::Usage() {
     return "usage: pendrel-host [--plugin PATH] [--leaks] [--cocoa=yes|no|error] "
            "[--coregraphics=yes|no|error]\n"
-           "                    [--plugin-table-size=N] [--browser-table-size=N]\n"
-           "                    SCRIPT.js [ARGS...]\n";
+           "                    [--plugin-table-size=N] [--browser-table-size=N] [--location URL]\n"
+           "                    SCRIPT.js [ARGS...]\n"
+           "  --location URL  the page's address the plug-in sees as window.location.href\n"
+           "                  (default: file:// and the script's absolute path)\n";
 }
 
 bool HostOptions::Parse(const std::vector<std::string>& argv,
@@ -78,6 +80,20 @@ bool HostOptions::Parse(const std::vector<std::string>& argv,
             out.pluginPath = argv[++i];
         } else if (StartsWith(arg, "--plugin=")) {
             out.pluginPath = arg.substr(9);
+        } else if (arg == "--location" || StartsWith(arg, "--location=")) {
+            if (arg == "--location") {
+                if (i + 1 >= argv.size()) {
+                    error = "--location needs a URL";
+                    return false;
+                }
+                out.location = argv[++i];
+            } else {
+                out.location = arg.substr(11);
+            }
+            if (out.location.empty()) {
+                error = "--location needs a URL";
+                return false;
+            }
         } else if (arg == "--leaks") {
             out.reportLeaks = true;
         } else if (StartsWith(arg, "--cocoa=")) {

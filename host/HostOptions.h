@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "npbrowser/BrowserOptions.h"
+
 // What the stand-in browser was asked to do: which plug-in to load, which
 // page script to run with which arguments, how to answer the plug-in's
-// questions about the event and drawing models, and whether to report leaks.
-struct HostOptions {
-    // How NPN_GetValue answers a "supports ..." question.
-    enum class Answer { Yes, No, Error };
-
+// questions about the event and drawing models (BrowserOptions), the page's
+// address, and whether to report leaks.
+struct HostOptions : BrowserOptions {
     std::string pluginPath;
     std::string script;
     std::vector<std::string> args;
-    Answer cocoa = Answer::Yes;
-    Answer coreGraphics = Answer::Yes;
+    // The page's address (window.location.href); empty: the script's file URL.
+    std::string location;
     bool reportLeaks = false;
     // Sizes stated in the function tables exchanged with the plug-in, to
     // play an older or newer browser; 0: the size of the whole structure.
@@ -29,9 +29,9 @@ struct HostOptions {
     // Reads the command line (options before the script, everything after the
     // script goes to the script) and the environment: PENDREL_PLUGIN,
     // PENDREL_HOST_LEAKS=1, PENDREL_HOST_COCOA and PENDREL_HOST_COREGRAPHICS
-    // (yes|no|error); --plugin-table-size=N and --browser-table-size=N. Options win over the environment.
-    // Returns false with `error` set for a bad command line; `defaultPlugin` is used when no plug-in is
-    // named.
+    // (yes|no|error); --plugin-table-size=N, --browser-table-size=N and --location URL. Options win over the
+    // environment. Returns false with `error` set for a bad command line; `defaultPlugin` is used when no
+    // plug-in is named.
     static bool Parse(const std::vector<std::string>& argv,
                       const std::function<const char*(const char*)>& getenv, const std::string& defaultPlugin,
                       HostOptions& out, std::string& error);

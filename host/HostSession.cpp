@@ -9,10 +9,11 @@
 #include <cstring>
 #include <vector>
 
-#include "host/Browser.h"
-#include "host/PluginLibrary.h"
 #include "host/ScriptEngine.h"
 #include "host/ScriptObjectClass.h"
+#include "npbrowser/Browser.h"
+#include "npbrowser/EmbeddedInstance.h"
+#include "npbrowser/PluginLibrary.h"
 
 int HostSession::Run() {
     if (::access(_options.script.c_str(), R_OK) != 0) {
@@ -46,38 +47,21 @@ int HostSession::Run() {
 }
 
 int HostSession::RunInstance(const PluginLibrary& library, Browser& browser) {
-    const NPPluginFuncs& funcs = library.Funcs();
-    NPP npp = browser.Instance();
-    char mimeType[] = "application/pendrelpdf";
-    char typeName[] = "type";
-    char* argn[] = {typeName};
-    char* argv[] = {mimeType};
-    const NPError created = funcs.newp(mimeType, npp, NP_EMBED, 1, argn, argv, nullptr);
+    EmbeddedInstance instance(library, browser);
+    const NPError created = instance.Create("application/pendrelpdf");
     if (created != NPERR_NO_ERROR) {
         std::fprintf(stderr, "pendrel-host: NPP_New answered %d\n", created);
         return kSetupFailed;
     }
 
-    NP_CGContext cgContext{};
-    NPWindow window{};
-    window.window = &cgContext;
-    window.width = 1;
-    window.height = 1;
-    window.clipRect = NPRect{0, 0, 1, 1};
-    window.type = NPWindowTypeDrawable;
-    if (funcs.setwindow != nullptr) {
-        const NPError rc = funcs.setwindow(npp, &window);
-        if (rc != NPERR_NO_ERROR) std::fprintf(stderr, "pendrel-host: NPP_SetWindow answered %d\n", rc);
-    }
-
     int status = kSetupFailed;
     {
-        ScriptEngine engine(browser, _options.args);
-        NPObject* scriptable = nullptr;
-        const NPError rc = funcs.getvalue(npp, NPPVpluginScriptableNPObject, &scriptable);
+        ScriptEngine engine(browser, _options.args, PageLocation());
+        NPError rc = NPERR_NO_ERROR;
+        NPObject* scriptable = instance.Scriptable(rc);
         if (!engine.Ready()) {
             std::fprintf(stderr, "pendrel-host: cannot create the script engine\n");
-        } else if (rc != NPERR_NO_ERROR || scriptable == nullptr) {
+        } else if (scriptable == nullptr) {
             std::fprintf(stderr,
                          "pendrel-host: the plug-in offers no scriptable object (NPP_GetValue answered %d)\n",
                          rc);
@@ -91,14 +75,35 @@ int HostSession::RunInstance(const PluginLibrary& library, Browser& browser) {
         browser.RunAsyncCalls();
         engine.Close();
     }
-
-    NPSavedData* saved = nullptr;
-    funcs.destroy(npp, &saved);
-    if (saved != nullptr) {
-        std::free(saved->buf);
-        std::free(saved);
-    }
+    instance.Destroy();
     return status;
+}
+
+std::string HostSession::PageLocation() const {
+    if (!_options.location.empty()) return _options.location;
+    std::string path = _options.script;
+    if (char* real = ::realpath(_options.script.c_str(), nullptr)) {
+        path = real;
+        std::free(real);
+    }
+    return FileUrl(path);
+}
+
+std::string HostSession::FileUrl(const std::string& absolutePath) {
+    // Bytes that may stand in a URL path as they are; the others are escaped.
+    static const char kPlain[] = "-._~/!$&'()*+,;=:@";
+    std::string url = "file://";
+    for (const unsigned char c : absolutePath) {
+        const bool alnum = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+        if (alnum || (c != 0 && std::strchr(kPlain, c) != nullptr)) {
+            url += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            url += escaped;
+        }
+    }
+    return url;
 }
 
 void HostSession::ReportLeaks(const Browser& browser) const {

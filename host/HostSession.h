@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "host/HostOptions.h"
 
 class Browser;
@@ -20,9 +22,15 @@ public:
     // Returns the process exit status.
     int Run();
 
+    // A file:// URL for an absolute path, with the bytes a URL path cannot
+    // hold as they are (spaces, '%', '#', '?', non-ASCII) percent-escaped.
+    static std::string FileUrl(const std::string& absolutePath);
+
 private:
     int RunInstance(const PluginLibrary& library, Browser& browser);
     void ReportLeaks(const Browser& browser) const;
+    // --location, or the script's file URL.
+    std::string PageLocation() const;
 
     const HostOptions& _options;
 };

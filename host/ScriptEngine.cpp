@@ -14,8 +14,8 @@
 #include <memory>
 #include <new>
 
-#include "host/Browser.h"
-#include "host/CallGuard.h"
+#include "npbrowser/Browser.h"
+#include "npbrowser/CallGuard.h"
 #include "host/DukSafeCall.h"
 #include "host/ScriptObjectClass.h"
 #include "host/TextCodec.h"
@@ -183,14 +183,16 @@ bool IsInt32(double d) {
 
 }  // namespace
 
-ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& args) : _browser(browser) {
+ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& args, const std::string& location)
+    : _browser(browser) {
     _ctx = duk_create_heap_default();
     if (_ctx == nullptr) return;
     std::vector<std::string> scriptArgs;
     for (const std::string& arg : args) scriptArgs.push_back(TextCodec::Utf8ToScript(arg));
+    const std::string href = TextCodec::Utf8ToScript(location);
     const bool ok = DukSafeCall(
         _ctx,
-        [&scriptArgs](duk_context* ctx) -> duk_ret_t {
+        [&scriptArgs, &href](duk_context* ctx) -> duk_ret_t {
             const struct {
                 const char* name;
                 duk_c_function fn;
@@ -215,6 +217,10 @@ ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& arg
                 duk_put_prop_index(ctx, array, static_cast<duk_uarridx_t>(i));
             }
             duk_put_global_string(ctx, "args");
+            duk_push_object(ctx);
+            duk_push_lstring(ctx, href.data(), href.size());
+            duk_put_prop_string(ctx, -2, "href");
+            duk_put_global_string(ctx, "location");
             duk_push_null(ctx);
             duk_put_global_string(ctx, "plugin");
 
@@ -246,17 +252,17 @@ ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& arg
         _ctx = nullptr;
         return;
     }
-    _browser.SetEngine(this);
+    _browser.SetPage(this);
 }
 
 ScriptEngine::~ScriptEngine() {
     Close();
-    if (_browser.Engine() == this) _browser.SetEngine(nullptr);
+    if (_browser.CurrentPage() == this) _browser.SetPage(nullptr);
 }
 
 ScriptEngine* ScriptEngine::Self() {
     Browser* browser = Browser::Current();
-    return browser != nullptr ? browser->Engine() : nullptr;
+    return browser != nullptr ? dynamic_cast<ScriptEngine*>(browser->CurrentPage()) : nullptr;
 }
 
 void ScriptEngine::Close() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "npapi/npruntime.h"
+#include "npbrowser/Page.h"
 
 class Browser;
 
@@ -18,16 +19,17 @@ class Browser;
 // readText(path), readHead(path, count) (the first bytes of a regular file, one
 // character U+0000-U+00FF per byte; a failure throws an Error whose message says
 // why in words: "no such file", "permission denied", "is a folder", ...),
-// writeText(path, text), npDouble(x), exit(code), and scriptPath (the running
-// script's path).
+// writeText(path, text), npDouble(x), exit(code), scriptPath (the running
+// script's path) and location (an object whose href is the page's address).
 //
 // Duktape reports errors by longjmp. No C++ object with a destructor may be
 // alive in a frame such a jump leaves, so every Duktape call that can throw
 // is made either from a native function's own C frame or inside DukSafeCall.
-class ScriptEngine {
+class ScriptEngine : public Page {
 public:
-    ScriptEngine(Browser& browser, const std::vector<std::string>& args);
-    ~ScriptEngine();
+    // `location` is the page's address, the href of the global location.
+    ScriptEngine(Browser& browser, const std::vector<std::string>& args, const std::string& location = "");
+    ~ScriptEngine() override;
     ScriptEngine(const ScriptEngine&) = delete;
     ScriptEngine& operator=(const ScriptEngine&) = delete;
 
@@ -46,9 +48,9 @@ public:
     void Close();
 
     // The global object as an object of the host's class (a new reference).
-    NPObject* WindowObject();
+    NPObject* WindowObject() override;
     // Evaluates script text (UTF-8) in the global scope.
-    bool Evaluate(const std::string& utf8, NPVariant& result);
+    bool Evaluate(const std::string& utf8, NPVariant& result) override;
 
 private:
     friend class ScriptObjectClass;

@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "host/Browser.h"
-#include "host/CallGuard.h"
+#include "npbrowser/Browser.h"
+#include "npbrowser/CallGuard.h"
 #include "host/DukSafeCall.h"
 #include "host/ScriptEngine.h"
 #include "host/TextCodec.h"

@@ -16,6 +16,8 @@ PACKAGES=(
   libssl-dev libcurl4-openssl-dev libldap-dev liburiparser-dev libb64-dev libutfcpp-dev
   libboost-dev libboost-filesystem-dev libboost-thread-dev libboost-chrono-dev
   libpango1.0-dev libcairo2-dev libgtk-3-dev duktape-dev
+  # the native-messaging bridge's JSON
+  nlohmann-json3-dev
   # tokens and smart cards: libp11 over PKCS#11 modules, p11-kit's proxy and headers
   libp11-dev libp11-kit-dev p11-kit-modules
   # fonts the drawing and its tests use ("Arial" resolves to Liberation Sans)

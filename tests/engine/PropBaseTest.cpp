@@ -530,3 +530,44 @@ TEST_F(PropBaseTest, AWorkingCopyThatCannotBeWrittenInFullIsNeverOpened) {
 }
 
 }  // namespace
+
+// The working files of the request's documents go with the request: fed and
+// downloaded copies, the replaced ones and a half-fed one. Files the page
+// named itself and files planted under a working name stay.
+TEST_F(PropBaseTest, DestructionDeletesTheWorkingCopiesItMadeAndNothingElse) {
+    const std::string text = ReferenceBase64(_twoPages, 76);
+    TestSupport::HttpServer server;
+    server.Serve("/doc.pdf", 200, DocumentBytes(2));
+    std::vector<std::string> made;
+    {
+        TestProp prop(&_files);
+        LoadOnePage(prop);
+        for (int i = 0; i < 2; ++i) {
+            prop.Feed(text.data(), text.size());
+            prop.Feed("", 0);
+            ASSERT_EQ(prop.Pages(), 2);
+            made.push_back(prop.LocalFile());
+        }
+        prop.SetFile(server.Url("/doc.pdf"));
+        prop.LoadFileFromURL();
+        ASSERT_EQ(prop.Pages(), 2);
+        made.push_back(prop.LocalFile());
+        prop.Feed(text.data(), 100);  // a feed the page never ended
+        made.push_back(prop.LocalFile());
+        for (const std::string& path : made) ASSERT_TRUE(FileExists(path)) << path;
+    }
+    for (const std::string& path : made) EXPECT_FALSE(FileExists(path)) << path;
+    EXPECT_TRUE(FileExists(_onePage));
+
+    const std::string foreign = DocumentBytes(3);
+    PlantingFileManager planting(_dir.File("work"), foreign);
+    std::string planted;
+    {
+        TestProp prop(&planting);
+        prop.Feed(text.data(), text.size());
+        prop.Feed("", 0);
+        EXPECT_EQ(prop.Error(), -5);
+        planted = prop.LocalFile();
+    }
+    EXPECT_EQ(ReadFile(planted), foreign) << "a file this request did not make is left as it is";
+}

@@ -156,3 +156,24 @@ TEST(HostOptions, RejectsBadCommandLines) {
 }
 
 }  // namespace
+
+TEST(HostOptions, LocationGoesBeforeTheScriptAndMustNameSomething) {
+    const Env env{{}};
+    HostOptions options;
+    std::string error;
+    ASSERT_TRUE(HostOptions::Parse({"--location", "https://a.example:8443/p", "s.js", "--location", "x"},
+                                   env.Getter(), "/default.so", options, error))
+        << error;
+    EXPECT_EQ(options.location, "https://a.example:8443/p");
+    // After the script the words are the script's own.
+    EXPECT_EQ(options.args, (std::vector<std::string>{"--location", "x"}));
+    ASSERT_TRUE(
+        HostOptions::Parse({"--location=http://127.0.0.1:1", "s.js"}, env.Getter(), "/d.so", options, error));
+    EXPECT_EQ(options.location, "http://127.0.0.1:1");
+    ASSERT_TRUE(HostOptions::Parse({"s.js"}, env.Getter(), "/d.so", options, error));
+    EXPECT_EQ(options.location, "");
+    for (const std::vector<std::string>& argv :
+         {std::vector<std::string>{"--location"}, {"--location=", "s.js"}, {"--location", "", "s.js"}}) {
+        EXPECT_FALSE(HostOptions::Parse(argv, env.Getter(), "/d.so", options, error)) << argv.size();
+    }
+}

@@ -190,6 +190,24 @@ bool Invoke(NPObject* npobj, NPIdentifier id, const NPVariant* args, uint32_t ar
         const bool ok = gBrowser.evaluate(self->npp, window, &script, result);
         gBrowser.releaseobject(window);
         return ok;
+    } else if (name == "printToStdout") {
+        // A plug-in that chatters on standard output, as libraries do.
+        std::printf("chatter on standard output\n");
+        std::fflush(stdout);
+        BOOLEAN_TO_NPVARIANT(true, *result);
+    } else if (name == "locationHref") {
+        // What a plug-in learns of the page's address: window.location.href.
+        NPObject* window = nullptr;
+        if (gBrowser.getvalue(self->npp, NPNVWindowNPObject, &window) != NPERR_NO_ERROR) return false;
+        NPVariant location;
+        const bool got =
+            gBrowser.getproperty(self->npp, window, gBrowser.getstringidentifier("location"), &location);
+        gBrowser.releaseobject(window);
+        if (!got || !NPVARIANT_IS_OBJECT(location)) return false;
+        const bool ok = gBrowser.getproperty(self->npp, location.value.objectValue,
+                                             gBrowser.getstringidentifier("href"), result);
+        gBrowser.releasevariantvalue(&location);
+        return ok && NPVARIANT_IS_STRING(*result);
     } else if (name == "identifiersWork") {
         BOOLEAN_TO_NPVARIANT(IdentifiersWork(), *result);
     } else if (name == "browserTableSize") {
@@ -235,6 +253,8 @@ bool HasMethod(NPObject* npobj, NPIdentifier id) {
                                           "keysOf",
                                           "evaluate",
                                           "identifiersWork",
+                                          "locationHref",
+                                          "printToStdout",
                                           "browserTableSize",
                                           "browserTableVersion",
                                           "nullBrowserEntries",

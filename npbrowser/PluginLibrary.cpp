@@ -1,4 +1,4 @@
-#include "host/PluginLibrary.h"
+#include "npbrowser/PluginLibrary.h"
 
 #include <dlfcn.h>
 

@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/Browser.h"
+#include "npbrowser/Browser.h"
 
 namespace {
 
-using Answer = HostOptions::Answer;
+using Answer = BrowserOptions::Answer;
 
-HostOptions Options(Answer cocoa, Answer coreGraphics) {
-    HostOptions options;
+BrowserOptions Options(Answer cocoa, Answer coreGraphics) {
+    BrowserOptions options;
     options.cocoa = cocoa;
     options.coreGraphics = coreGraphics;
     return options;
@@ -25,7 +25,7 @@ TEST(Browser, AnswersTheModelQuestionsAsConfigured) {
                    {Answer::Yes, Answer::Error},
                    {Answer::Error, Answer::No}};
     for (const auto& config : configs) {
-        const HostOptions options = Options(config.cocoa, config.coreGraphics);
+        const BrowserOptions options = Options(config.cocoa, config.coreGraphics);
         Browser browser(options);
         const NPNetscapeFuncs table = Browser::FunctionTable();
         const struct {
@@ -57,7 +57,7 @@ TEST(Browser, AnswersTheModelQuestionsAsConfigured) {
 }
 
 TEST(Browser, RefusesOtherModelsAndUnknownVariables) {
-    const HostOptions options;
+    const BrowserOptions options;
     Browser browser(options);
     const NPNetscapeFuncs t = Browser::FunctionTable();
     EXPECT_NE(
@@ -89,7 +89,7 @@ TEST(Browser, RefusesOtherModelsAndUnknownVariables) {
 }
 
 TEST(Browser, IdentifiersAndVariantsFollowTheRuntimeRules) {
-    const HostOptions options;
+    const BrowserOptions options;
     Browser browser(options);
     const NPNetscapeFuncs t = Browser::FunctionTable();
     EXPECT_EQ(t.size, sizeof(NPNetscapeFuncs));
@@ -147,7 +147,7 @@ TEST(Browser, IdentifiersAndVariantsFollowTheRuntimeRules) {
 }
 
 TEST(Browser, ExceptionsAreTakenOnce) {
-    const HostOptions options;
+    const BrowserOptions options;
     Browser browser(options);
     const NPNetscapeFuncs t = Browser::FunctionTable();
     std::string message;
@@ -164,7 +164,7 @@ TEST(Browser, ExceptionsAreTakenOnce) {
 namespace {
 
 TEST(Browser, AsyncCallsRunLaterOnTheMainThreadInOrder) {
-    const HostOptions options;
+    const BrowserOptions options;
     Browser browser(options);
     const NPNetscapeFuncs t = Browser::FunctionTable();
     static std::string order;

@@ -1,7 +1,9 @@
-#include "host/ObjectRegistry.h"
+#include "npbrowser/ObjectRegistry.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "npbrowser/ProgramName.h"
 
 NPObject* ObjectRegistry::Create(NPP npp, NPClass* cls) {
     if (cls == nullptr) return nullptr;
@@ -18,7 +20,7 @@ NPObject* ObjectRegistry::Retain(NPObject* object) {
     if (object == nullptr) return nullptr;
     if (!IsLive(object)) {
         ++_misuses;
-        std::fprintf(stderr, "pendrel-host: retain of object %p, which does not exist\n",
+        std::fprintf(stderr, "%s: retain of object %p, which does not exist\n", ProgramName::Get(),
                      static_cast<void*>(object));
         return object;
     }
@@ -30,7 +32,7 @@ void ObjectRegistry::Release(NPObject* object) {
     if (object == nullptr) return;
     if (!IsLive(object)) {
         ++_misuses;
-        std::fprintf(stderr, "pendrel-host: release of object %p, which does not exist\n",
+        std::fprintf(stderr, "%s: release of object %p, which does not exist\n", ProgramName::Get(),
                      static_cast<void*>(object));
         return;
     }

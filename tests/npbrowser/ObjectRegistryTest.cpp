@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "host/ObjectRegistry.h"
+#include "npbrowser/ObjectRegistry.h"
 
 namespace {
 

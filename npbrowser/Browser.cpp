@@ -1,15 +1,15 @@
-#include "host/Browser.h"
+#include "npbrowser/Browser.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "host/CallGuard.h"
-#include "host/ScriptEngine.h"
+#include "npbrowser/CallGuard.h"
+#include "npbrowser/ProgramName.h"
 
 Browser* Browser::_current = nullptr;
 
-Browser::Browser(const HostOptions& options) : _cocoa(options.cocoa), _coreGraphics(options.coreGraphics) {
+Browser::Browser(const BrowserOptions& options) : _cocoa(options.cocoa), _coreGraphics(options.coreGraphics) {
     _instance.ndata = this;
     _current = this;
 }
@@ -51,9 +51,9 @@ void Browser::ReleaseVariant(NPVariant& variant) {
     VOID_TO_NPVARIANT(variant);
 }
 
-NPError Browser::Answer(HostOptions::Answer answer, void* value) {
-    if (answer == HostOptions::Answer::Error) return NPERR_GENERIC_ERROR;
-    *static_cast<NPBool*>(value) = answer == HostOptions::Answer::Yes;
+NPError Browser::Answer(BrowserOptions::Answer answer, void* value) {
+    if (answer == BrowserOptions::Answer::Error) return NPERR_GENERIC_ERROR;
+    *static_cast<NPBool*>(value) = answer == BrowserOptions::Answer::Yes;
     return NPERR_NO_ERROR;
 }
 
@@ -84,7 +84,7 @@ NPError Browser::GetValue(NPP instance, NPNVariable variable, void* value) {
             return NPERR_NO_ERROR;
         case NPNVWindowNPObject: {
             NPObject* window = CallGuard("NPN_GetValue", static_cast<NPObject*>(nullptr), [self] {
-                return self->_engine != nullptr ? self->_engine->WindowObject() : nullptr;
+                return self->_page != nullptr ? self->_page->WindowObject() : nullptr;
             });
             if (window == nullptr) return NPERR_GENERIC_ERROR;
             *static_cast<NPObject**>(value) = window;
@@ -103,12 +103,12 @@ NPError Browser::SetValue(NPP instance, NPPVariable variable, void* value) {
     const auto number = static_cast<int>(reinterpret_cast<intptr_t>(value));
     switch (variable) {
         case NPPVpluginEventModel:
-            if (number != NPEventModelCocoa || self->_cocoa != HostOptions::Answer::Yes)
+            if (number != NPEventModelCocoa || self->_cocoa != BrowserOptions::Answer::Yes)
                 return NPERR_GENERIC_ERROR;
             self->_eventModel = number;
             return NPERR_NO_ERROR;
         case NPPVpluginDrawingModel:
-            if (number != NPDrawingModelCoreGraphics || self->_coreGraphics != HostOptions::Answer::Yes) {
+            if (number != NPDrawingModelCoreGraphics || self->_coreGraphics != BrowserOptions::Answer::Yes) {
                 return NPERR_GENERIC_ERROR;
             }
             self->_drawingModel = number;
@@ -186,7 +186,7 @@ bool Browser::Usable(NPObject* object) {
     Browser* self = Current();
     if (self == nullptr || object == nullptr || object->_class == nullptr) return false;
     if (!self->_objects.IsLive(object)) {
-        std::fprintf(stderr, "pendrel-host: call on object %p, which does not exist\n",
+        std::fprintf(stderr, "%s: call on object %p, which does not exist\n", ProgramName::Get(),
                      static_cast<void*>(object));
         return false;
     }
@@ -209,9 +209,9 @@ bool Browser::InvokeDefault(NPP, NPObject* object, const NPVariant* args, uint32
 bool Browser::Evaluate(NPP, NPObject* object, NPString* script, NPVariant* result) {
     if (result != nullptr) VOID_TO_NPVARIANT(*result);
     Browser* self = Current();
-    if (!Usable(object) || script == nullptr || result == nullptr || self->_engine == nullptr) return false;
+    if (!Usable(object) || script == nullptr || result == nullptr || self->_page == nullptr) return false;
     return CallGuard("NPN_Evaluate", false, [&] {
-        return self->_engine->Evaluate(std::string(script->UTF8Characters, script->UTF8Length), *result);
+        return self->_page->Evaluate(std::string(script->UTF8Characters, script->UTF8Length), *result);
     });
 }
 
@@ -297,7 +297,7 @@ NPNetscapeFuncs Browser::FunctionTable() {
     t.write = [](NPP, NPStream*, int32_t, void*) -> int32_t { return -1; };
     t.destroystream = [](NPP, NPStream*, NPReason) -> NPError { return NPERR_GENERIC_ERROR; };
     t.status = [](NPP, const char*) {};
-    t.uagent = [](NPP) -> const char* { return "pendrel-host/1.2.27"; };
+    t.uagent = [](NPP) -> const char* { return ProgramName::UserAgent(); };
     t.memalloc = &MemAlloc;
     t.memfree = &MemFree;
     t.memflush = [](uint32_t) -> uint32_t { return 0; };

@@ -1,4 +1,4 @@
-#include "host/IdentifierTable.h"
+#include "npbrowser/IdentifierTable.h"
 
 NPIdentifier IdentifierTable::String(const std::string& utf8) {
     auto& slot = _strings[utf8];

@@ -5,21 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "host/HostOptions.h"
-#include "host/IdentifierTable.h"
-#include "host/ObjectRegistry.h"
 #include "npapi/npfunctions.h"
-
-class ScriptEngine;
+#include "npbrowser/BrowserOptions.h"
+#include "npbrowser/IdentifierTable.h"
+#include "npbrowser/ObjectRegistry.h"
+#include "npbrowser/Page.h"
 
 // The browser side of NPAPI: the function table handed to NP_Initialize and
 // the state behind it (objects, identifiers, the one instance, exceptions
-// set by the plug-in). The table's functions are plain C callbacks without a
+// set by the plug-in, the page it shows). The table's functions are plain C callbacks without a
 // context argument, so the one Browser of the process is reachable through
 // Current() while it exists.
 class Browser {
 public:
-    explicit Browser(const HostOptions& options);
+    explicit Browser(const BrowserOptions& options);
     ~Browser();
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
@@ -33,8 +32,9 @@ public:
     ObjectRegistry& Objects() { return _objects; }
     const ObjectRegistry& Objects() const { return _objects; }
     IdentifierTable& Identifiers() { return _identifiers; }
-    void SetEngine(ScriptEngine* engine) { _engine = engine; }
-    ScriptEngine* Engine() const { return _engine; }
+    // The page the plug-in sees (its window object); null: none.
+    void SetPage(Page* page) { _page = page; }
+    Page* CurrentPage() const { return _page; }
 
     // The message of the last NPN_SetException since the last call, if any.
     bool TakeException(std::string& message);
@@ -77,14 +77,14 @@ private:
 
     // An object the plug-in hands back must be alive; a dead one is reported.
     static bool Usable(NPObject* object);
-    static NPError Answer(HostOptions::Answer answer, void* value);
+    static NPError Answer(BrowserOptions::Answer answer, void* value);
 
-    HostOptions::Answer _cocoa;
-    HostOptions::Answer _coreGraphics;
+    BrowserOptions::Answer _cocoa;
+    BrowserOptions::Answer _coreGraphics;
     NPP_t _instance{};
     ObjectRegistry _objects;
     IdentifierTable _identifiers;
-    ScriptEngine* _engine = nullptr;
+    Page* _page = nullptr;
     bool _hasException = false;
     std::string _exception;
     std::mutex _asyncMutex;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/IdentifierTable.h"
+#include "npbrowser/IdentifierTable.h"
 
 namespace {
 
