@@ -77,7 +77,8 @@ class TestHome {
   }
 
   remove() {
-    fs.rmSync(this.dir, { recursive: true, force: true });
+    // Retried: a browser helper that outlives the browser may still write there.
+    fs.rmSync(this.dir, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
   }
 }
 

@@ -239,7 +239,7 @@ const CASES = [
 async function main() {
   const opts = options(process.argv.slice(2));
   const started = Date.now();
-  const home = new fx.TestHome(opts.bridge);
+  const home = new fx.TestHome(path.resolve(opts.bridge));
   const files = path.join(home.dir, "files");
   fs.mkdirSync(files);
   execFileSync(path.join(fx.SOURCE, "scripts/make-sample.py"),
