@@ -123,6 +123,7 @@ bool CertInfoBase::ShowDialog() {
     for (const Crypto::CertStore* store : _chooser->Stores()) listed = listed || store == _store.get();
     if (!listed) _chooser->AddStore(_store.get());
     _chooser->SetLanguage(_language);
+    _chooser->SetOrigin(_origin);
     if (!_chooser->Show()) return false;
     const std::int64_t index = _chooser->SelectedIndex();
     const auto& candidates = _chooser->Candidates();

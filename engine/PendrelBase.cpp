@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/AllowedOrigins.h"
 #include "common/Logger.h"
 #include "common/posix/FilePtr.h"
 #include "crypto/CMSignature.h"
@@ -17,6 +18,7 @@
 #include "engine/CertInfoBase.h"
 #include "engine/PropBase.h"
 #include "engine/ResultBase.h"
+#include "engine/SignConsentDlg.h"
 #include "engine/SignatureBase.h"
 #include "engine/StatusDlg.h"
 #include "engine/StatusSigDlg.h"
@@ -66,13 +68,6 @@ void LogSign(const char* text) {
 // validation and 0 when it did not complete.
 int FailureCode(int certificateError, int fallback) {
     return static_cast<unsigned>(certificateError) >= 2 ? certificateError : fallback;
-}
-
-// The origin of the page that asks for the signature, which a passphrase or
-// PIN window names. The request does not carry it yet: until it does, the
-// page counts as local (empty origin).
-std::string PageOrigin(const PropBase& /*request*/) {
-    return std::string();
 }
 
 // A validity value as one character of the status text.
@@ -309,6 +304,7 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     }
     FactoryPtr<ResultBase> result = CreateResultObject();
     if (!result) return nullptr;
+    result->SetOrigin(request->Origin());
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr) {
@@ -331,18 +327,27 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
         return result;
     }
 
-    // The request's language goes to the texts it shows.
+    // A web page signs only what the user allows it to, asked before anything
+    // else happens (no passphrase or PIN window, no download).
+    if (request->Origin().IsWeb() && !ConsentToSign(*request, *certificate)) {
+        result->SetError(kSignDenied);
+        return result;
+    }
+
+    // The request's language and origin go to the windows it shows.
     const int language = request->Lang();
     const std::unique_ptr<StatusSigDlg> dialog = CreateStatusSigDlg();
     if (dialog) {
         dialog->SetCertificate(certificate);
         dialog->SetLanguage(language);
+        dialog->SetOrigin(request->Origin().Text());
     }
     const auto showDialog = [&]() {
         if ((options & PropBase::kShowStatus) != 0 && dialog) dialog->Show();
     };
 
-    certificate->Validate((options & PropBase::kCheckRevocation) != 0, language);
+    certificate->Validate((options & PropBase::kCheckRevocation) != 0,
+                          Crypto::PromptContext{request->Origin().Text(), language});
 
     // The certificate tests; the first that fails ends the operation.
     if ((options & PropBase::kSkipTimeValidity) == 0 && certificate->TimeValidity() != 0) {
@@ -368,7 +373,7 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     // An encrypted key or a key on a token opens now (the passphrase or PIN
     // may be asked for), before anything is written.
     try {
-        certificate->UnlockPrivateKey(Crypto::PromptContext{PageOrigin(*request), request->Lang()});
+        certificate->UnlockPrivateKey(Crypto::PromptContext{request->Origin().Text(), request->Lang()});
     } catch (const Crypto::Exception& e) {
         Logger::Get()->SetFunc("Sign");
         Logger::Get()->Log("Private key not available %d - %s", e.Code(), e.what());
@@ -426,15 +431,53 @@ FactoryPtr<ResultBase> PendrelBase::Sign(PropBase* request) {
     return result;
 }
 
+std::unique_ptr<SignConsentDlg> PendrelBase::CreateSignConsentDlg() {
+    return nullptr;
+}
+
+bool PendrelBase::ConsentToSign(const PropBase& request, const Crypto::Certificate& certificate) {
+    const PageOrigin& origin = request.Origin();
+    Logger::Get()->SetFunc("Sign");
+    if (origin.GetKind() == PageOrigin::Web && AllowedOrigins::Contains(origin.Text())) {
+        Logger::Get()->Log("Signing allowed for good for %s", origin.Text().c_str());
+        return true;
+    }
+    const std::unique_ptr<SignConsentDlg> dialog = CreateSignConsentDlg();
+    if (!dialog) {
+        Logger::Get()->Log("Signing denied for %s: nobody to ask", origin.Text().c_str());
+        return false;
+    }
+    dialog->SetLanguage(request.Lang());
+    dialog->SetOrigin(origin.Text());
+    dialog->SetDocument(request.DocumentName(), request.Document()->FileSize());
+    dialog->SetCertificate(certificate.Subject());
+    dialog->SetRememberable(origin.GetKind() == PageOrigin::Web);
+    const SignConsentDlg::Answer answer = dialog->Show();
+    Logger::Get()->SetFunc("Sign");
+    if (answer == SignConsentDlg::Deny) {
+        Logger::Get()->Log("Signing denied by the user for %s", origin.Text().c_str());
+        return false;
+    }
+    // Allowed now even when the choice cannot be kept (AllowedOrigins logs why).
+    if (answer == SignConsentDlg::AllowAlways && origin.GetKind() == PageOrigin::Web)
+        AllowedOrigins::Add(origin.Text());
+    Logger::Get()->Log("Signing allowed by the user for %s", origin.Text().c_str());
+    return true;
+}
+
 FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
     if (request == nullptr) return nullptr;
 
-    // The request's language goes to the texts it shows.
+    // The request's language and origin go to the windows it shows.
     const int language = request->Lang();
     std::unique_ptr<StatusDlg> dialog = CreateStatusDlg();
-    if (dialog) dialog->SetLanguage(language);
+    if (dialog) {
+        dialog->SetLanguage(language);
+        dialog->SetOrigin(request->Origin().Text());
+    }
     FactoryPtr<ResultBase> result = CreateResultObject();
     if (!result) return nullptr;
+    result->SetOrigin(request->Origin());
 
     PDF::Env& env = request->Env();
     if (env.GetFile() == nullptr || request->Document() == nullptr || !FreshDocument(*request)) {
@@ -478,7 +521,8 @@ FactoryPtr<ResultBase> PendrelBase::Verify(PropBase* request) {
             Crypto::CMSignature* const cms = signature->GetCMS();
             Crypto::Certificate* const signer = cms != nullptr ? cms->SignerCert() : nullptr;
             if (signer == nullptr) continue;
-            signer->Validate((options & PropBase::kCheckRevocation) != 0, language);
+            signer->Validate((options & PropBase::kCheckRevocation) != 0,
+                             Crypto::PromptContext{request->Origin().Text(), language});
             status[0] = StatusChar(signer->TimeValidity());
             status[1] = StatusChar(signer->ChainValidity());
             status[3] = StatusChar(signer->CRLValidity());

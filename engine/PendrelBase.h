@@ -4,9 +4,14 @@
 
 #include "engine/FactoryPtr.h"
 
+namespace Crypto {
+class Certificate;
+}
+
 class CertInfoBase;
 class PropBase;
 class ResultBase;
+class SignConsentDlg;
 class SignatureBase;
 class StatusDlg;
 class StatusSigDlg;
@@ -24,6 +29,10 @@ public:
     FactoryPtr<ResultBase> Sign(PropBase* request);
     FactoryPtr<ResultBase> Verify(PropBase* request);
 
+    // For a web page, Sign first asks the user (unless the page's origin
+    // is allowed for good); a refusal, or no window to ask in, gives this code.
+    static constexpr int kSignDenied = -79;
+
 protected:
     PendrelBase() = default;
     PendrelBase(const PendrelBase&) = delete;
@@ -40,4 +49,12 @@ protected:
     // Always a dialog; destroyed before the operation returns.
     virtual std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() = 0;
     virtual std::unique_ptr<StatusDlg> CreateStatusDlg() = 0;
+    // The window that asks whether a web page may sign; null when there is
+    // none (then such a page is denied).
+    virtual std::unique_ptr<SignConsentDlg> CreateSignConsentDlg();
+
+private:
+    // Whether the request's web page may sign with the certificate: allowed
+    // for good, or allowed by the user now.
+    bool ConsentToSign(const PropBase& request, const Crypto::Certificate& certificate);
 };

@@ -6,6 +6,7 @@
 
 #include "common/Downloader.h"
 #include "common/Logger.h"
+#include "common/URLParser.h"
 #include "common/Util.h"
 #include "crypto/Platform.h"
 #include "pdf/Exception.h"
@@ -31,6 +32,15 @@ private:
     PDF::Env& _env;
     bool _keep = false;
 };
+
+// The last part of a path or URL, its escapes decoded, without query or fragment.
+std::string LastPart(const std::string& path) {
+    std::string name = path.substr(0, path.find_first_of("?#"));
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    name = name.substr(name.find_last_of('/') + 1);
+    URLParser::ProcessEscapesInplace(name);
+    return name;
+}
 
 bool WriteAll(std::FILE* out, const std::vector<unsigned char>& bytes) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
@@ -84,6 +94,15 @@ void PropBase::LoadFileFromURL() {
         _error = kRefusedFile;
         return;
     }
+    // A web page reaches only what its own site serves: never the user's
+    // files, nor another site (an intranet server) through the user's network.
+    if (_origin.IsWeb() && !_origin.IsSameOrigin(_file)) {
+        Logger::Get()->SetFunc("LoadFileFromURL");
+        Logger::Get()->Log("SetFile - Refused for the page of %s: %s", _origin.Text().c_str(), _file.c_str());
+        _error = kRefusedForOrigin;
+        return;
+    }
+    _loadingName = LastPart(_file);
     if (Util::IsRemoteUrl(_file)) {
         DownloadToWorkingCopy();
         return;
@@ -158,6 +177,7 @@ void PropBase::Feed(const char* data, std::size_t length) {
             _feeding = true;
             _feedFailed = false;
             _error = kNoError;
+            _loadingName.clear();
             _feedStream = CreateWorkingCopy("Feed");
             if (!_feedStream) _error = kNoWorkingCopy;
             _decoder.Reset();
@@ -219,6 +239,7 @@ void PropBase::InternalLoad() {
     }
     detach.Keep();
     _document = std::move(document);
+    _documentName = _loadingName;
 }
 
 bool PropBase::Reload() {
@@ -226,6 +247,7 @@ bool PropBase::Reload() {
     // The file the document was opened from: a later load that stopped
     // before opening may have named another one in _localFile.
     _localFile = _document->Path();
+    _loadingName = _documentName;
     InternalLoad();
     return _document != nullptr;
 }

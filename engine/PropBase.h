@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Base64Stream.h"
+#include "common/PageOrigin.h"
 #include "common/posix/FilePtr.h"
 #include "pdf/Env.h"
 
@@ -45,6 +46,9 @@ public:
     // Reported instead of a PDF::Exception code 0 (a failed PDF-library
     // call), which would read as "no error".
     static constexpr int kOpenFailed = -7;
+    // A web page named a document other than an http(s) URL of its own
+    // origin: a local path, a file:// URL or another site.
+    static constexpr int kRefusedForOrigin = -77;
 
     static constexpr std::size_t kMaxFileLength = 512;
 
@@ -61,8 +65,9 @@ public:
     virtual Crypto::Certificate* GetCertificate() = 0;
 
     // Loads the document named by File(): a local path or file:// URL where
-    // it lies, a remote URL into a new working copy. The outcome is in
-    // Error() and in whether a document is open.
+    // it lies, a remote URL into a new working copy. A web page may name only
+    // http(s) URLs of its own origin (else -77). The outcome is in Error()
+    // and in whether a document is open.
     void LoadFileFromURL();
     // Appends `length` bytes of Base64 text (pieces may split groups; line
     // breaks are skipped) to a new working copy; length 0 ends the data and
@@ -97,6 +102,12 @@ public:
     void SetContact(const std::wstring& contact) { _contact = contact; }
     const std::string& SigId() const { return _sigId; }
     void SetSigId(const std::string& sigId) { _sigId = sigId; }
+    // The page the request serves; local unless set.
+    const PageOrigin& Origin() const { return _origin; }
+    void SetOrigin(const PageOrigin& origin) { _origin = origin; }
+    // The open document's name as the user knows it: the last part of the
+    // URL or path it came from; empty for a document fed as data.
+    const std::string& DocumentName() const { return _documentName; }
 
     PDF::Env& Env() { return _env; }
     // The opened document, or null.
@@ -132,6 +143,9 @@ private:
     void Unload();
 
     PDF::FileManager* _files;
+    PageOrigin _origin;
+    std::string _documentName;
+    std::string _loadingName;  // the name of the document being loaded
     Util::Base64Decoder _decoder;
     Util::FilePtr _feedStream;
     bool _feeding = false;                    // pieces have come, the end has not

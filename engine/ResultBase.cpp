@@ -59,6 +59,12 @@ const std::string& ResultBase::ReadStreamData() {
 }
 
 bool ResultBase::SaveFile(const std::string& destination) {
+    if (_origin.IsWeb()) {
+        Logger::Get()->SetFunc("SaveFile");
+        Logger::Get()->Log("Saving refused for the page of %s", _origin.Text().c_str());
+        _error = kSaveRefusedForOrigin;
+        return false;
+    }
     if (!_file.empty() && Util::CopyFile(_file, destination, "PDF Files|*.pdf|", "pdf") == 1) {
         _error = 1;
         return true;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/Base64Stream.h"
+#include "common/PageOrigin.h"
 #include "common/posix/FilePtr.h"
 #include "engine/FactoryPtr.h"
 
@@ -28,8 +29,16 @@ public:
     // starts again from the first byte). -8 and empty text when the file
     // cannot be read.
     const std::string& ReadStreamData();
-    // Copies the signed copy to a path or file:// URL: 1 and true, or -8 and false.
+    // Copies the signed copy to a path or file:// URL: 1 and true, or -8 and
+    // false. A web page may not write the user's files: -78 and false (it
+    // reads the copy with ReadStreamData).
     bool SaveFile(const std::string& destination);
+
+    static constexpr int kSaveRefusedForOrigin = -78;
+
+    // The page the result serves; local unless set.
+    const PageOrigin& Origin() const { return _origin; }
+    void SetOrigin(const PageOrigin& origin) { _origin = origin; }
 
     int Error() const { return _error; }
     void SetError(int error) { _error = error; }
@@ -41,6 +50,7 @@ public:
 private:
     int _error = 1;
     std::string _file;
+    PageOrigin _origin;
     Util::FilePtr _readStream;
     Util::Base64Encoder _encoder;
     std::vector<char> _readBuffer;

@@ -23,7 +23,7 @@ bool CRLProgressDialogGtk::ShowDialog() {
             return future.wait_for(boost::chrono::milliseconds(timeout.count())) ==
                    boost::future_status::ready;
         },
-        [&future] { return future.has_value(); }, Language());
+        [&future] { return future.has_value(); }, Language(), Origin());
     return window.Run();
 }
 

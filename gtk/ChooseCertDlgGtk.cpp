@@ -19,7 +19,7 @@ bool ChooseCertDlgGtk::Show() {
     // The views are made anew: their texts follow the current language.
     _views.clear();
     for (const Crypto::Certificate* cert : Candidates()) _views.push_back(ViewFactory::Cert(*cert, Language()));
-    const long row = ChooseCertWindow(_views, Language()).Run();
+    const long row = ChooseCertWindow(_views, Language(), Origin()).Run();
     Logger::Get()->SetFunc("ChooseCertDlgGtk::Show");
     if (row < 0 || static_cast<size_t>(row) >= Candidates().size()) {
         Logger::Get()->Log("No certificate chosen");

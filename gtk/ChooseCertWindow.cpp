@@ -64,8 +64,8 @@ struct ChooseCertWindow::Handlers {
     }
 };
 
-ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language)
-    : _certs(certs), _language(language) {}
+ChooseCertWindow::ChooseCertWindow(const std::vector<CertView>& certs, int language, const std::string& origin)
+    : _certs(certs), _language(language), _origin(origin) {}
 
 ChooseCertWindow::~ChooseCertWindow() = default;
 
@@ -87,6 +87,7 @@ long ChooseCertWindow::Run() {
     }
     _ui->SetTitle(163);
     _ui->SetLabel("label", 158);
+    _ui->ShowOrigin(_origin);
     _ui->SetButton("okButton", 168);
     _ui->SetButton("cancelButton", 169);
     _ui->SetButton("showCertButton", 170);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gtk/CertView.h"
@@ -16,7 +17,8 @@ class ChooseCertWindow {
 public:
     // The list is read, not copied: it must outlive the window. Texts in
     // message language `language`.
-    ChooseCertWindow(const std::vector<CertView>& certs, int language);
+    // message language `language`; a web page's origin is named in the window.
+    ChooseCertWindow(const std::vector<CertView>& certs, int language, const std::string& origin = std::string());
     ~ChooseCertWindow();
     ChooseCertWindow(const ChooseCertWindow&) = delete;
     ChooseCertWindow& operator=(const ChooseCertWindow&) = delete;
@@ -38,6 +40,7 @@ private:
 
     const std::vector<CertView>& _certs;
     int _language;
+    std::string _origin;
     long _selectedRow = -1;
     std::unique_ptr<GtkUtil::ModalLoop> _loop;
     std::unique_ptr<GtkUtil::WindowDescription> _ui;

@@ -58,6 +58,7 @@ bool ProgressWindow::Run() const {
     }
     ui->SetTitle(501);
     ui->SetLabel("label", 502);
+    ui->ShowOrigin(_origin);
     ui->SetButton("cancel", 169);
     GtkWidget* progress = ui->Widget("progress");
     if (progress != nullptr && !GTK_IS_PROGRESS_BAR(progress)) progress = nullptr;

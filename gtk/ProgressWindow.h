@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 // The revocation-list download's progress window (window description
 // "CRLProgressDialog"): a text, a moving progress bar and Cancel. It closes by
@@ -15,8 +16,12 @@ public:
     using HasResult = std::function<bool()>;
 
     // Texts in message language `language`.
-    ProgressWindow(WaitEnded waitEnded, HasResult hasResult, int language)
-        : _waitEnded(std::move(waitEnded)), _hasResult(std::move(hasResult)), _language(language) {}
+    // A web page's origin is named in the window.
+    ProgressWindow(WaitEnded waitEnded, HasResult hasResult, int language, const std::string& origin = std::string())
+        : _waitEnded(std::move(waitEnded)),
+          _hasResult(std::move(hasResult)),
+          _language(language),
+          _origin(origin) {}
 
     // True when the download delivered a result, false when the user
     // cancelled. The window looks at the download on every pass of its loop
@@ -32,4 +37,5 @@ private:
     WaitEnded _waitEnded;
     HasResult _hasResult;
     int _language;
+    std::string _origin;
 };

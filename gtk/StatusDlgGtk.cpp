@@ -38,5 +38,5 @@ void StatusDlgGtk::Show() {
     }
     StatusWindow::VersionFile versionFile;
     if (GetVersions() != nullptr) versionFile = [this](size_t index) { return VersionFile(index); };
-    StatusWindow(views, versionFile, Language()).Run();
+    StatusWindow(views, versionFile, Language(), Origin()).Run();
 }

@@ -20,5 +20,5 @@ void StatusSigDlgGtk::Show() {
     std::optional<StatusSigWindow::Codes> codes;
     if (const Crypto::Certificate* cert = GetCertificate())
         codes = StatusSigWindow::Codes{cert->TimeValidity(), cert->ChainValidity(), cert->CRLValidity()};
-    StatusSigWindow(codes, Language()).Run();
+    StatusSigWindow(codes, Language(), Origin()).Run();
 }

@@ -23,6 +23,7 @@ void StatusSigWindow::Run() const {
     GtkUtil::ModalLoop loop;
     const auto ui = GtkUtil::WindowDescription::Load("StatusSigDlg", _language);
     if (!ui) return;
+    ui->ShowOrigin(_origin);
     if (_codes) {
         ui->SetTitle(165);
         ui->SetButton("okButton", 168);

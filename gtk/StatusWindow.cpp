@@ -29,8 +29,8 @@ struct StatusWindow::Handlers {
 };
 
 StatusWindow::StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile,
-                           int language)
-    : _signatures(signatures), _versionFile(std::move(versionFile)), _language(language) {}
+                           int language, const std::string& origin)
+    : _signatures(signatures), _versionFile(std::move(versionFile)), _language(language), _origin(origin) {}
 
 StatusWindow::~StatusWindow() = default;
 
@@ -61,6 +61,7 @@ void StatusWindow::Run() {
     for (const SignatureView& signature : _signatures)
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), signature.name.c_str());
     _ui->SetTitle(165);
+    _ui->ShowOrigin(_origin);
     _ui->SetLabel("labelSelect", 167);
     _ui->SetButton("btnViewVersion", 201);
     _ui->SetLabel("labelSerial", 162);

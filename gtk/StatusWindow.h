@@ -27,7 +27,9 @@ public:
 
     // Without versionFile, "View version" does nothing. The list is read, not
     // copied: it must outlive the window. Texts in message language `language`.
-    StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile, int language);
+    // A web page's origin is named in the window.
+    StatusWindow(const std::vector<SignatureView>& signatures, VersionFile versionFile, int language,
+                 const std::string& origin = std::string());
     ~StatusWindow();
     StatusWindow(const StatusWindow&) = delete;
     StatusWindow& operator=(const StatusWindow&) = delete;
@@ -50,6 +52,7 @@ private:
     const std::vector<SignatureView>& _signatures;
     VersionFile _versionFile;
     int _language;
+    std::string _origin;
     std::unique_ptr<GtkUtil::ModalLoop> _loop;
     std::unique_ptr<GtkUtil::WindowDescription> _ui;
     std::unique_ptr<GtkUtil::StatusIcons> _icons;

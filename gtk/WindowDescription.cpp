@@ -69,4 +69,11 @@ void WindowDescription::SetColumn(const char* id, int messageId) const {
         gtk_tree_view_column_set_title(GTK_TREE_VIEW_COLUMN(object), Text(messageId).c_str());
 }
 
+void WindowDescription::ShowOrigin(const std::string& origin) const {
+    GObject* object = Object("requestedBy");
+    if (object == nullptr || !GTK_IS_LABEL(object)) return;
+    gtk_label_set_text(GTK_LABEL(object), (Text(529) + " " + origin).c_str());
+    gtk_widget_set_visible(GTK_WIDGET(object), !origin.empty());
+}
+
 }  // namespace GtkUtil

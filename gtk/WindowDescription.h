@@ -34,6 +34,10 @@ public:
     void SetButton(const char* id, int messageId) const;
     void SetFrame(const char* id, int messageId) const;
     void SetColumn(const char* id, int messageId) const;
+    // The line naming the web page that asked for the window ("Requested by
+    // https://...", message 529) in the label "requestedBy", shown only for
+    // a web page (a non-empty origin).
+    void ShowOrigin(const std::string& origin) const;
 
 private:
     WindowDescription(GObjectPtr<GtkBuilder> builder, GtkWidget* window, int language);

@@ -21,6 +21,8 @@ NPCertInfo::NPCertInfo(NPP npp) : Base(npp) {
     SetStore(std::make_unique<Crypto::CertStoreFile>(Crypto::CertStoreFile::KeychainFolder(),
                                                      PluginInstance::KeysOf(npp)));
     SetChooser(std::make_unique<ChooseCertDlgGtk>());
+    // Its windows (chooser, passphrase prompt) name a web page.
+    SetOrigin(PluginInstance::OriginOf(npp).Text());
 
     PropertyMapper& props = Properties();
     props.AddString("certHash", &_certHash);

@@ -3,8 +3,10 @@
 #include "common/Logger.h"
 #include "common/npruntime/NPUtils.h"
 #include "crypto/CMSignature.h"
+#include "engine/SignConsentDlg.h"
 #include "engine/StatusDlg.h"
 #include "engine/StatusSigDlg.h"
+#include "gtk/SignConsentDlgGtk.h"
 #include "gtk/StatusDlgGtk.h"
 #include "gtk/StatusSigDlgGtk.h"
 #include "npruntime/NPCertInfo.h"
@@ -129,4 +131,8 @@ std::unique_ptr<StatusDlg> NPPendrelPDF::CreateStatusDlg() {
     return std::make_unique<StatusDlgGtk>([](const PDF::Signature& s) -> const Crypto::Certificate* {
         return s.GetCMS() ? s.GetCMS()->SignerCert() : nullptr;
     });
+}
+
+std::unique_ptr<SignConsentDlg> NPPendrelPDF::CreateSignConsentDlg() {
+    return std::make_unique<SignConsentDlgGtk>();
 }

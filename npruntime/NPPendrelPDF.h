@@ -18,6 +18,7 @@ protected:
     FactoryPtr<SignatureBase> CreateSignatureObject() override;
     std::unique_ptr<StatusSigDlg> CreateStatusSigDlg() override;
     std::unique_ptr<StatusDlg> CreateStatusDlg() override;
+    std::unique_ptr<SignConsentDlg> CreateSignConsentDlg() override;
 
 private:
     bool GetVersionNumber(NPVariant* result);

@@ -6,6 +6,7 @@
 #include "npruntime/NPCertInfo.h"
 #include "npruntime/NPVisualRep.h"
 #include "npruntime/ObjectRef.h"
+#include "npruntime/PluginInstance.h"
 
 NPClass sNPProp_NPClass = Base::MakeClass(&AllocateNPPropObject);
 
@@ -26,6 +27,8 @@ NPProp::NPProp(NPP npp) : Base(npp) {
     Logger::Get()->SetFunc("NPProp");
     Logger::Get()->Log("*** Constructor, object %p", static_cast<void*>(this));
     SetPlatform(std::make_unique<Crypto::PlatformOpenSSL>());
+    // What a web page may load and sign follows from where it comes from.
+    SetOrigin(PluginInstance::OriginOf(npp));
 
     PropertyMapper& props = Properties();
     props.AddInt("options", &_options);

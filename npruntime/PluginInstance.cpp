@@ -3,8 +3,15 @@
 #include "common/Logger.h"
 #include "crypto/openssl/KeySession.h"
 #include "npruntime/NPPendrelPDF.h"
+#include "npruntime/PageLocation.h"
 
-PluginInstance::PluginInstance(NPP npp) : _npp(npp), _keys(std::make_shared<Crypto::KeySession>()) {}
+PluginInstance::PluginInstance(NPP npp)
+    : _npp(npp), _origin(PageLocation::Origin(npp)), _keys(std::make_shared<Crypto::KeySession>()) {}
+
+PageOrigin PluginInstance::OriginOf(NPP npp) {
+    if (npp != nullptr && npp->pdata != nullptr) return static_cast<PluginInstance*>(npp->pdata)->Origin();
+    return PageOrigin();
+}
 
 std::shared_ptr<Crypto::KeySession> PluginInstance::KeysOf(NPP npp) {
     // pdata is ours: NPP_New puts the instance there.

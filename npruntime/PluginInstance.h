@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/PageOrigin.h"
 #include "npapi/npruntime.h"
 #include "npruntime/NPObjectPtr.h"
 
@@ -29,9 +30,15 @@ public:
     const std::shared_ptr<Crypto::KeySession>& Keys() const { return _keys; }
     // The session of the instance npp belongs to; a new one when npp has no instance.
     static std::shared_ptr<Crypto::KeySession> KeysOf(NPP npp);
+    // The origin of the page, read from the browser when the instance was
+    // made; the requests, results and windows of the page carry it.
+    const PageOrigin& Origin() const { return _origin; }
+    // The origin of the page npp belongs to; local when npp has no instance.
+    static PageOrigin OriginOf(NPP npp);
 
 private:
     NPP _npp;
+    PageOrigin _origin;
     std::shared_ptr<Crypto::KeySession> _keys;
     NPObjectPtr _scriptable;
 };

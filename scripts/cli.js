@@ -62,6 +62,7 @@ cli.local = function (path) {
 // request's load code: "cannot read x.pdf: no such file",
 // "x.pdf: PDF version 1.7 not supported", ...
 cli.loadFailure = function (shown, path, code) {
+    if (code === -77) return shown + ": a web page may load only documents of its own site";
     if (cli.isUrl(path)) {
         if (code === -6) return "cannot download " + shown;
         if (code === -5) return "cannot download " + shown + ": no working file can be made";

@@ -67,6 +67,9 @@ function signFailure(code) {
         "-74": "the token's PIN is locked",
         "-75": "the token or its key is no longer there",
         "-76": "the key cannot be used",
+        "-77": "a web page may load only documents of its own site",
+        "-78": "a web page may not save files (it reads the signed document instead)",
+        "-79": "the user did not allow this web page to sign (no window to ask in, or Deny)",
     };
     var reason = reasons[String(code)];
     return "signing failed: " + (reason !== undefined ? reason + " (error " + code + ")" : "error " + code);
@@ -150,7 +153,8 @@ cli.run(NAME, function () {
     var passedOver = result.error === kNoDistributionPoint && options !== undefined &&
         (options & kCheckRevocation) !== 0;
     if (result.error !== 1 && !passedOver) fail(signFailure(result.error));
-    if (!result.saveFile(out)) fail("cannot write " + opts.files[1]);
+    if (!result.saveFile(out))
+        fail(result.error === -78 ? signFailure(-78) : "cannot write " + opts.files[1]);
     print("signed " + opts.files[1] +
           (passedOver ? " (revocation test passed over: the certificate names no distribution point)" : ""));
     return cli.kOk;

@@ -18,12 +18,14 @@ void CRLProgressDialog::SetFactory(Factory factory) {
     Installed().Set(std::move(factory));
 }
 
-std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future, int language) {
+std::unique_ptr<CRLProgressDialog> CRLProgressDialog::Create(CRLFuture& future, int language,
+                                                            const std::string& origin) {
     const Factory factory = Installed().Get();
     std::unique_ptr<CRLProgressDialog> dialog;
     if (factory) dialog = factory(future);
     if (!dialog) dialog = std::make_unique<CRLProgressWait>(future);
     dialog->SetLanguage(language);
+    dialog->SetOrigin(origin);
     return dialog;
 }
 

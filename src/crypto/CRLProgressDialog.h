@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "common/BaseDialog.h"
 #include "crypto/CRLFuture.h"
@@ -20,8 +21,10 @@ public:
     // The windows layer installs its dialog here; without one (and whenever
     // the factory answers null) the wait has no window.
     static void SetFactory(Factory factory);
-    // The dialog shows in message language `language`.
-    static std::unique_ptr<CRLProgressDialog> Create(CRLFuture& future, int language);
+    // The dialog shows in message language `language` and names the web
+    // page's origin (empty for a local page).
+    static std::unique_ptr<CRLProgressDialog> Create(CRLFuture& future, int language,
+                                                     const std::string& origin = std::string());
 
 protected:
     CRLFuture& _future;

@@ -48,9 +48,10 @@ public:
     // End of the validity period, 0 when unknown.
     virtual std::time_t NotAfter() const = 0;
     // Decides the three validity codes and the status text. A revocation
-    // list download shows its progress window in message language
-    // `language`, that of the request validating.
-    virtual void Validate(bool checkCRL, int language) = 0;
+    // list download shows its progress window for `context`: in its
+    // language, naming its origin (those of the request validating).
+    virtual void Validate(bool checkCRL, const PromptContext& context) = 0;
+    void Validate(bool checkCRL, int language) { Validate(checkCRL, PromptContext{std::string(), language}); }
     void Validate(bool checkCRL) { Validate(checkCRL, 0); }
     virtual int TimeValidity() const = 0;
     virtual int ChainValidity() const = 0;

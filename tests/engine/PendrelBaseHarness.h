@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,7 @@
 #include "engine/PendrelBase.h"
 #include "engine/PropBase.h"
 #include "engine/ResultBase.h"
+#include "engine/SignConsentDlg.h"
 #include "engine/SignatureBase.h"
 #include "engine/StatusDlg.h"
 #include "engine/StatusSigDlg.h"
@@ -33,8 +35,10 @@ struct DialogRecord {
     int sigShows = 0;
     std::string sigSubjectAtShow;
     int sigLanguageAtShow = -1;
+    std::string sigOriginAtShow;
     int statusShows = 0;
     int statusLanguageAtShow = -1;
+    std::string statusOriginAtShow;
     std::vector<std::string> statusNamesAtShow;
     std::vector<int> statusCodesAtShow;
     bool versionsAtShow = false;
@@ -47,6 +51,7 @@ public:
         ++_record.sigShows;
         _record.sigSubjectAtShow = GetCertificate() != nullptr ? GetCertificate()->Subject() : "";
         _record.sigLanguageAtShow = Language();
+        _record.sigOriginAtShow = Origin();
     }
 
 private:
@@ -60,6 +65,7 @@ public:
         ++_record.statusShows;
         _record.versionsAtShow = GetVersions() != nullptr;
         _record.statusLanguageAtShow = Language();
+        _record.statusOriginAtShow = Origin();
         _record.statusNamesAtShow.clear();
         _record.statusCodesAtShow.clear();
         for (const SigItem& item : Signatures()) {
@@ -71,6 +77,17 @@ public:
 
 private:
     DialogRecord& _record;
+};
+
+// Answers the consent question as the test's function does.
+class ScriptedConsentDlg final : public SignConsentDlg {
+public:
+    using Script = std::function<Answer(const SignConsentDlg&)>;
+    explicit ScriptedConsentDlg(Script script) : _script(std::move(script)) {}
+    Answer Show() override { return _script(*this); }
+
+private:
+    Script _script;
 };
 
 class TestResult final : public ResultBase {
@@ -102,6 +119,9 @@ public:
     std::shared_ptr<int> certInfosMade = std::make_shared<int>(0);
     std::shared_ptr<int> certInfosReleased = std::make_shared<int>(0);
     DialogRecord dialogs;
+    // How a web page's sign is answered; without either there is no window to ask in.
+    ScriptedConsentDlg::Script consent;
+    std::function<std::unique_ptr<SignConsentDlg>()> consentWindow;
 
 protected:
     FactoryPtr<ResultBase> CreateResultObject() override {
@@ -125,6 +145,11 @@ protected:
     }
     std::unique_ptr<StatusDlg> CreateStatusDlg() override {
         return std::make_unique<RecordingStatusDlg>(dialogs);
+    }
+    std::unique_ptr<SignConsentDlg> CreateSignConsentDlg() override {
+        if (consentWindow) return consentWindow();
+        if (!consent) return nullptr;
+        return std::make_unique<ScriptedConsentDlg>(consent);
     }
 };
 
@@ -171,10 +196,15 @@ public:
     ScriptedCertificate(const Crypto::CertificateOpenSSL& identity, int time, int chain, int crl, int error)
         : Crypto::CertificateOpenSSL(identity), _time(time), _chain(chain), _crl(crl), _error(error) {}
     using Crypto::CertificateOpenSSL::Validate;
-    void Validate(bool checkCRL, int language) override {
+    void Validate(bool checkCRL, const Crypto::PromptContext& context) override {
         ++validations;
         lastCheckCRL = checkCRL;
-        lastLanguage = language;
+        lastLanguage = context.language;
+        lastValidateOrigin = context.origin;
+    }
+    void UnlockPrivateKey(const Crypto::PromptContext& context) override {
+        lastPromptOrigin = context.origin;
+        Crypto::CertificateOpenSSL::UnlockPrivateKey(context);
     }
     int TimeValidity() const override { return _time; }
     int ChainValidity() const override { return _chain; }
@@ -188,6 +218,8 @@ public:
     int validations = 0;
     bool lastCheckCRL = false;
     int lastLanguage = -1;
+    std::string lastPromptOrigin = "(not asked)";
+    std::string lastValidateOrigin = "(not validated)";
 
 private:
     int _time, _chain, _crl, _error;

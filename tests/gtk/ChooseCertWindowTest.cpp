@@ -227,3 +227,37 @@ TEST_F(ChooseCertWindowTest, ScreenshotsInBothLanguages) {
         EXPECT_EQ(header, language == 0 ? "Serial number" : "Seriennummer");
     }
 }
+
+TEST_F(ChooseCertWindowTest, AWebPageIsNamedAboveTheList) {
+    const struct {
+        int language;
+        std::string origin;
+        bool shown;
+        std::string line;
+    } cases[] = {
+        {0, "https://shop.example.test", true, "Requested by https://shop.example.test"},
+        {1, "http://127.0.0.1:8123", true, "Angefordert von http://127.0.0.1:8123"},
+        {0, "", false, ""},  // a local page
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string title = Title(c.language);
+        bool shown = !c.shown;
+        std::string line;
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                shown = g.Visible(title, "requestedBy");
+                line = g.LabelText(title, "requestedBy");
+                if (c.shown)
+                    g.Screenshot(title, GuiDriver::ScreenshotPath(std::string("ChooseCert-web-") +
+                                                                    (c.language == 0 ? "en" : "de") + ".png"));
+                g.ClickWidget(title, "cancelButton");
+            },
+            [&] { ChooseCertWindow(certs, c.language, c.origin).Run(); });
+        ASSERT_EQ(error, "");
+        EXPECT_EQ(shown, c.shown);
+        if (c.shown) {
+            EXPECT_EQ(line, c.line);
+        }
+    }
+}

@@ -105,3 +105,34 @@ TEST_F(StatusSigWindowTest, ScreenshotsInBothLanguages) {
         EXPECT_EQ(error, "");
     }
 }
+
+TEST_F(StatusSigWindowTest, AWebPageIsNamedOnTop) {
+    for (const int language : {0, 1}) {
+        SCOPED_TRACE(language);
+        const std::string title = GtkTest::Text(165, language);
+        bool shown = false;
+        std::string line;
+        const std::string error = gui.Drive(
+            [&](GuiDriver& g) {
+                shown = g.Visible(title, "requestedBy");
+                line = g.LabelText(title, "requestedBy");
+                g.ClickWidget(title, "okButton");
+            },
+            [&] { StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, language, "https://shop.example.test").Run(); });
+        ASSERT_EQ(error, "");
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(line, std::string(language == 0 ? "Requested by" : "Angefordert von") +
+                            " https://shop.example.test");
+    }
+    // A local page's window has no such line.
+    const std::string title = GtkTest::Text(165);
+    bool shown = true;
+    const std::string error = gui.Drive(
+        [&](GuiDriver& g) {
+            shown = g.Visible(title, "requestedBy");
+            g.ClickWidget(title, "okButton");
+        },
+        [&] { StatusSigWindow(StatusSigWindow::Codes{0, 0, 2}, 0).Run(); });
+    ASSERT_EQ(error, "");
+    EXPECT_FALSE(shown);
+}

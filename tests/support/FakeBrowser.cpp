@@ -12,6 +12,25 @@ namespace {
 
 FakeBrowser* gCurrent = nullptr;
 
+// The page's window and its location: script objects of the browser whose
+// one property answers as the browser is told.
+bool IsName(NPIdentifier id, const char* name) {
+    return id != nullptr && *static_cast<const std::string*>(id) == name;
+}
+
+bool WindowGetProperty(NPObject*, NPIdentifier name, NPVariant* result);
+bool LocationGetProperty(NPObject*, NPIdentifier name, NPVariant* result);
+
+NPClass MakeScriptClass(NPGetPropertyFunctionPtr getProperty) {
+    NPClass cls{};
+    cls.structVersion = NP_CLASS_STRUCT_VERSION;
+    cls.getProperty = getProperty;
+    return cls;
+}
+
+NPClass gWindowClass = MakeScriptClass(&WindowGetProperty);
+NPClass gLocationClass = MakeScriptClass(&LocationGetProperty);
+
 }  // namespace
 
 FakeBrowser::FakeBrowser() {
@@ -54,6 +73,7 @@ NPNetscapeFuncs FakeBrowser::Table() {
     t.retainobject = &RetainObject;
     t.releaseobject = &ReleaseObject;
     t.releasevariantvalue = &ReleaseVariantValue;
+    t.getproperty = &GetProperty;
     t.getvalueforurl = &GetValueForURL;
     t.setvalueforurl = &SetValueForURL;
     return t;
@@ -71,8 +91,14 @@ uint32_t FakeBrowser::Count(NPObject* object) const {
     return _objects.count(object) != 0 ? object->referenceCount : 0;
 }
 
-NPError FakeBrowser::GetValue(NPP, NPNVariable variable, void* value) {
+NPError FakeBrowser::GetValue(NPP npp, NPNVariable variable, void* value) {
     FakeBrowser* b = Current();
+    if (variable == NPNVWindowNPObject) {
+        ++b->windowRequests;
+        if (b->window == Window::None) return NPERR_GENERIC_ERROR;
+        *static_cast<NPObject**>(value) = CreateObject(npp, &gWindowClass);  // the caller's reference
+        return NPERR_NO_ERROR;
+    }
     Answer answer = Answer::Error;
     if (variable == NPNVsupportsCocoaBool) answer = b->cocoa;
     if (variable == NPNVsupportsCoreGraphicsBool) answer = b->coreGraphics;
@@ -176,6 +202,39 @@ void FakeBrowser::ReleaseVariantValue(NPVariant* variant) {
     if (variant->type == NPVariantType_Object) ReleaseObject(variant->value.objectValue);
     variant->type = NPVariantType_Void;
 }
+
+bool FakeBrowser::GetProperty(NPP, NPObject* object, NPIdentifier name, NPVariant* result) {
+    if (Current()->_objects.count(object) == 0) {
+        ADD_FAILURE() << "NPN_GetProperty on an object that does not exist";
+        return false;
+    }
+    return object->_class->getProperty != nullptr && object->_class->getProperty(object, name, result);
+}
+
+namespace {
+
+bool WindowGetProperty(NPObject*, NPIdentifier name, NPVariant* result) {
+    const FakeBrowser::Window window = gCurrent->window;
+    if (!IsName(name, "location") || window == FakeBrowser::Window::NoLocation) return false;
+    NPObject* location = gCurrent->Table().createobject(gCurrent->Instance(), &gLocationClass);
+    OBJECT_TO_NPVARIANT(location, *result);
+    return true;
+}
+
+bool LocationGetProperty(NPObject*, NPIdentifier name, NPVariant* result) {
+    if (!IsName(name, "href")) return false;
+    if (gCurrent->window == FakeBrowser::Window::HrefNotText) {
+        INT32_TO_NPVARIANT(42, *result);
+        return true;
+    }
+    const std::string& href = gCurrent->href;
+    auto* text = static_cast<NPUTF8*>(gCurrent->Table().memalloc(static_cast<uint32_t>(href.size())));
+    std::memcpy(text, href.data(), href.size());
+    STRINGN_TO_NPVARIANT(text, static_cast<uint32_t>(href.size()), *result);
+    return true;
+}
+
+}  // namespace
 
 NPError FakeBrowser::GetValueForURL(NPP, NPNURLVariable, const char*, char**, uint32_t*) {
     return NPERR_GENERIC_ERROR;

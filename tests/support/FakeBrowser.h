@@ -45,6 +45,17 @@ public:
     // What NPN_SetValue was given, by variable.
     std::map<int, intptr_t> values;
 
+    // What NPN_GetValue(NPNVWindowNPObject) gives: no window object (as a
+    // browser whose page is its own script), a window whose location has
+    // the text `href`, a window without a location object, or one whose
+    // location's href is not text. The window, its location and the href
+    // text are browser objects and memory: they count as live until released.
+    enum class Window { None, WithHref, NoLocation, HrefNotText };
+    Window window = Window::None;
+    std::string href;
+    // How often the plug-in asked for the window object.
+    int windowRequests = 0;
+
     NPP Instance() { return &_npp; }
 
 private:
@@ -63,6 +74,7 @@ private:
     static NPObject* RetainObject(NPObject* object);
     static void ReleaseObject(NPObject* object);
     static void ReleaseVariantValue(NPVariant* variant);
+    static bool GetProperty(NPP npp, NPObject* object, NPIdentifier name, NPVariant* result);
     static NPError GetValueForURL(NPP, NPNURLVariable, const char*, char**, uint32_t*);
     static NPError SetValueForURL(NPP, NPNURLVariable, const char*, const char*, uint32_t);
 

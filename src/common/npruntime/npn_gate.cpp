@@ -66,3 +66,17 @@ void NPN_ReleaseVariantValue(NPVariant* variant) {
     if (variant != nullptr && t != nullptr && t->releasevariantvalue != nullptr)
         t->releasevariantvalue(variant);
 }
+
+NPIdentifier NPN_GetStringIdentifier(const NPUTF8* name) {
+    const NPNetscapeFuncs* t = Table();
+    if (name == nullptr || t == nullptr || t->getstringidentifier == nullptr) return nullptr;
+    return t->getstringidentifier(name);
+}
+
+bool NPN_GetProperty(NPP npp, NPObject* npobj, NPIdentifier propertyName, NPVariant* result) {
+    const NPNetscapeFuncs* t = Table();
+    if (npobj == nullptr || propertyName == nullptr || result == nullptr || t == nullptr ||
+        t->getproperty == nullptr)
+        return false;
+    return t->getproperty(npp, npobj, propertyName, result);
+}

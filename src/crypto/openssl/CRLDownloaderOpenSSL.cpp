@@ -114,13 +114,14 @@ CRLStatusItem CRLDownloaderOpenSSL::Download() {
 }
 
 bool CRLDownloaderOpenSSL::DownloadCRL(const std::vector<unsigned char>& certificateDer,
-                                       std::vector<unsigned char>& out, int& error, int language) {
+                                       std::vector<unsigned char>& out, int& error, int language,
+                                       const std::string& origin) {
     // The task owns the downloader (and through it the certificate copy), so
     // a worker left running after a cancel touches nothing of ours.
     auto downloader = std::make_shared<CRLDownloaderOpenSSL>(certificateDer);
     auto task = std::make_shared<CRLTask>([downloader] { return downloader->Download(); });
     CRLFuture future = task->get_future();
-    const std::unique_ptr<CRLProgressDialog> dialog = CRLProgressDialog::Create(future, language);
+    const std::unique_ptr<CRLProgressDialog> dialog = CRLProgressDialog::Create(future, language, origin);
     boost::thread worker([task] { (*task)(); });
 
     const bool delivered = dialog->ShowDialog();

@@ -28,7 +28,7 @@ public:
     // is kept by WorkerThreads until then. The progress window shows in
     // message language `language`.
     static bool DownloadCRL(const std::vector<unsigned char>& certificateDer, std::vector<unsigned char>& out,
-                            int& error, int language = 0);
+                            int& error, int language = 0, const std::string& origin = std::string());
 
 private:
     const std::vector<unsigned char> _der;

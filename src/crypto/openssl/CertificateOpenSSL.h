@@ -48,7 +48,7 @@ public:
     std::time_t NotAfter() const override;
     std::time_t NotBefore() const;
     using Certificate::Validate;
-    void Validate(bool checkCRL, int language) override;
+    void Validate(bool checkCRL, const PromptContext& context) override;
     int TimeValidity() const override { return _timeValidity; }
     int ChainValidity() const override { return _chainValidity; }
     int CRLValidity() const override { return _crlValidity; }
@@ -76,10 +76,10 @@ public:
     static std::unique_ptr<TrustObject> CreateTrustObject(X509* cert, CertStoreFile& otherStore);
     // Judges revocation of a certificate whose chain is trusted, from the
     // cached list of its issuer or one downloaded (then cached).
-    void CheckRevocationStatus(CertStoreFile& otherStore, int language);
+    void CheckRevocationStatus(CertStoreFile& otherStore, const PromptContext& context);
     // Downloads the revocation list from the distribution points; on
     // failure Error() takes the download's code (-34, -35, 1).
-    bool DownloadCRL(std::vector<unsigned char>& out, int language);
+    bool DownloadCRL(std::vector<unsigned char>& out, const PromptContext& context);
     // True when crl lists this certificate's serial number (and when either
     // is missing).
     bool IsRevoked(const X509_CRL* crl) const;

@@ -47,7 +47,7 @@ void CertificateOpenSSL::SetValidity(int& field, int code) {
     FormatStatus(_status);
 }
 
-void CertificateOpenSSL::Validate(bool checkCRL, int language) {
+void CertificateOpenSSL::Validate(bool checkCRL, const PromptContext& context) {
     ResetValidation();
     if (!_x509) return;
     // Valid only strictly inside the validity period.
@@ -91,7 +91,7 @@ void CertificateOpenSSL::Validate(bool checkCRL, int language) {
             break;
     }
     _error = 1;
-    if (checkCRL) CheckRevocationStatus(otherStore, language);
+    if (checkCRL) CheckRevocationStatus(otherStore, context);
 }
 
 std::unique_ptr<TrustObject> CertificateOpenSSL::CreateTrustObject(X509* cert, CertStoreFile& otherStore) {
@@ -127,7 +127,7 @@ std::unique_ptr<TrustObject> CertificateOpenSSL::CreateTrustObject(X509* cert, C
     return trust;
 }
 
-void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore, int language) {
+void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore, const PromptContext& context) {
     // Revocation is only judged for a trusted chain.
     if (_chainValidity != Valid) {
         SetValidity(_crlValidity, NotDetermined);
@@ -164,7 +164,7 @@ void CertificateOpenSSL::CheckRevocationStatus(CertStoreFile& otherStore, int la
     }
 
     std::vector<unsigned char> der;
-    const bool downloaded = DownloadCRL(der, language);
+    const bool downloaded = DownloadCRL(der, context);
     Logger::Get()->SetFunc("CheckRevocationStatus");
     Logger::Get()->Log("CRL Download was %s", downloaded ? "SUCCESSFUL" : "NOT SUCCESSFULL !");
     if (!downloaded) return;
@@ -221,8 +221,8 @@ void CertificateOpenSSL::JudgeRevocation(const X509_CRL* crl) {
     SetValidity(_crlValidity, revoked ? Invalid : Valid);
 }
 
-bool CertificateOpenSSL::DownloadCRL(std::vector<unsigned char>& out, int language) {
-    return CRLDownloaderOpenSSL::DownloadCRL(_der, out, _error, language);
+bool CertificateOpenSSL::DownloadCRL(std::vector<unsigned char>& out, const PromptContext& context) {
+    return CRLDownloaderOpenSSL::DownloadCRL(_der, out, _error, context.language, context.origin);
 }
 
 bool CertificateOpenSSL::IsRevoked(const X509_CRL* crl) const {
