@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The one list of Debian packages the project needs to build, test and run.
 # Idempotent and quiet: installs only what is missing, updating the package
-# lists first only then.
+# lists first only then. With a build folder, also the pinned npm packages
+# the browser tests use, into BUILD/node (never into the source tree).
+# usage: install-deps.sh [BUILD]
 set -euo pipefail
+BUILD_DIR="${1:-}"
 
 PACKAGES=(
   # build
@@ -31,7 +34,11 @@ PACKAGES=(
   time
   # a software token and the tools that fill it
   softhsm2 opensc
+  # the browsers the extension and the page library are tested in, and what drives them
+  chromium firefox-esr nodejs
 )
+# npm comes with some builds of nodejs; Debian's nodejs needs its own package.
+command -v npm >/dev/null 2>&1 || PACKAGES+=(npm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -39,11 +46,27 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "Installing: ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq >/dev/null
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-echo "Installing: ${missing[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq >/dev/null
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# npm packages: exactly the versions of the lock file, and no browser download
+# (the tests drive Debian's browsers).
+if [ -n "$BUILD_DIR" ]; then
+  SRC="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/browser"
+  NODE_DIR="$BUILD_DIR/node"
+  # The stamp is the lock file of the last install that finished.
+  if ! cmp -s "$SRC/package-lock.json" "$NODE_DIR/installed.lock"; then
+    echo "Installing the browser tests' npm packages into $NODE_DIR" >&2
+    mkdir -p "$NODE_DIR"
+    rm -f "$NODE_DIR/installed.lock"
+    cp "$SRC/package.json" "$SRC/package-lock.json" "$NODE_DIR/"
+    (cd "$NODE_DIR" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+    cp "$SRC/package-lock.json" "$NODE_DIR/installed.lock"
+  fi
+fi

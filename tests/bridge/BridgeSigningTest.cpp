@@ -120,6 +120,8 @@ protected:
     const ScopedEnv noWindows{"PENDREL_DIALOGS", "none"};
     const ScopedEnv tmp{"TMPDIR", dir.File("tmp").c_str()};
     const ScopedEnv home{"HOME", dir.Path().c_str()};
+    // Without a display a web page signs only from an origin the user allowed.
+    const ScopedEnv allowed{"PENDREL_ALLOWED_ORIGINS", "https://pages.example:8443"};
     BridgeProcess bridge{{PENDREL_BRIDGE_PROGRAM, "--plugin", PENDREL_PLUGIN_LIBRARY},
                          dir.File("stderr.txt")};
     Json plugin;
