@@ -22,12 +22,13 @@ int HostSession::Run() {
         return kSetupFailed;
     }
     PluginLibrary library;  // unloaded last, after every call into it
+    // Kept from the start: a plug-in refused while loading stays mapped too.
+    if (_options.keepPlugin) library.KeepLoaded();
     std::string error;
     if (!library.Load(_options.pluginPath, error, _options.pluginTableSize)) {
         std::fprintf(stderr, "pendrel-host: %s\n", error.c_str());
         return kSetupFailed;
     }
-    if (_options.keepPlugin) library.KeepLoaded();
     Browser browser(_options);
     // The table in a buffer that holds whatever size it claims; bytes beyond
     // the structure are zero.

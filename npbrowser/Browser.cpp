@@ -61,7 +61,12 @@ NPError Browser::GetValue(NPP instance, NPNVariable variable, void* value) {
     Browser* self = Current();
     if (self == nullptr || value == nullptr) return NPERR_GENERIC_ERROR;
     if (instance != nullptr && instance != &self->_instance) return NPERR_INVALID_INSTANCE_ERROR;
-    switch (variable) {
+    // The plug-in may pass any number: it is read as the integer it is, not
+    // as one of the enumeration's values.
+    static_assert(sizeof(NPNVariable) == sizeof(int));
+    int code = 0;
+    std::memcpy(&code, &variable, sizeof code);
+    switch (code) {
         case NPNVsupportsCocoaBool:
             return Answer(self->_cocoa, value);
         case NPNVsupportsCoreGraphicsBool:

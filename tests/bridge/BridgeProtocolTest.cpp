@@ -26,9 +26,11 @@ protected:
         plugin = value["plugin"]["$object"];
         EXPECT_TRUE(value["version"].is_string());
     }
-    Json Invoke(const std::string& name, Json args = Json::array(), Json object = nullptr) {
+    // The arguments as a list, so that one argument is never taken for the
+    // array itself (compilers differ on a braced single JSON value).
+    Json Invoke(const std::string& name, std::vector<Json> args = {}, Json object = nullptr) {
         return Expect(bridge, "invoke",
-                      {{"object", object.is_null() ? plugin : object}, {"name", name}, {"args", args}});
+                      {{"object", object.is_null() ? plugin : object}, {"name", name}, {"args", Json(args)}});
     }
     // Ends the connection; the bridge must end cleanly with nothing left alive.
     void ExpectCleanEnd() {

@@ -64,8 +64,9 @@ protected:
         EXPECT_EQ(hello["version"], "1.2.27");
     }
 
-    Json Invoke(const Json& object, const std::string& name, Json args = Json::array()) {
-        return Expect(bridge, "invoke", {{"object", object["$object"]}, {"name", name}, {"args", args}});
+    // The arguments as a list: one JSON argument in braces is never taken for the array itself.
+    Json Invoke(const Json& object, const std::string& name, std::vector<Json> args = {}) {
+        return Expect(bridge, "invoke", {{"object", object["$object"]}, {"name", name}, {"args", Json(args)}});
     }
     Json Get(const Json& object, const std::string& name) {
         return Expect(bridge, "get", {{"object", object["$object"]}, {"name", name}});

@@ -41,7 +41,8 @@ TEST_F(NPObjectPtrTest, CopiesRetainAndDropsRelease) {
             NPObjectPtr assigned;
             assigned = copy;
             EXPECT_EQ(browser.Count(object), 3u);
-            assigned = assigned;  // self-assignment keeps the one reference
+            const NPObjectPtr& self = assigned;
+            assigned = self;  // self-assignment keeps the one reference
             EXPECT_EQ(browser.Count(object), 3u);
             const NPObjectPtr moved = std::move(copy);
             EXPECT_EQ(browser.Count(object), 3u);

@@ -317,7 +317,8 @@ TEST(CertificateOpenSSL, CopiesKeepTheKeyWithItsCertificate) {
     target = identity;
     EXPECT_TRUE(target.HasPrivateKey());
     EXPECT_EQ(target.Subject(), "Pendrel Test Signer");
-    target = target;  // self-assignment changes nothing
+    const Crypto::CertificateOpenSSL& self = target;
+    target = self;  // self-assignment changes nothing
     EXPECT_TRUE(target.HasPrivateKey());
     EXPECT_EQ(target.Subject(), "Pendrel Test Signer");
 }
