@@ -11,6 +11,7 @@
 #include "bridge/BridgeSession.h"
 #include "bridge/MessagePump.h"
 #include "bridge/ModalWindows.h"
+#include "npbrowser/PluginLibrary.h"
 #include "npbrowser/ProgramName.h"
 
 // pendrel-bridge: the native-messaging host of one page's connection. The
@@ -21,16 +22,6 @@
 // PENDREL_BRIDGE_TIMES=1 writes there how its time went.
 
 namespace {
-
-// The plug-in normally lies next to the bridge binary.
-std::string DefaultPluginPath() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "libpendrelpdf.so";
-    std::string path(self, static_cast<size_t>(n));
-    const size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/libpendrelpdf.so";
-}
 
 // Moves the message channel off the standard descriptors before anything
 // else can write to them: the messages go on private copies, standard output
@@ -60,7 +51,7 @@ int main(int argc, char** argv) {
     // A closed port shows as a failed write, not as a signal.
     std::signal(SIGPIPE, SIG_IGN);
     try {
-        std::string plugin = DefaultPluginPath();
+        std::string plugin = PluginLibrary::BesideProgram();
         if (const char* env = std::getenv("PENDREL_PLUGIN"); env != nullptr && *env != '\0') plugin = env;
         for (int i = 1; i < argc; ++i) {
             if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) plugin = argv[++i];

@@ -1,6 +1,3 @@
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -8,20 +5,7 @@
 
 #include "host/HostOptions.h"
 #include "host/HostSession.h"
-
-namespace {
-
-// The plug-in normally lies next to the host binary.
-std::string DefaultPluginPath() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return "libpendrelpdf.so";
-    std::string path(self, static_cast<size_t>(n));
-    const size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/libpendrelpdf.so";
-}
-
-}  // namespace
+#include "npbrowser/PluginLibrary.h"
 
 int main(int argc, char** argv) {
     try {
@@ -29,8 +13,8 @@ int main(int argc, char** argv) {
         HostOptions options;
         std::string error;
         if (!HostOptions::Parse(
-                arguments, [](const char* name) { return std::getenv(name); }, DefaultPluginPath(), options,
-                error)) {
+                arguments, [](const char* name) { return std::getenv(name); }, PluginLibrary::BesideProgram(),
+                options, error)) {
             std::fprintf(stderr, "pendrel-host: %s\n%s", error.c_str(), HostOptions::Usage());
             return HostSession::kSetupFailed;
         }

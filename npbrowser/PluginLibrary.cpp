@@ -1,6 +1,8 @@
 #include "npbrowser/PluginLibrary.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
 
 PluginLibrary::~PluginLibrary() {
     if (_handle != nullptr && !_keep) dlclose(_handle);
@@ -32,4 +34,13 @@ bool PluginLibrary::Load(const std::string& path, std::string& error, unsigned t
         return false;
     }
     return true;
+}
+
+std::string PluginLibrary::BesideProgram() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "libpendrelpdf.so";
+    std::string path(self, static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/libpendrelpdf.so";
 }

@@ -13,6 +13,10 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
+    // Where the plug-in normally lies: libpendrelpdf.so beside the running
+    // program (the bare name when the program's path cannot be read).
+    static std::string BesideProgram();
+
     // Loads the library and fills the plug-in's function table through
     // NP_GetEntryPoints, stating tableSize bytes (0: the whole structure).
     // False with `error` set when anything is missing.

@@ -66,7 +66,8 @@ protected:
 
     // The arguments as a list: one JSON argument in braces is never taken for the array itself.
     Json Invoke(const Json& object, const std::string& name, std::vector<Json> args = {}) {
-        return Expect(bridge, "invoke", {{"object", object["$object"]}, {"name", name}, {"args", Json(args)}});
+        return Expect(bridge, "invoke",
+                      {{"object", object["$object"]}, {"name", name}, {"args", Json(args)}});
     }
     Json Get(const Json& object, const std::string& name) {
         return Expect(bridge, "get", {{"object", object["$object"]}, {"name", name}});
