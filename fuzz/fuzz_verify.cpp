@@ -12,8 +12,8 @@
 #include "engine/CertInfoBase.h"
 #include "engine/PendrelBase.h"
 #include "engine/PropBase.h"
-#include "engine/ResultCodes.h"
 #include "engine/ResultBase.h"
+#include "engine/ResultCodes.h"
 #include "engine/SignatureBase.h"
 #include "engine/StatusDlg.h"
 #include "engine/StatusSigDlg.h"
@@ -98,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::unique_ptr<Result> verified = engine.VerifyRequest(&request);
     FUZZ_CHECK(verified != nullptr);
     CheckList(*verified);
+    const int before = verified->Error();
 
     // Sign it; a copy reported as signed must verify.
     request.certificate = signer.get();
@@ -115,7 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check.LoadFileFromURL();
     FUZZ_CHECK(check.Error() == ResultCode::kNoError);
     const std::unique_ptr<Result> again = engine.VerifyRequest(&check);
-    FUZZ_CHECK(again != nullptr && again->Error() == 1 && again->List() != nullptr);
+    FUZZ_CHECK(again != nullptr);
+    // A document whose own signatures cannot be read (a dictionary without
+    // /Contents, say) fails the same way once signed: our signature on top
+    // changes nothing of that.
+    if (before != 1 && before != ResultCode::kNoSignatureFound) {
+        FUZZ_CHECK(again->Error() == before);
+        return 0;
+    }
+    if (again->Error() != 1) std::fprintf(stderr, "verify of the signed copy: %d\n", again->Error());
+    FUZZ_CHECK(again->Error() == 1 && again->List() != nullptr);
     CheckList(*again);
     const SignatureBase* const list = again->List();
     bool found = false;
