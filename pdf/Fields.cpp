@@ -23,18 +23,21 @@ void Fields::Load() {
     CleanFields();
     const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     _xref = file != nullptr ? file->Document() : nullptr;
-    if (_xref == nullptr || file->Form() == nullptr) {
-        Logger::Get()->SetFunc("Load");
-        Logger::Get()->Log("AcroForm is absent");
-        return;
-    }
+    if (_xref == nullptr) return;
     fz_context* const ctx = file->Context();
 
-    const ObjPtr fields = LoadFields(file->Form());
-    std::vector<FieldTree::Node> nodes = FieldTree::Walk(ctx, _xref, fields.get());
+    std::vector<FieldTree::Node> nodes;
+    if (file->Form() == nullptr) {
+        Logger::Get()->SetFunc("Load");
+        Logger::Get()->Log("AcroForm is absent");
+    } else {
+        const ObjPtr fields = LoadFields(file->Form());
+        nodes = FieldTree::Walk(ctx, _xref, fields.get());
+    }
     const std::size_t listed = nodes.size();
-    // Signed fields whose widgets only the pages list are read too: other
-    // readers show their signatures.
+    // Signed fields whose widgets only the pages list are read too, with or
+    // without a form: other readers show their signatures, and a signed copy
+    // (which has a form) is read so, so signing reads what its verifier will.
     std::vector<pdf_obj*> pages;
     for (int page = 1; page <= file->PageCount(); ++page) pages.push_back(file->PageRef(page));
     for (FieldTree::Node& node : FieldTree::Unlisted(ctx, _xref, pages, nodes)) {
@@ -42,6 +45,10 @@ void Fields::Load() {
         Logger::Get()->Log("Field %s is on a page but not in the form's /Fields", node.name.c_str());
         nodes.push_back(std::move(node));
     }
+    // A damaged object among the fields or widgets made MuPDF rebuild the
+    // table: what it reads now may not be the document that was opened.
+    if (file->WasRepaired())
+        throw Exception(Code::kRepairedWhileReading, "Fields::Load - the cross-reference data is damaged");
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const FieldTree::Node& node = nodes[i];
         Field* signature = nullptr;

@@ -46,6 +46,9 @@ constexpr int kObjectWrittenTwice = -52;
 // The library rebuilt the cross-reference data while signing, so the copy
 // would not match the document that was opened.
 constexpr int kRepairedWhileSigning = -52;
+// The library rebuilt the cross-reference data while the fields were read:
+// what it read after that may not be the document that was opened.
+constexpr int kRepairedWhileReading = -52;
 
 // -53: a value of the document is of the wrong kind.
 // The cross-reference chain, a trailer or the end-of-file marker.

@@ -290,3 +290,27 @@ TEST(Fields, ReadsSignedFieldsThatOnlyAPageLists) {
     EXPECT_EQ(fields.Fillable("Empty"), nullptr);
     EXPECT_EQ(fields.Fillable("Merged"), nullptr);
 }
+
+// Other readers show a signature whose widget a page lists in a document
+// without a form; so does verification, and signing sees the same fields.
+TEST(Fields, ReadsSignedWidgetsOfADocumentWithoutAForm) {
+    PdfBuilder pdf;
+    pdf.BasicDocument(1, "");
+    pdf.Object(5, "<</FT/Sig/T(Alone)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 6 0 R>>");
+    pdf.Object(6, PdfBuilder::SignatureDict());
+    pdf.Object(7, "<</FT/Sig/T(Empty)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]>>");
+    for (const int num : {5, 7}) pdf.Annotate(1, num);
+    pdf.EndRevision();
+    const TempDir dir;
+    pdf.Save(dir.File("formless.pdf"));
+
+    OpenedDocument doc(dir.File("formless.pdf"));
+    ASSERT_EQ(doc.Env().GetFile()->Form(), nullptr);
+    PDF::Fields fields(&doc.Env());
+    fields.Load();
+    ASSERT_EQ(fields.Count(), 1u);
+    EXPECT_EQ(fields.At(0)->GetName(), "Alone");
+    EXPECT_NE(fields.At(0)->GetSignature(), nullptr);
+    EXPECT_TRUE(fields.HasName("Empty"));
+    EXPECT_EQ(fields.Fillable("Alone"), nullptr);
+}
