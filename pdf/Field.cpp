@@ -40,6 +40,19 @@ ObjPtr LoadDictionary(fz_context* ctx, pdf_document* doc, pdf_obj* ref) {
     return AdoptObj(ctx, loaded);
 }
 
+// The page `ref` names, which the update rewrites. An object the page tree
+// names but that is something else (a signature dictionary, say) is refused:
+// rewriting it would change another signature's bytes.
+ObjPtr LoadPage(fz_context* ctx, pdf_document* doc, pdf_obj* ref) {
+    ObjPtr page = LoadDictionary(ctx, doc, ref);
+    if (!pdf_is_dict(ctx, page.get()))
+        throw Exception(Code::kBadPageObject, "Page object is not a directory");
+    pdf_obj* const type = pdf_dict_get(ctx, page.get(), PDF_NAME(Type));
+    if (pdf_is_name(ctx, type) && !pdf_name_eq(ctx, type, PDF_NAME(Page)))
+        throw Exception(Code::kBadPageObject, std::string("Page object is a /") + pdf_to_name(ctx, type));
+    return page;
+}
+
 // The four numbers of a rectangle array; false (zeros) for anything else.
 bool ReadRect(fz_context* ctx, pdf_obj* array, std::array<float, 4>& rect) {
     rect = {0, 0, 0, 0};
@@ -126,9 +139,7 @@ void Field::WriteOut(int page) {
 
 Rect Field::PlaceSurface(const Surface& surface) {
     fz_context* const ctx = _ctx.get();
-    const ObjPtr page = LoadDictionary(ctx, _xref.get(), _page.get());
-    if (!pdf_is_dict(ctx, page.get()))
-        throw Exception(Code::kBadPageObject, "Page object is not a directory");
+    const ObjPtr page = LoadPage(ctx, _xref.get(), _page.get());
     // Inherited boxes and turn, as the page is shown.
     const PageGeometry geometry = PageGeometry::Read(ctx, page.get());
     const double* const m = geometry.mediaBox;
@@ -241,9 +252,7 @@ void Field::WriteOutPage() {
     CALL_PDF(ctx, made = pdf_new_indirect(ctx, doc, _oid,
                                           _widget != nullptr ? pdf_to_gen(ctx, _widget.get()) : 0));
     const ObjPtr widget = AdoptObj(ctx, made);
-    CALL_PDF(ctx, made = LoadIndirect(ctx, doc, _page.get()));
-    const ObjPtr loaded = AdoptObj(ctx, made);
-    if (!pdf_is_dict(ctx, made)) throw Exception(Code::kBadPageObject, "Page object is not a directory");
+    const ObjPtr loaded = LoadPage(ctx, doc, _page.get());
     // A field signed where it is may be shown on its page already.
     if (IsLoaded() && Lists(ctx, pdf_dict_get(ctx, loaded.get(), PDF_NAME(Annots)), _oid)) return;
     CALL_PDF(ctx, made = pdf_deep_copy_obj(ctx, loaded.get()));

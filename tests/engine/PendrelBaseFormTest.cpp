@@ -338,6 +338,28 @@ TEST_F(PendrelBaseFormTest, APageThatIsTheFormIsRefused) {
     for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
 }
 
+// A page tree whose page is another field's signature dictionary (found by
+// fuzzing): the update rewrote that dictionary to list the new widget, which
+// changed the other signature's bytes and made the copy unreadable (-56).
+// An object named as a page that says it is something else is refused, with
+// no copy left.
+TEST_F(PendrelBaseFormTest, APageThatIsNoPageIsRefused) {
+    PdfBuilder pdf;
+    pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 4 0 R>>");
+    pdf.Object(2, "<</Type/Pages/Kids[6 0 R]/Count 1>>");
+    pdf.Object(4, "<</Fields[5 0 R]/SigFlags 3>>");
+    pdf.Object(5, "<</FT/Sig/T(Other)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 6 0 R>>");
+    pdf.Object(6, PdfBuilder::SignatureDict());
+    pdf.TrailerExtra(kId);
+    pdf.EndRevision();
+    const std::string path = _dir.File("page-is-signature.pdf");
+    pdf.Save(path);
+    int error = 0;
+    EXPECT_EQ(Sign(path, "", false, &error), "");
+    EXPECT_EQ(error, -52);
+    for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+}
+
 // A table whose offsets of the signature field and its value are wrong (the
 // input fuzzing found, kept among the seeds): the document opens, the objects
 // are found only by rebuilding the table while signing, and an update on the
