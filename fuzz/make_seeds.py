@@ -2,6 +2,8 @@
 """Writes the generated seed corpora of the fuzz targets: make_seeds.py OUTDIR
 makes OUTDIR/<target>/ with a few small inputs each (documents written with
 exact offsets, a certificate and revocation lists made by openssl, texts)."""
+import base64
+import json
 import os
 import subprocess
 import sys
@@ -146,6 +148,49 @@ def openssl_material(work):
                        "no-end.pem": read("ca.crl.pem").split(b"-----END")[0]}}
 
 
+def bridge_sessions(signed):
+    """Message sequences of one page's connection, one JSON message a line, as
+    the page library sends them (the origin is stamped by the target)."""
+    def lines(*messages):
+        return b"\n".join(json.dumps(dict(m, id=i + 1)).encode() for i, m in enumerate(messages))
+
+    hello = {"op": "hello"}
+    plugin = {"$object": 1}
+    piece = base64.b64encode(signed).decode()
+    verify = lines(hello, {"op": "invoke", "object": 1, "name": "createPropObject", "args": []},
+                   {"op": "set", "object": 2, "name": "options", "value": 16},
+                   {"op": "feed", "object": 2, "data": piece[:4096]}, {"op": "feed", "object": 2, "data": piece[4096:]},
+                   {"op": "feed", "object": 2, "data": ""},
+                   {"op": "invoke", "object": 1, "name": "verify", "args": [{"$object": 2}]},
+                   {"op": "get", "object": 3, "name": "error"}, {"op": "get", "object": 3, "name": "signatures"},
+                   {"op": "get", "object": 4, "name": "sigCount"},
+                   {"op": "invoke", "object": 4, "name": "loadSignature", "args": [0]},
+                   {"op": "get", "object": 4, "name": "status"}, {"op": "get", "object": 4, "name": "certificate"},
+                   {"op": "get", "object": 5, "name": "subject"}, {"op": "read", "object": 3},
+                   {"op": "release", "object": 4}, {"op": "release", "object": 3})
+    sign = lines(hello, {"op": "invoke", "object": 1, "name": "createPropObject", "args": []},
+                 {"op": "set", "object": 2, "name": "file", "value": "http://127.0.0.1:9/a.pdf"},
+                 {"op": "set", "object": 2, "name": "file", "value": "/etc/passwd"},
+                 {"op": "feed", "object": 2, "data": piece}, {"op": "feed", "object": 2, "data": ""},
+                 {"op": "invoke", "object": 1, "name": "createCertInfoObject", "args": []},
+                 {"op": "set", "object": 3, "name": "subject", "value": "Nobody"},
+                 {"op": "invoke", "object": 3, "name": "search", "args": []},
+                 {"op": "set", "object": 2, "name": "certificate", "value": {"$object": 3}},
+                 {"op": "set", "object": 2, "name": "reason", "value": "Z\u00fcrich \ud800"},
+                 {"op": "invoke", "object": 1, "name": "sign", "args": [{"$object": 2}]},
+                 {"op": "invoke", "object": 2, "name": "saveFile", "args": ["/tmp/x.pdf"]},
+                 {"op": "get", "object": 4, "name": "error"}, {"op": "cancel"})
+    values = lines(hello, {"op": "get", "object": 1, "name": "versionNumber"},
+                   {"op": "invoke", "object": 1, "name": "createPropObject", "args": [None, True, 1.5, "x", [1]]},
+                   {"op": "set", "object": 2, "name": "lang", "value": 2147483648},
+                   {"op": "get", "object": 2, "name": "nosuch"}, {"op": "invoke", "object": 9, "name": "x"},
+                   {"op": "release", "object": 1}, {"op": "get", "object": 1, "name": "versionNumber"})
+    bad = b"\n".join([b"", b"{", b"[]", b'{"id":1}', b'{"id":1,"op":"get"}', b'{"id":"1","op":"hello"}',
+                       b'{"id":2,"op":"nosuch"}', b'{"id":3,"op":"hello","data":"' + b"QUJD" * 20000 + b'"}',
+                       b'{"id":4,"op":"feed","object":1,"data":"\\u0041"}'])
+    return {"hello": lines(hello), "verify": verify, "sign": sign, "values": values, "bad": bad}
+
+
 def main():
     out = sys.argv[1]
     docs = documents()
@@ -172,6 +217,7 @@ def main():
         signed = signed_document(work)
         seeds["document"]["signed.pdf"] = signed
         seeds["verify"]["signed.pdf"] = signed
+    seeds["bridge"] = bridge_sessions(signed)
     for target, files in seeds.items():
         folder = os.path.join(out, target)
         os.makedirs(folder, exist_ok=True)
