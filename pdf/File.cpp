@@ -413,12 +413,22 @@ void File::WriteObjectHeader(pdf_obj* ref) {
     // be lost without a word (a page tree that names the form as a page makes
     // the page and the form one object): the update is refused instead.
     if (_env->GetXRefs()->Entries().count(num) != 0)
-        throw Exception(Code::kObjectWrittenTwice, "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
+        throw Exception(Code::kObjectWrittenTwice,
+                        "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
     _env->GetXRefs()->AddRef(num, gen, Output::Position(out));
     Output::Printf(out, "%d %d obj\n", num, gen);
 }
 
 void File::WriteObject(pdf_obj* ref, pdf_obj* obj) {
+    // An update never rewrites a signature dictionary: its bytes would move
+    // out of what that signature covers, and it would read as broken. A page
+    // tree or a form that names one as a page or a field makes that happen.
+    fz_context* const ctx = _ctx.get();
+    if (pdf_is_dict(ctx, obj) && (pdf_dict_get(ctx, obj, PDF_NAME(ByteRange)) != nullptr ||
+                                  pdf_name_eq(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Type)), PDF_NAME(Sig))))
+        throw Exception(Code::kSignatureRewritten, "File::WriteObject object " +
+                                                       std::to_string(pdf_to_num(ctx, ref)) +
+                                                       " is a signature dictionary");
     WriteObjectHeader(ref);
     // An object of the document keeps its reals as they were written.
     const ObjectPrinter::RealTexts originals =

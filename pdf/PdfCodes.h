@@ -43,6 +43,9 @@ constexpr int kBadLayout = -52;
 // One update would write the same object twice (the page tree names the form
 // as a page): the reader would keep only the first write.
 constexpr int kObjectWrittenTwice = -52;
+// The update would rewrite a signature dictionary of the document (one the
+// page tree names as a page, say), which would break that signature.
+constexpr int kSignatureRewritten = -52;
 // The library rebuilt the cross-reference data while signing, so the copy
 // would not match the document that was opened.
 constexpr int kRepairedWhileSigning = -52;

@@ -339,25 +339,38 @@ TEST_F(PendrelBaseFormTest, APageThatIsTheFormIsRefused) {
 }
 
 // A page tree whose page is another field's signature dictionary (found by
-// fuzzing): the update rewrote that dictionary to list the new widget, which
-// changed the other signature's bytes and made the copy unreadable (-56).
-// An object named as a page that says it is something else is refused, with
-// no copy left.
+// fuzzing, with and without its /Type): the update rewrote that dictionary to
+// list the new widget, which changed the other signature's bytes and made the
+// copy unreadable (-56). A signature dictionary is never rewritten, and an
+// object named as a page that says it is something else is refused; no copy
+// is left.
 TEST_F(PendrelBaseFormTest, APageThatIsNoPageIsRefused) {
-    PdfBuilder pdf;
-    pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 4 0 R>>");
-    pdf.Object(2, "<</Type/Pages/Kids[6 0 R]/Count 1>>");
-    pdf.Object(4, "<</Fields[5 0 R]/SigFlags 3>>");
-    pdf.Object(5, "<</FT/Sig/T(Other)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 6 0 R>>");
-    pdf.Object(6, PdfBuilder::SignatureDict());
-    pdf.TrailerExtra(kId);
-    pdf.EndRevision();
-    const std::string path = _dir.File("page-is-signature.pdf");
-    pdf.Save(path);
-    int error = 0;
-    EXPECT_EQ(Sign(path, "", false, &error), "");
-    EXPECT_EQ(error, -52);
-    for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+    struct Case {
+        const char* name;
+        std::string page;
+    };
+    const std::vector<Case> cases = {
+        {"a signature dictionary", PdfBuilder::SignatureDict()},
+        {"one without /Type", "<</Filter/Adobe.PPKLite/ByteRange[0 1 2 3]/Contents<00>>>"},
+        {"an annotation", "<</Type/Annot/Subtype/Text/Rect[0 0 1 1]/MediaBox[0 0 612 792]>>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder pdf;
+        pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 4 0 R>>");
+        pdf.Object(2, "<</Type/Pages/Kids[6 0 R]/Count 1>>");
+        pdf.Object(4, "<</Fields[5 0 R]/SigFlags 3>>");
+        pdf.Object(5, "<</FT/Sig/T(Other)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/V 6 0 R>>");
+        pdf.Object(6, c.page);
+        pdf.TrailerExtra(kId);
+        pdf.EndRevision();
+        const std::string path = _dir.File("page-is-no-page.pdf");
+        pdf.Save(path);
+        int error = 0;
+        EXPECT_EQ(Sign(path, "", false, &error), "");
+        EXPECT_EQ(error, -52);
+        for (const std::string& name : _files->Files()) EXPECT_FALSE(std::ifstream(name).good()) << name;
+    }
 }
 
 // A table whose offsets of the signature field and its value are wrong (the
