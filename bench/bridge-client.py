@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Drives pendrel-bridge as the browser extension does, without a browser:
 hello, a request fed in Base64 pieces of at most 4 MiB, a keychain identity
-chosen by subject, sign, the signed copy read back in gathered answers, and
+chosen by subject, sign, the signed copy read back in gathered answers (three
+reads under way, each at its own offset, as the page reads), and
 the port closed. Prints the seconds of each step and checks the copy.
 
 usage: bridge-client.py BRIDGE DOCUMENT SUBJECT OUT.pdf
@@ -15,6 +16,8 @@ import sys
 import time
 
 PIECE = 4 * 1024 * 1024  # Base64 characters per feed message (whole groups)
+READ_PIECE = 768 * 1024  # Base64 characters per read answer
+READ_AHEAD = 3  # reads under way at once
 
 
 class Bridge:
@@ -34,15 +37,21 @@ class Bridge:
         return self.exchange(self.message(op, **fields))
 
     def exchange(self, frame):
+        self.send(frame)
+        return self.receive()
+
+    def send(self, frame):
         self.proc.stdin.write(frame)
         self.proc.stdin.flush()
+
+    def receive(self):
         head = self.proc.stdout.read(4)
         if len(head) < 4:
             sys.exit("the bridge closed the port")
         (length,) = struct.unpack("=I", head)
         answer = json.loads(self.proc.stdout.read(length))
         if not answer["ok"]:
-            sys.exit("%s refused: %s" % (op, answer["error"]))
+            sys.exit("message %s refused: %s" % (answer["id"], answer["error"]))
         return answer["value"]
 
     def invoke(self, obj, name, *args):
@@ -93,13 +102,21 @@ def main():
         sys.exit("sign answered %s" % bridge.get(result, "error"))
     signed = time.monotonic()
 
-    pieces, answers = [], 0
+    # As the page reads: READ_AHEAD reads under way, each at its own offset.
+    pieces, answers, offset, under_way = [], 0, 0, 0
     while True:
-        value = bridge.call("read", object=result["$object"])
+        while under_way < READ_AHEAD:
+            bridge.send(bridge.message("read", object=result["$object"], offset=offset, size=READ_PIECE))
+            offset += READ_PIECE
+            under_way += 1
+        value = bridge.receive()
+        under_way -= 1
         pieces.append(base64.b64decode(value["data"]))
         answers += 1
         if value["done"]:
             break
+    for _ in range(under_way):
+        bridge.receive()  # reads past the end
     copy = b"".join(pieces)
     read = time.monotonic()
     status = bridge.close()

@@ -26,6 +26,8 @@ cat "$work/cert.pem" "$work/key.pem" > "$work/keychain/identities/bench.pem"
 mkdir -p "$work/home" "$work/tmp"
 export PENDREL_KEYCHAIN="$work/keychain" HOME="$work/home" TMPDIR="$work/tmp" PENDREL_DIALOGS=none
 export PENDREL_BRIDGE_TIMES=1
+# The client's page origin signs without being asked (there is no display to ask on).
+export PENDREL_ALLOWED_ORIGINS="http://127.0.0.1:8000"
 
 python3 "$root/bench/make-pdf.py" "$size" "$work"
 python3 "$root/bench/bridge-client.py" "$bridge" "$work/doc.pdf" "$subject" "$work/signed.pdf" \

@@ -1,5 +1,6 @@
 #include "bridge/BridgeSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
@@ -21,6 +22,20 @@ public:
 // Arguments of a call: strings point into the request, nothing to release.
 struct Arguments {
     std::vector<NPVariant> values;
+};
+
+const char* const kReadMethod = "readStreamData";
+
+// Gives a variant back however the scope ends.
+class VariantOwner {
+public:
+    explicit VariantOwner(NPVariant& variant) : _variant(variant) {}
+    ~VariantOwner() { Browser::ReleaseVariant(_variant); }
+    VariantOwner(const VariantOwner&) = delete;
+    VariantOwner& operator=(const VariantOwner&) = delete;
+
+private:
+    NPVariant& _variant;
 };
 
 // An error text as it goes into an answer: names and values the page sent
@@ -76,7 +91,7 @@ bool BridgeSession::Start() {
 }
 
 void BridgeSession::Close(bool reportLeaks) {
-    _unread.clear();
+    _reads.clear();
     _handles.ReleaseAll();
     if (_window != nullptr) {
         _browser.Objects().Release(_window);
@@ -204,12 +219,10 @@ std::string BridgeSession::Refusal(const std::string& what, const std::string& n
     return what + " '" + name + "' of a plug-in object failed";
 }
 
-BridgeSession::Json BridgeSession::CallMethod(NPObject* object, const std::string& name,
-                                              const NPVariant* args, uint32_t count) {
+void BridgeSession::CallVariant(NPObject* object, NPIdentifier id, const std::string& name,
+                                const NPVariant* args, uint32_t count, NPVariant& result) {
     std::string stale;  // an exception set outside any call is not this call's
     _browser.TakeException(stale);
-    const NPIdentifier id = _browser.Identifiers().ForKey(name);
-    NPVariant result;
     VOID_TO_NPVARIANT(result);
     bool ok = false;
     {
@@ -225,6 +238,12 @@ BridgeSession::Json BridgeSession::CallMethod(NPObject* object, const std::strin
         Browser::ReleaseVariant(result);
         throw Refused(late);
     }
+}
+
+BridgeSession::Json BridgeSession::CallMethod(NPObject* object, const std::string& name,
+                                              const NPVariant* args, uint32_t count) {
+    NPVariant result;
+    CallVariant(object, _browser.Identifiers().ForKey(name), name, args, count, result);
     return JsonVariant::FromVariant(result, _handles);
 }
 
@@ -346,7 +365,7 @@ BridgeSession::Json BridgeSession::Invoke(const Json& request) {
 BridgeSession::Json BridgeSession::Release(const Json& request) {
     std::int64_t handle = 0;
     NPObject* object = ObjectField(request, &handle);
-    _unread.erase(object);
+    _reads.erase(object);
     _handles.Release(handle);
     return true;
 }
@@ -360,31 +379,79 @@ BridgeSession::Json BridgeSession::Feed(const Json& request) {
     return CallMethod(object, "feedBase64Data", &text, 1);
 }
 
+bool BridgeSession::ReadPiece(NPObject* object, NPIdentifier id, std::string& data) {
+    NPVariant piece;
+    CallVariant(object, id, kReadMethod, nullptr, 0, piece);
+    const VariantOwner owner(piece);
+    if (!NPVARIANT_IS_STRING(piece)) throw Refused("readStreamData did not answer text");
+    const NPString& text = piece.value.stringValue;
+    if (text.UTF8Length == 0) return false;
+    // The pieces come with line breaks; the answer is plain Base64.
+    const std::size_t at = data.size();
+    data.resize(at + text.UTF8Length);
+    const auto end = std::remove_copy_if(text.UTF8Characters, text.UTF8Characters + text.UTF8Length,
+                                         data.begin() + static_cast<std::ptrdiff_t>(at),
+                                         [](char c) { return c == '\n' || c == '\r'; });
+    data.resize(static_cast<std::size_t>(end - data.begin()));
+    return true;
+}
+
 BridgeSession::Json BridgeSession::Read(const Json& request) {
     NPObject* object = ObjectField(request);
+    std::size_t size = kMaxRead;
+    if (const auto field = request.find("size"); field != request.end()) {
+        if (!field->is_number_integer() || field->get<std::int64_t>() < 4 ||
+            field->get<std::int64_t>() > static_cast<std::int64_t>(kMaxRead) ||
+            field->get<std::int64_t>() % 4 != 0)
+            throw Refused("\"size\" must be a multiple of 4 from 4 to " + std::to_string(kMaxRead));
+        size = field->get<std::size_t>();
+    }
+    const NPIdentifier id = _browser.Identifiers().ForKey(kReadMethod);
+    ReadState& state = _reads[object];
+    const std::uint64_t total = state.position + state.pending.size();  // the whole text once ended
+    if (const auto field = request.find("offset"); field == request.end()) {
+        // The next piece; after the end, the copy again from its start.
+        if (state.ended && state.pending.empty()) state = ReadState{};
+    } else {
+        if (!field->is_number_integer() || field->get<std::int64_t>() < 0)
+            throw Refused("\"offset\" must be a whole number of characters");
+        const auto offset = field->get<std::uint64_t>();
+        if (offset == 0 && state.position > 0) {
+            // The copy again from its start: the plug-in starts over only after its end.
+            try {
+                std::string rest;
+                while (!state.ended && ReadPiece(object, id, rest)) rest.clear();
+            } catch (...) {
+                _reads.erase(object);
+                throw;
+            }
+            state = ReadState{};
+        } else if (state.ended && offset >= total) {
+            // Past the end, as reads sent ahead of the answers reach it.
+            return Json{{"data", ""}, {"done", true}};
+        } else if (offset != state.position) {
+            throw Refused("the signed document is read in order: the next piece starts at character " +
+                          std::to_string(state.position) + ", not " + std::to_string(offset));
+        }
+    }
     std::string data;
-    data.swap(_unread[object]);
-    _unread.erase(object);
-    bool done = false;
-    while (data.size() < kMaxRead) {
-        Json piece = CallMethod(object, "readStreamData", nullptr, 0);
-        if (!piece.is_string()) throw Refused("readStreamData did not answer text");
-        const std::string& text = piece.get_ref<const std::string&>();
-        if (text.empty()) {
-            done = true;
-            break;
-        }
-        // The pieces come with line breaks; the answer is plain Base64.
-        for (const char c : text) {
-            if (c != '\n' && c != '\r') data += c;
-        }
+    data.swap(state.pending);
+    try {
+        data.reserve(size + 2048);
+        while (!state.ended && data.size() < size) state.ended = !ReadPiece(object, id, data);
+    } catch (...) {
+        // What was read is lost with the call: the next read starts over.
+        _reads.erase(object);
+        throw;
     }
-    if (!done) {
-        // Whole groups only, so that each answer decodes by itself.
-        const std::size_t cut = (data.size() < kMaxRead ? data.size() : kMaxRead) / 4 * 4;
-        _unread[object] = data.substr(cut);
-        data.resize(cut);
+    // Whole groups of exactly `size` characters but at the end, so that
+    // each answer decodes by itself and pieces read ahead know where they start.
+    const bool done = state.ended && data.size() <= size;
+    if (data.size() > size) {
+        state.pending.assign(data, size, std::string::npos);
+        data.resize(size);
     }
+    state.position += data.size();
     return Json{{"data", std::move(data)}, {"done", done}};
 }
 

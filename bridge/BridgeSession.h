@@ -30,8 +30,13 @@
 //   release {object}                   -> true
 //   feed {object, data: Base64 text of at most 4 MiB; "" ends the feed}
 //                                      -> what feedBase64Data answers
-//   read {object}                      -> {"data": Base64 of at most 768 KiB in whole
-//                                          groups, without line breaks, "done": bool}
+//   read {object, offset?, size?}      -> {"data": Base64 without line breaks, "done": bool}
+//       The signed copy's text from character `offset` on: exactly `size`
+//       characters (a multiple of 4, at most and by default 768 KiB) but at
+//       the end, so that reads sent ahead of the answers know where they
+//       start. Reads go in order; an offset at or past the end answers ""
+//       and done, offset 0 starts again from the first character, and
+//       without an offset the next piece comes (after the end, the first).
 //   cancel {}                          -> true (closes an open modal window)
 class BridgeSession : private Page {
 public:
@@ -91,6 +96,12 @@ private:
     // Calls `method` of `object`; a refusal raises the plug-in's exception
     // text or a message naming the method.
     Json CallMethod(NPObject* object, const std::string& name, const NPVariant* args, uint32_t count);
+    // The same, with the result as the plug-in gave it (the caller releases it).
+    void CallVariant(NPObject* object, NPIdentifier id, const std::string& name, const NPVariant* args,
+                     uint32_t count, NPVariant& result);
+    // Appends the next piece of a result's Base64 text, without its line
+    // breaks, to `data`; false at the end (the plug-in answered no text).
+    bool ReadPiece(NPObject* object, NPIdentifier id, std::string& data);
     // The text a refused call raises.
     std::string Refusal(const std::string& what, const std::string& name);
 
@@ -108,9 +119,15 @@ private:
     std::string _version;
     int _callDepth = 0;
     std::function<void()> _cancel;
-    // Base64 text read from a result but not yet answered (answers hold
-    // whole 4-character groups), by result object.
-    std::map<NPObject*, std::string> _unread;
+    // How far the page has read a result's signed copy: the characters
+    // answered, those read from the plug-in but not yet answered, and
+    // whether the plug-in came to the end (its next piece is the first).
+    struct ReadState {
+        std::uint64_t position = 0;
+        std::string pending;
+        bool ended = false;
+    };
+    std::map<NPObject*, ReadState> _reads;
     // For ReportTimes.
     std::size_t _messages = 0;
     std::size_t _messageBytes = 0;

@@ -24,6 +24,11 @@
   // Pieces under way at once while feeding: the next piece is encoded and
   // sent while the host decodes the one before.
   const FEED_IN_FLIGHT = 2;
+  // Base64 characters of one read answer (whole groups; the host answers
+  // at most 768 KiB), and reads sent ahead of the answers, so that the host
+  // gathers the next piece while the browser carries the one before.
+  const READ_PIECE_CHARS = 768 * 1024;
+  const READ_IN_FLIGHT = 3;
 
   let nextId = 1;
   const pending = new Map();  // message id -> { resolve, reject }
@@ -222,26 +227,39 @@
     checkUsable(state);
     await settleWrites(state);
     const parts = [];
+    const inFlight = [];
+    let next = 0;  // where the next read starts, in Base64 characters
     let done = 0;
-    let carry = "";
-    for (;;) {
-      const value = await send("read", { object: state.handle });
-      if (value === null || typeof value !== "object" || typeof value.data !== "string") {
-        throw new Error("the host answered no document data");
+    try {
+      for (;;) {
+        while (inFlight.length < READ_IN_FLIGHT) {
+          inFlight.push(send("read", { object: state.handle, offset: next, size: READ_PIECE_CHARS }));
+          // A failure is met where the read is awaited, not as unhandled meanwhile.
+          inFlight[inFlight.length - 1].catch(() => {});
+          next += READ_PIECE_CHARS;
+        }
+        const value = await inFlight.shift();
+        if (value === null || typeof value !== "object" || typeof value.data !== "string") {
+          throw new Error("the host answered no document data");
+        }
+        // Every piece but the last is as long as asked, or the pieces read
+        // ahead would not start where they were meant to.
+        const length = value.data.length;
+        if (length > READ_PIECE_CHARS || (length !== READ_PIECE_CHARS && value.done !== true)) {
+          throw new Error("the host answered " + length + " characters of the document where " +
+                          READ_PIECE_CHARS + " were asked");
+        }
+        if (length > 0) {
+          const bytes = decodeBase64(value.data);
+          parts.push(bytes);
+          done += bytes.length;
+        }
+        progress(options, done, value.done === true ? done : null);
+        if (value.done === true) break;
       }
-      let text = carry + value.data;
-      if (/\s/.test(value.data)) text = text.replace(/\s+/g, "");
-      // Pieces may end inside a 4-character group: that rest waits for the next.
-      const whole = value.done ? text.length : text.length - (text.length % 4);
-      if (whole > 0) {
-        const bytes = decodeBase64(text.substring(0, whole));
-        parts.push(bytes);
-        done += bytes.length;
-      }
-      carry = text.substring(whole);
-      const total = typeof value.total === "number" ? value.total : value.done ? done : null;
-      progress(options, done, total);
-      if (value.done) break;
+    } finally {
+      // Reads sent past the end are answered at once: none stays under way.
+      await Promise.allSettled(inFlight);
     }
     if (parts.length === 1) return parts[0];
     const document = new Uint8Array(done);

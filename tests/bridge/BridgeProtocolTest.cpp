@@ -197,6 +197,12 @@ TEST_F(BridgeProtocolTest, BadRequestsGetErrorAnswersAndTheBridgeGoesOn) {
          {{"object", 1}, {"data", "AAAA"}},
          "calling method 'feedBase64Data' of a plug-in object failed"},
         {"read", {{"object", 1}}, "calling method 'readStreamData' of a plug-in object failed"},
+        {"read", {{"object", 1}, {"offset", -4}}, "\"offset\" must be a whole number of characters"},
+        {"read", {{"object", 1}, {"offset", 4.5}}, "\"offset\" must be a whole number of characters"},
+        {"read", {{"object", 1}, {"offset", "0"}}, "\"offset\" must be a whole number of characters"},
+        {"read", {{"object", 1}, {"size", 0}}, "\"size\" must be a multiple of 4 from 4 to 786432"},
+        {"read", {{"object", 1}, {"size", 6}}, "\"size\" must be a multiple of 4 from 4 to 786432"},
+        {"read", {{"object", 1}, {"size", 786436}}, "\"size\" must be a multiple of 4 from 4 to 786432"},
         {"release", {{"object", 999}}, "no object 999"},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -116,6 +117,66 @@ protected:
         return bytes;
     }
 
+    // The answer to a read of `size` characters from `offset`.
+    Json SendRead(const Json& result, std::uint64_t offset, std::size_t size) {
+        const Json request =
+            bridge.Request("read", {{"object", result["$object"]}, {"offset", offset}, {"size", size}});
+        bridge.Send(request);
+        return request;
+    }
+
+    // The copy's Base64 text read as the page reads it: `ahead` reads of
+    // `size` characters under way at once, each at the offset where its
+    // piece starts, until one answers done; the reads sent past the end
+    // answer nothing more.
+    std::string ReadAhead(const Json& result, std::size_t size, int ahead) {
+        std::deque<Json> sent;
+        std::uint64_t next = 0;
+        std::string text;
+        for (;;) {
+            while (static_cast<int>(sent.size()) < ahead) {
+                sent.push_back(SendRead(result, next, size));
+                next += size;
+            }
+            const Json answer = bridge.Receive();
+            EXPECT_EQ(answer["id"], sent.front()["id"]) << "answers come in the order of the reads";
+            sent.pop_front();
+            if (!answer.value("ok", false)) {
+                ADD_FAILURE() << answer.dump().substr(0, 300);
+                return text;
+            }
+            const std::string& data = answer["value"]["data"].get_ref<const std::string&>();
+            const bool done = answer["value"]["done"];
+            if (!done) {
+                EXPECT_EQ(data.size(), size) << "at " << text.size();
+            }
+            text += data;
+            if (done) break;
+        }
+        for (; !sent.empty(); sent.pop_front()) {
+            const Json answer = bridge.Receive();
+            EXPECT_EQ(answer["id"], sent.front()["id"]);
+            EXPECT_EQ(answer["value"], (Json{{"data", ""}, {"done", true}})) << "a read past the end";
+        }
+        return text;
+    }
+
+    // A result of signing `document` (fed in pieces of 1 MiB of text).
+    Json Signed(const std::string& document) {
+        const Json request = FedRequest(document, 1024 * 1024);
+        EXPECT_EQ(Get(request, "pages"), 1);
+        const Json info = Invoke(plugin, "createCertInfoObject");
+        Set(info, "subject", "Pendrel Test Signer");
+        EXPECT_EQ(Invoke(info, "search"), true) << bridge.Errors();
+        Set(request, "certificate", info);
+        Set(request, "sigId", "BridgeSignature");
+        Set(request, "reason", "Über die Brücke");
+        const Json result = Invoke(plugin, "sign", {request});
+        EXPECT_TRUE(result.is_object()) << result.dump();
+        EXPECT_EQ(Get(result, "error"), 1) << bridge.Errors();
+        return result;
+    }
+
     const TestSupport::TestPKI& pki = TestSupport::TestPKI::Shared();
     TestSupport::TempDir dir;
     const ScopedEnv keychain{"PENDREL_KEYCHAIN", pki.Keychain().c_str()};
@@ -131,18 +192,8 @@ protected:
 
 TEST_F(BridgeSigningTest, SignsAFedDocumentReadsItBackAndVerifiesIt) {
     const std::string document = ReadFile(dir.File("doc.pdf"));
-    // Pieces of 1 MiB of text, the last one shorter.
-    const Json request = FedRequest(document, 1024 * 1024);
-    EXPECT_EQ(Get(request, "pages"), 1);
-    const Json info = Invoke(plugin, "createCertInfoObject");
-    Set(info, "subject", "Pendrel Test Signer");
-    ASSERT_EQ(Invoke(info, "search"), true) << bridge.Errors();
-    Set(request, "certificate", info);
-    Set(request, "sigId", "BridgeSignature");
-    Set(request, "reason", "Über die Brücke");
-    const Json result = Invoke(plugin, "sign", {request});
-    ASSERT_TRUE(result.is_object()) << result.dump();
-    ASSERT_EQ(Get(result, "error"), 1) << bridge.Errors();
+    const Json result = Signed(document);
+    ASSERT_TRUE(result.is_object());
     EXPECT_FALSE(WorkingFiles(dir.File("tmp")).empty()) << "the working copies lie in TMPDIR meanwhile";
 
     int answers = 0;
@@ -169,6 +220,44 @@ TEST_F(BridgeSigningTest, SignsAFedDocumentReadsItBackAndVerifiesIt) {
     EXPECT_EQ(status[2], '1') << status;
 
     // The page closes: every object goes, and its working files with it.
+    bridge.CloseInput();
+    EXPECT_EQ(bridge.Wait(), 0) << bridge.Errors();
+    EXPECT_EQ(WorkingFiles(dir.File("tmp")), std::vector<std::string>{});
+}
+
+TEST_F(BridgeSigningTest, ReadsSentAheadGetTheirOwnPiecesInOrderAndTheCopyCanBeReadAgain) {
+    const std::string document = ReadFile(dir.File("doc.pdf"));
+    const Json result = Signed(document);
+    ASSERT_TRUE(result.is_object());
+    int answers = 0;
+    const std::string copy = ReadAll(result, answers);
+    ASSERT_GT(copy.size(), document.size());
+    const std::string text = Base64(copy);
+
+    // Pieces that split the plug-in's own ones anywhere, four reads under way.
+    EXPECT_EQ(ReadAhead(result, 64 * 1024, 4), text);
+    // Read again at once, and with the largest pieces.
+    EXPECT_EQ(ReadAhead(result, 768 * 1024, 3), text);
+
+    // Reads go in order: a piece that does not start where the last one ended is refused.
+    const std::size_t size = 4096;
+    EXPECT_EQ(Expect(bridge, "read", {{"object", result["$object"]}, {"offset", 0}, {"size", size}})["data"],
+              text.substr(0, size));
+    EXPECT_EQ(
+        ExpectError(bridge, "read", {{"object", result["$object"]}, {"offset", 3 * size}, {"size", size}}),
+        "the signed document is read in order: the next piece starts at character 4096, not 12288");
+    EXPECT_EQ(
+        Expect(bridge, "read", {{"object", result["$object"]}, {"offset", size}, {"size", size}})["data"],
+        text.substr(size, size));
+    // Offset 0 in the middle starts again from the first character.
+    EXPECT_EQ(ReadAhead(result, 12 * 1024, 2), text);
+    // Without offsets, after a read that came to the end, the copy comes again from its start.
+    EXPECT_EQ(ReadAll(result, answers), copy);
+
+    // A released result forgets how far it was read.
+    EXPECT_EQ(Expect(bridge, "release", {{"object", result["$object"]}}), true);
+    EXPECT_EQ(ExpectError(bridge, "read", {{"object", result["$object"]}, {"offset", 0}}),
+              "no object " + result["$object"].dump());
     bridge.CloseInput();
     EXPECT_EQ(bridge.Wait(), 0) << bridge.Errors();
     EXPECT_EQ(WorkingFiles(dir.File("tmp")), std::vector<std::string>{});

@@ -147,25 +147,76 @@ test("a failed piece ends the feed and rejects with the host's reason", async ()
   assert.strictEqual(fed[fed.length - 1], 0, "the feed was ended");
 });
 
-test("the signed document is read back across pieces that split groups and carry line breaks", async () => {
-  const bytes = Buffer.alloc(100000);
-  for (let i = 0; i < bytes.length; i++) bytes[i] = (i * 17 + 3) & 0xff;
-  const text = bytes.toString("base64").replace(/.{72}/g, "$&\n");
-  // Uneven pieces, most ending inside a 4-character group.
-  const pieces = [];
-  for (let at = 0, step = 1; at < text.length; at += step, step = step * 3 + 1) pieces.push(text.substring(at, at + step));
-  let index = 0;
-  const { Pendrel } = makePage(scriptedHost((m) => {
+// A host whose result serves `text` by offset and size, holding its
+// answers a while: given back one at a time in order, or, `reversed`, those
+// held together in the reverse order of their reads (so that only the ids
+// tie answers to reads). `piece` may change an answer.
+function readingHost(text, { piece = (m, value) => value, reversed = false } = {}) {
+  const reads = [];
+  let held = [];
+  const state = { reads, underWay: 0, most: 0 };
+  state.host = scriptedHost((m, later) => {
     if (m.op !== "read") return null;
-    const data = pieces[index++] || "";
-    return ok(m, { data, done: index >= pieces.length });
-  }));
-  const result = await (await Pendrel.connect()).make();
-  const progress = [];
-  const read = await result.readDocument({ onProgress: (done, total) => progress.push([done, total]) });
-  assert.ok(Buffer.from(read).equals(bytes));
-  assert.deepStrictEqual(progress[progress.length - 1], [bytes.length, bytes.length]);
-  assert.ok(progress.slice(0, -1).every(([, total]) => total === null), "the size is known only at the end");
+    reads.push([m.offset, m.size]);
+    state.most = Math.max(state.most, ++state.underWay);
+    const value = { data: text.substring(m.offset, m.offset + m.size), done: m.offset + m.size >= text.length };
+    held.push(() => {
+      state.underWay--;
+      const answer = piece(m, value);
+      later(answer.ok === false ? answer : ok(m, answer));
+    });
+    setTimeout(() => {
+      if (reversed) {
+        const batch = held.reverse();
+        held = [];
+        for (const give of batch) give();
+      } else if (held.length > 0) {
+        held.shift()();
+      }
+    }, 2);
+    return undefined;
+  });
+  return state;
+}
+
+test("the signed document is read with reads sent ahead, each at the offset where its piece starts", async () => {
+  for (const [size, reversed] of [[2 * 1024 * 1024 + 1234, false], [2 * 1024 * 1024 + 1234, true], [1000, false]]) {
+    const bytes = Buffer.alloc(size);
+    for (let i = 0; i < bytes.length; i++) bytes[i] = (i * 17 + 3) & 0xff;
+    const text = bytes.toString("base64");
+    const host = readingHost(text, { reversed });
+    const { Pendrel } = makePage(host.host);
+    const result = await (await Pendrel.connect()).make();
+    const progress = [];
+    const read = await result.readDocument({ onProgress: (done, total) => progress.push([done, total]) });
+    assert.ok(Buffer.from(read).equals(bytes), size + ": the document arrives whole and in order");
+    assert.strictEqual(host.underWay, 0, size + ": no read is left under way");
+    const piece = host.reads[0][1];
+    assert.ok(piece % 4 === 0 && piece <= 768 * 1024, "pieces of whole groups the host may answer: " + piece);
+    assert.deepStrictEqual(host.reads, host.reads.map((r, n) => [n * piece, piece]), size + ": offsets");
+    assert.ok(host.most > 1, "reads are sent ahead of the answers");
+    assert.ok(host.reads.length * piece < text.length + host.most * piece, size + ": no reads beyond those sent ahead");
+    assert.deepStrictEqual(progress[progress.length - 1], [size, size]);
+    assert.ok(progress.slice(0, -1).every(([, total]) => total === null), "the size is known only at the end");
+  }
+});
+
+test("a short piece, a refused read or no data rejects the read, and nothing stays under way", async () => {
+  const bytes = Buffer.alloc(3 * 1024 * 1024, 7);
+  const text = bytes.toString("base64");
+  const faults = [
+    [(m, value) => (m.offset === m.size ? { data: value.data.substring(4), done: value.done } : value),
+     /the host answered \d+ characters of the document where \d+ were asked/],
+    [(m, value) => (m.offset === m.size ? refused(m, "the copy cannot be read") : value), /the copy cannot be read/],
+    [(m, value) => (m.offset === m.size ? { done: false } : value), /the host answered no document data/],
+  ];
+  for (const [piece, error] of faults) {
+    const host = readingHost(text, { piece });
+    const { Pendrel } = makePage(host.host);
+    const result = await (await Pendrel.connect()).make();
+    await assert.rejects(result.readDocument(), error);
+    assert.strictEqual(host.underWay, 0, "the reads sent ahead were answered before the read failed");
+  }
 });
 
 test("a closed connection fails what is under way, and its objects are stale", async () => {
