@@ -229,10 +229,21 @@ void Signature::FindContentsRange() {
 
     LexBuf lexbuf(ctx, PDF_LEXBUF_LARGE);
     pdf_lexbuf* const buf = lexbuf.Get();
+    // The search stays inside this object: a dictionary cut short (no
+    // endobj) must not find the /Contents of an object after it, such as
+    // that of a signature appended later.
+    bool header = true;  // the first "obj" is this object's own
     for (;;) {
         pdf_token token = PDF_TOK_ERROR;
         CALL_PDF(ctx, token = pdf_lex(ctx, stream, buf));
-        if (token == PDF_TOK_EOF || token == PDF_TOK_ENDOBJ) throw Exception(Code::kEmptySignature);
+        if (token == PDF_TOK_OBJ && header) {
+            header = false;
+            continue;
+        }
+        if (token == PDF_TOK_EOF || token == PDF_TOK_ENDOBJ || token == PDF_TOK_OBJ ||
+            token == PDF_TOK_STREAM || token == PDF_TOK_XREF || token == PDF_TOK_TRAILER ||
+            token == PDF_TOK_STARTXREF)
+            throw Exception(Code::kEmptySignature);
         if (token == PDF_TOK_NAME && std::strcmp(buf->scratch, "Contents") == 0) break;
     }
 

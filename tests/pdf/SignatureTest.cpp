@@ -177,6 +177,13 @@ const BadSignatureCase kBadSignatures[] = {
     {"no /Filter", "<</Type/Sig/SubFilter/adbe.pkcs7.detached/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"no /SubFilter", "<</Type/Sig/Filter/Adobe.PPKLite/ByteRange[0 1 2 3]/Contents<00>>>", 2, ""},
     {"not a dictionary", "[1 2 3]", PDF::Code::kEmptySignature, "Empty Signature"},
+    // Cut short without endobj: the /Contents of the object after it is not its own.
+    {"/Contents only in the next object",
+     "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]>>\n7 0 obj\n<</Contents<00>>>",
+     PDF::Code::kEmptySignature, "Empty Signature"},
+    {"/Contents only after the trailer",
+     "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]>>\ntrailer\n<</Contents<00>>>",
+     PDF::Code::kEmptySignature, "Empty Signature"},
     // MuPDF cannot load the dictionary at all: no signature, but no empty field either.
     {"/Contents never closes", "<</Type/Sig" + kFilters + "/ByteRange[0 1 2 3]/Contents<0A0B", 2, ""},
 };
