@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -355,6 +356,7 @@ void GuiDriver::CloseEverything() {
 std::string GuiDriver::Drive(const std::function<void(GuiDriver&)>& steps, const std::function<void()>& run) {
     std::string error;
     std::atomic<bool> done{false};
+    std::atomic<bool> ran{false};
     std::thread driver([&] {
         try {
             steps(*this);
@@ -362,10 +364,21 @@ std::string GuiDriver::Drive(const std::function<void(GuiDriver&)>& steps, const
             error = e.what();
             CloseEverything();
         }
+        // A window still open after the last step (a click the X server lost
+        // on a loaded machine) fails the test instead of hanging it.
+        for (int attempt = 0; attempt < 4 && !ran; ++attempt) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(attempt == 0 ? 30 : 5);
+            while (!ran && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (ran) break;
+            if (error.empty()) error = "the window was still open 30 s after the last step";
+            CloseEverything();
+        }
         done = true;
         Post([] {});  // wakes the loop below
     });
     run();
+    ran = true;
     // Keep serving the driver's requests until it has finished.
     while (!done) g_main_context_iteration(nullptr, TRUE);
     driver.join();
