@@ -66,7 +66,7 @@ bool ToVariant(const nlohmann::json& value, const ObjectHandles& handles, NPVari
             return false;
         }
         default:
-            error = "a " + std::string(value.type_name()) + " cannot be passed";
+            error = std::string(value.is_array() ? "an " : "a ") + value.type_name() + " cannot be passed";
             return false;
     }
 }

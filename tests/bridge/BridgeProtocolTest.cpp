@@ -166,7 +166,7 @@ TEST_F(BridgeProtocolTest, BadRequestsGetErrorAnswersAndTheBridgeGoesOn) {
         {"set", {{"object", 1}, {"name", "count"}}, "the message needs a \"value\""},
         {"set",
          {{"object", 1}, {"name", "count"}, {"value", {1, 2}}},
-         "setting property 'count': a array cannot be passed"},
+         "setting property 'count': an array cannot be passed"},
         {"set",
          {{"object", 1}, {"name", "count"}, {"value", {{"a", 1}}}},
          "setting property 'count': an object other than {\"$object\": handle} or {\"$void\": true} cannot "
