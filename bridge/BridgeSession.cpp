@@ -213,12 +213,6 @@ NPObject* BridgeSession::ObjectField(const Json& request, std::int64_t* handle) 
     return object;
 }
 
-std::string BridgeSession::Refusal(const std::string& what, const std::string& name) {
-    std::string exception;
-    if (_browser.TakeException(exception)) return exception;
-    return what + " '" + name + "' of a plug-in object failed";
-}
-
 void BridgeSession::CallVariant(NPObject* object, NPIdentifier id, const std::string& name,
                                 const NPVariant* args, uint32_t count, NPVariant& result) {
     std::string stale;  // an exception set outside any call is not this call's
@@ -229,14 +223,9 @@ void BridgeSession::CallVariant(NPObject* object, NPIdentifier id, const std::st
         const CallScope call(*this);
         ok = object->_class->invoke != nullptr && object->_class->invoke(object, id, args, count, &result);
     }
-    if (!ok) {
+    if (const std::string failure = _browser.CallFailure(ok, "calling method", name); !failure.empty()) {
         Browser::ReleaseVariant(result);
-        throw Refused(Refusal("calling method", name));
-    }
-    std::string late;
-    if (_browser.TakeException(late)) {
-        Browser::ReleaseVariant(result);
-        throw Refused(late);
+        throw Refused(failure);
     }
 }
 
@@ -304,14 +293,9 @@ BridgeSession::Json BridgeSession::Get(const Json& request) {
         _browser.TakeException(ignored);
         return Json{{"$void", true}};
     }
-    if (!ok) {
+    if (const std::string failure = _browser.CallFailure(ok, "reading property", name); !failure.empty()) {
         Browser::ReleaseVariant(result);
-        throw Refused(Refusal("reading property", name));
-    }
-    std::string late;
-    if (_browser.TakeException(late)) {
-        Browser::ReleaseVariant(result);
-        throw Refused(late);
+        throw Refused(failure);
     }
     return JsonVariant::FromVariant(result, _handles);
 }
@@ -340,9 +324,8 @@ BridgeSession::Json BridgeSession::Set(const Json& request) {
         _browser.TakeException(ignored);
         throw Refused("a plug-in object has no property '" + name + "' to set");
     }
-    if (!ok) throw Refused(Refusal("setting property", name));
-    std::string late;
-    if (_browser.TakeException(late)) throw Refused(late);
+    if (const std::string failure = _browser.CallFailure(ok, "setting property", name); !failure.empty())
+        throw Refused(failure);
     return true;
 }
 

@@ -102,8 +102,6 @@ private:
     // Appends the next piece of a result's Base64 text, without its line
     // breaks, to `data`; false at the end (the plug-in answered no text).
     bool ReadPiece(NPObject* object, NPIdentifier id, std::string& data);
-    // The text a refused call raises.
-    std::string Refusal(const std::string& what, const std::string& name);
 
     static std::string Answer(const Json& id, const Json& value);
 

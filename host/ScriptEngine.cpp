@@ -14,11 +14,11 @@
 #include <memory>
 #include <new>
 
-#include "npbrowser/Browser.h"
-#include "npbrowser/CallGuard.h"
 #include "host/DukSafeCall.h"
 #include "host/ScriptObjectClass.h"
 #include "host/TextCodec.h"
+#include "npbrowser/Browser.h"
+#include "npbrowser/CallGuard.h"
 
 namespace {
 
@@ -183,7 +183,8 @@ bool IsInt32(double d) {
 
 }  // namespace
 
-ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& args, const std::string& location)
+ScriptEngine::ScriptEngine(Browser& browser, const std::vector<std::string>& args,
+                           const std::string& location)
     : _browser(browser) {
     _ctx = duk_create_heap_default();
     if (_ctx == nullptr) return;
@@ -593,10 +594,8 @@ int ScriptEngine::Fail(const std::string& utf8Message) {
 // After a call into the plug-in: an exception it set wins; a call it
 // answered with false becomes an error naming what failed.
 int ScriptEngine::FailAfterCall(bool ok, const char* what, const std::string& key) {
-    std::string exception;
-    if (_browser.TakeException(exception)) return Fail(exception);
-    if (!ok) return Fail(std::string(what) + " '" + key + "' of a plug-in object failed");
-    return 0;
+    const std::string failure = _browser.CallFailure(ok, what, key);
+    return failure.empty() ? 0 : Fail(failure);
 }
 
 duk_ret_t ScriptEngine::TrapGet(duk_context* ctx) {

@@ -30,6 +30,13 @@ bool Browser::TakeException(std::string& message) {
     return true;
 }
 
+std::string Browser::CallFailure(bool ok, const std::string& what, const std::string& name) {
+    std::string exception;
+    if (TakeException(exception)) return exception;
+    if (!ok) return what + " '" + name + "' of a plug-in object failed";
+    return std::string();
+}
+
 void Browser::RunAsyncCalls() {
     for (;;) {
         std::vector<std::pair<void (*)(void*), void*>> calls;

@@ -38,6 +38,11 @@ public:
 
     // The message of the last NPN_SetException since the last call, if any.
     bool TakeException(std::string& message);
+    // How a call into a plug-in object ended, as a page's script sees it: the
+    // exception the plug-in set wins; a call it answered false fails with a
+    // text naming `what` failed on `name` ("calling method 'sign' of a
+    // plug-in object failed"). Empty when the call worked.
+    std::string CallFailure(bool ok, const std::string& what, const std::string& name);
     // Runs the calls queued by NPN_PluginThreadAsyncCall.
     void RunAsyncCalls();
 
