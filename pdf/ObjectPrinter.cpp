@@ -87,12 +87,14 @@ public:
     const std::string& Text() const { return _out; }
 
 private:
-    // One space between two tokens unless either side is a delimiter.
+    // One space between two tokens unless either side is a delimiter. The
+    // empty name "/" ends in one but goes on into what follows ("/" "null"
+    // would read back as the name "null").
     void Token(const std::string& token) {
         if (token.empty()) return;
-        if (!_out.empty() && !ObjectPrinter::IsDelimiter(_out.back()) &&
-            !ObjectPrinter::IsDelimiter(token[0]))
-            _out.push_back(' ');
+        const bool afterDelimiter =
+            !_out.empty() && ObjectPrinter::IsDelimiter(_out.back()) && _out.back() != '/';
+        if (!_out.empty() && !afterDelimiter && !ObjectPrinter::IsDelimiter(token[0])) _out.push_back(' ');
         _out += token;
     }
 

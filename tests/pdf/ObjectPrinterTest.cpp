@@ -56,12 +56,20 @@ TEST_F(ObjectPrinterTest, WritesObjectsInCompactFormWithMinimalSeparation) {
         {"2147483647", "2147483647"},
         {"true", "true"},
         {"<</P 7 0 R/Prev 1234>>", "<</P 7 0 R/Prev 1234>>"},
+        // The empty name runs on into a token that is no delimiter (found by fuzzing).
+        {"<</ null/Pages 2 0 R>>", "<</ null/Pages 2 0 R>>"},
+        {"[/ 1 / /A / (s)]", "[/ 1//A/(s)]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         EXPECT_EQ(PrintParsed(c.source), c.printed);
     }
     EXPECT_EQ(ObjectPrinter::Print(Ctx(), nullptr), "null");
+    // What is printed reads back as the same object.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(PrintParsed(c.printed), c.printed);
+    }
 }
 
 TEST_F(ObjectPrinterTest, ChoosesLiteralOrHexStringForm) {
