@@ -21,7 +21,7 @@ void Fields::CleanFields() {
 
 void Fields::Load() {
     CleanFields();
-    const File* const file = _env != nullptr ? _env->GetFile() : nullptr;
+    File* const file = _env != nullptr ? _env->GetFile() : nullptr;
     _xref = file != nullptr ? file->Document() : nullptr;
     if (_xref == nullptr) return;
     fz_context* const ctx = file->Context();
@@ -55,6 +55,8 @@ void Fields::Load() {
         if (node.terminal && node.signature) {
             auto field = std::make_unique<Field>(_env);
             if (!field->Load(node)) throw Exception(Code::kFieldLoadFailed);
+            if (pdf_is_indirect(ctx, field->GetValue()))
+                file->KeepUnchanged(pdf_to_num(ctx, field->GetValue()));
             // Of the fields the form leaves out, only signed ones are read.
             if (i < listed || field->IsSigned()) {
                 signature = field.get();

@@ -108,6 +108,7 @@ void File::ClearData() {
     _pages.clear();
     _pagesLoaded = false;
     _root = _rootindirect = _form = _formindirect = nullptr;
+    _unchanged.clear();
     _guard.Clear();
     _xref.reset();
     _source.reset();
@@ -412,6 +413,9 @@ void File::WriteObjectHeader(pdf_obj* ref) {
     // The section keeps the first entry of a number, so a second write would
     // be lost without a word (a page tree that names the form as a page makes
     // the page and the form one object): the update is refused instead.
+    if (_unchanged.count(num) != 0)
+        throw Exception(Code::kSignatureRewritten,
+                        "File::WriteObjectHeader object " + std::to_string(num) + " is a signature's value");
     if (_env->GetXRefs()->Entries().count(num) != 0)
         throw Exception(Code::kObjectWrittenTwice,
                         "File::WriteObjectHeader object " + std::to_string(num) + " written twice");

@@ -61,6 +61,10 @@ public:
     pdf_obj* LoadFields(pdf_obj* dict);
     // "trailer", the new trailer dictionary, startxref and %%EOF.
     void WriteOutTrailer();
+    // Object `num` is the value of a signature field: an update that would
+    // rewrite it (a page tree naming it as a page, say) is refused, since
+    // that signature would then read as broken.
+    void KeepUnchanged(int num) { _unchanged.insert(num); }
 
     Env* GetEnv() const { return _env; }
     const std::string& Path() const { return _path; }
@@ -122,6 +126,7 @@ private:
     pdf_obj* _form = nullptr;          // in _guard
     pdf_obj* _formindirect = nullptr;  // in _guard
     PDFGuard _guard;
+    std::set<int> _unchanged;  // see KeepUnchanged
     std::vector<ObjPtr> _pages;
     bool _pagesLoaded = false;
     unsigned long _fileSize = ~0UL;

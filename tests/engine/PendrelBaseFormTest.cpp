@@ -353,6 +353,9 @@ TEST_F(PendrelBaseFormTest, APageThatIsNoPageIsRefused) {
         {"a signature dictionary", PdfBuilder::SignatureDict()},
         {"one without /Type", "<</Filter/Adobe.PPKLite/ByteRange[0 1 2 3]/Contents<00>>>"},
         {"an annotation", "<</Type/Annot/Subtype/Text/Rect[0 0 1 1]/MediaBox[0 0 612 792]>>"},
+        // Neither /Type nor /ByteRange: what makes it a signature is the field naming it.
+        {"a field's value of no kind",
+         "<</Filter/Adobe.PPKLite/SubFilter/adbe.pkcs7.detached/MediaBox[0 0 612 792]/Contents<00>>>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
