@@ -30,6 +30,14 @@ public:
 
     // The next object number of the update, then one more.
     int NewOid() { return _nextOid++; }
+    // The document refers to object `num` although it has none (a signature
+    // field's /V, say): the update's objects start above it, so that none of
+    // them becomes what that reference names. Numbers far beyond what an
+    // update adds stay unnamed anyway and are left alone.
+    void AvoidOid(int num) {
+        if (num >= _nextOid && num - _nextOid < kUpdateReach) _nextOid = num + 1;
+    }
+    static constexpr int kUpdateReach = 1024;
 
     // Not owned; set by the request.
     void SetPlatform(Crypto::Platform* platform) { _platform = platform; }

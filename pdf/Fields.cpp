@@ -55,8 +55,11 @@ void Fields::Load() {
         if (node.terminal && node.signature) {
             auto field = std::make_unique<Field>(_env);
             if (!field->Load(node)) throw Exception(Code::kFieldLoadFailed);
-            if (pdf_is_indirect(ctx, field->GetValue()))
-                file->KeepUnchanged(pdf_to_num(ctx, field->GetValue()));
+            if (pdf_is_indirect(ctx, field->GetValue())) {
+                const int value = pdf_to_num(ctx, field->GetValue());
+                file->KeepUnchanged(value);
+                _env->AvoidOid(value);
+            }
             // Of the fields the form leaves out, only signed ones are read.
             if (i < listed || field->IsSigned()) {
                 signature = field.get();

@@ -378,6 +378,29 @@ TEST_F(PendrelBaseFormTest, APageThatIsNoPageIsRefused) {
     }
 }
 
+// A signed field whose /V names an object the document does not have (found
+// by fuzzing): the update's first new object took that number, so the field
+// named our widget and the copy's verification failed (-55). The update's
+// objects start above such a number; the field still names nothing, and the
+// copy verifies with our signature alone.
+TEST_F(PendrelBaseFormTest, AValueNamingNoObjectNamesNoneOfTheUpdate) {
+    PdfBuilder pdf;
+    pdf.Object(1, "<</Type/Catalog/Pages 2 0 R/AcroForm 4 0 R>>");
+    pdf.Object(2, "<</Type/Pages/Kids[3 0 R]/Count 1>>");
+    pdf.Object(3, "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Annots[5 0 R]>>");
+    pdf.Object(4, "<</Fields[5 0 R]/SigFlags 3>>");
+    pdf.Object(5, "<</FT/Sig/T(Dangling)/Type/Annot/Subtype/Widget/Rect[0 0 0 0]/P 3 0 R/V 8 0 R>>");
+    pdf.TrailerExtra(kId);
+    pdf.EndRevision();
+    const std::string path = _dir.File("dangling-value.pdf");
+    pdf.Save(path);
+    const std::string signedCopy = Sign(path, "", false);
+    ASSERT_NE(signedCopy, "");
+    EXPECT_EQ(OurVerify(signedCopy), std::vector<std::string>{"Signature 2"});
+    const std::string text = TestSupport::ReadFile(signedCopy);
+    EXPECT_EQ(text.find("\n8 0 obj"), std::string::npos);
+}
+
 // A table whose offsets of the signature field and its value are wrong (the
 // input fuzzing found, kept among the seeds): the document opens, the objects
 // are found only by rebuilding the table while signing, and an update on the
