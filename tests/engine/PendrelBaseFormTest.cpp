@@ -418,4 +418,10 @@ TEST_F(PendrelBaseFormTest, ADamagedTableFoundWhileSigningIsRefused) {
         const std::string path = std::string(PENDREL_SOURCE_DIR) + "/fuzz/seeds/verify/" + seed;
         ExpectRefused(path);
     }
+    // Verification does not answer from what the failed rebuild left either.
+    TestEngine engine;
+    TestRequest request(_files.get());
+    request.Load(std::string(PENDREL_SOURCE_DIR) + "/fuzz/seeds/verify/damaged-annotation.pdf");
+    ASSERT_EQ(request.Error(), 0);
+    EXPECT_EQ(engine.VerifyRequest(&request)->Error(), -52);
 }
