@@ -9,6 +9,7 @@
 #include "bridge/JsonVariant.h"
 #include "bridge/MessageParser.h"
 #include "npbrowser/LocationWindow.h"
+#include "npbrowser/OwnedVariants.h"
 #include "npbrowser/ProgramName.h"
 
 namespace {
@@ -25,18 +26,6 @@ struct Arguments {
 };
 
 const char* const kReadMethod = "readStreamData";
-
-// Gives a variant back however the scope ends.
-class VariantOwner {
-public:
-    explicit VariantOwner(NPVariant& variant) : _variant(variant) {}
-    ~VariantOwner() { Browser::ReleaseVariant(_variant); }
-    VariantOwner(const VariantOwner&) = delete;
-    VariantOwner& operator=(const VariantOwner&) = delete;
-
-private:
-    NPVariant& _variant;
-};
 
 // An error text as it goes into an answer: names and values the page sent
 // may be long, and an answer must stay small.
@@ -363,11 +352,10 @@ BridgeSession::Json BridgeSession::Feed(const Json& request) {
 }
 
 bool BridgeSession::ReadPiece(NPObject* object, NPIdentifier id, std::string& data) {
-    NPVariant piece;
-    CallVariant(object, id, kReadMethod, nullptr, 0, piece);
-    const VariantOwner owner(piece);
-    if (!NPVARIANT_IS_STRING(piece)) throw Refused("readStreamData did not answer text");
-    const NPString& text = piece.value.stringValue;
+    OwnedVariants piece(1);
+    CallVariant(object, id, kReadMethod, nullptr, 0, piece[0]);
+    if (!NPVARIANT_IS_STRING(piece[0])) throw Refused("readStreamData did not answer text");
+    const NPString& text = piece[0].value.stringValue;
     if (text.UTF8Length == 0) return false;
     // The pieces come with line breaks; the answer is plain Base64.
     const std::size_t at = data.size();

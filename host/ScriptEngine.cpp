@@ -19,6 +19,7 @@
 #include "host/TextCodec.h"
 #include "npbrowser/Browser.h"
 #include "npbrowser/CallGuard.h"
+#include "npbrowser/OwnedVariants.h"
 
 namespace {
 
@@ -154,27 +155,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
     }
     return true;
 }
-
-// Variants the host made or received: released on every way out, a
-// plug-in's exception included.
-class OwnedVariants {
-public:
-    explicit OwnedVariants(size_t count) : _items(count) {
-        for (NPVariant& v : _items) VOID_TO_NPVARIANT(v);
-    }
-    ~OwnedVariants() {
-        for (NPVariant& v : _items) Browser::ReleaseVariant(v);
-    }
-    OwnedVariants(const OwnedVariants&) = delete;
-    OwnedVariants& operator=(const OwnedVariants&) = delete;
-
-    NPVariant& operator[](size_t i) { return _items[i]; }
-    NPVariant* Data() { return _items.data(); }
-    uint32_t Count() const { return static_cast<uint32_t>(_items.size()); }
-
-private:
-    std::vector<NPVariant> _items;
-};
 
 bool IsInt32(double d) {
     return std::isfinite(d) && d >= INT32_MIN && d <= INT32_MAX && std::trunc(d) == d &&

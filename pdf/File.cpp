@@ -410,12 +410,12 @@ void File::WriteObjectHeader(pdf_obj* ref) {
         throw Exception(Code::kNotIndirect, "File::WriteObjectHeader object must be indirect reference.");
     const int num = pdf_to_num(ctx, ref);
     const int gen = pdf_to_gen(ctx, ref);
-    // The section keeps the first entry of a number, so a second write would
-    // be lost without a word (a page tree that names the form as a page makes
-    // the page and the form one object): the update is refused instead.
     if (_unchanged.count(num) != 0)
         throw Exception(Code::kSignatureRewritten,
                         "File::WriteObjectHeader object " + std::to_string(num) + " is a signature's value");
+    // The section keeps the first entry of a number, so a second write would
+    // be lost without a word (a page tree that names the form as a page makes
+    // the page and the form one object): the update is refused instead.
     if (_env->GetXRefs()->Entries().count(num) != 0)
         throw Exception(Code::kObjectWrittenTwice,
                         "File::WriteObjectHeader object " + std::to_string(num) + " written twice");
