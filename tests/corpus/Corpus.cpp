@@ -114,7 +114,11 @@ Signed SignWithEngine(const std::string& input, const std::string& output, const
         const std::string text = log.Text();
         std::size_t at = text.rfind("Could not open the document: ");
         if (at == std::string::npos) at = text.rfind("Exception");
-        if (at == std::string::npos) at = text.rfind("] ");
+        if (at == std::string::npos) {
+            // The last line's message, without the time and level before it.
+            at = text.rfind("] ");
+            if (at != std::string::npos) at += 2;
+        }
         if (at == std::string::npos) return std::string("nothing logged");
         const std::size_t end = text.find('\n', at);
         return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
