@@ -115,7 +115,7 @@ Signed SignWithEngine(const std::string& input, const std::string& output, const
         std::size_t at = text.rfind("Could not open the document: ");
         if (at == std::string::npos) at = text.rfind("Exception");
         if (at == std::string::npos) {
-            // The last line's message, without the time and level before it.
+            // The last line without its bracketed time stamp.
             at = text.rfind("] ");
             if (at != std::string::npos) at += 2;
         }
